@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing FolioLens needs,
+# skipping what is already there. Runs as root, or through sudo.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang clang-format
+    libclang-rt-14-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    libtiff-dev libtiff-tools
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    xvfb xauth x11-apps imagemagick poppler-utils
+    xdg-utils shared-mime-info desktop-file-utils
+    cups cups-bsd printer-driver-cups-pdf libcups2-dev
+    fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+echo "setup: installing ${missing[*]}" >&2
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+    if ! command -v sudo >/dev/null; then
+        echo "setup: missing packages (${missing[*]}) and neither root nor sudo available" >&2
+        exit 1
+    fi
+    sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/page_info.h"
+#include "engine/page_source.h"
+#include "engine/rendered_image.h"
+#include "imaging/document.h"
+
+namespace folio::engine {
+
+// Size of a page as shown, in device pixels, after its turn.
+struct DisplaySize {
+    double width = 0.0;
+    double height = 0.0;
+};
+
+// A rectangle of a page as shown (after its turn, at a zoom), in device pixels.
+struct PixelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Our imaging document: the contract's Document on top of libtiff, plus what the
+// viewer widget, the exporter and the printer need. Opening walks the page
+// directory only; pages decode on demand into a byte-budgeted cache.
+class EngineDocument : public imaging::Document, public PageSource {
+public:
+    class Impl;
+
+    explicit EngineDocument(size_t cacheBudgetBytes = kDefaultCacheBudget);
+    ~EngineDocument() override;
+    EngineDocument(const EngineDocument&) = delete;
+    EngineDocument& operator=(const EngineDocument&) = delete;
+
+    static constexpr size_t kDefaultCacheBudget = size_t{256} << 20;
+
+    // imaging::Document
+    void Create(const std::u16string& path) override;
+    std::shared_ptr<imaging::ImageCollection> Images() override;
+    void Close(bool save) override;
+    void SaveAs(const std::u16string& path, int32_t fileFormat, int32_t compression) override;
+    void PrintOut(int32_t fromPage, int32_t toPage, int32_t copies, const std::u16string& printer,
+                  const std::u16string& printToFileName, bool printAnnotations,
+                  int32_t fitMode) override;
+
+    // PageSource
+    int PageCount() const override;
+    PageInfo Info(int page) const override;
+    int QuarterTurns(int page) const override;
+    std::shared_ptr<const Raster> Decode(int page) const override;
+    const std::string& FilePath() const override;
+    uint64_t DirectoryOffset(int page) const override;
+
+    bool IsOpen() const;
+    // "TIFF" or "MDI".
+    std::string FormatName() const;
+    // Turns one page by a multiple of 90 degrees; any other angle raises and
+    // changes nothing.
+    void RotatePage(int page, int32_t angle);
+
+    // The page's size as shown at the zoom factors, where 1.0 is its physical size
+    // on a screen of the given logical DPI.
+    DisplaySize ShownSize(int page, double zoomX, double zoomY, double dpiX, double dpiY) const;
+    // Renders `region` of the page as shown at that zoom; only the region is
+    // produced. Downscaling averages areas (bilevel pages come out as gray).
+    RenderedImage Render(int page, double zoomX, double zoomY, double dpiX, double dpiY,
+                         PixelRect region) const;
+
+    // Called (on the calling thread) after a page's turn changed, with the page.
+    void SetChangeListener(std::function<void(int page)> listener);
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace folio::engine

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace folio::engine {
+
+// What the page directory says about one page, as stored (before any turn).
+struct PageInfo {
+    uint32_t width = 0;   // pixels
+    uint32_t height = 0;  // pixels
+    // Dots per inch from the resolution tags; 0 when the file gives none (then the
+    // page is shown at one image pixel per device-independent pixel).
+    double xDpi = 0.0;
+    double yDpi = 0.0;
+    uint16_t photometric = 0;
+    uint16_t bitsPerSample = 1;
+    uint16_t samplesPerPixel = 1;
+    uint16_t compression = 1;
+    uint16_t orientation = 1;
+    uint16_t planarConfig = 1;
+    bool tiled = false;
+    // "None", "CCITT G4", "LZW", "BLC", "MDI compression 34719", ...
+    std::string compressionName;
+    // Whether the engine can produce this page's pixels.
+    bool decodable = true;
+
+    bool IsBilevel() const { return bitsPerSample == 1 && samplesPerPixel == 1; }
+};
+
+}  // namespace folio::engine
