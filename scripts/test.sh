@@ -25,7 +25,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== fuzz targets, ${fuzz_seconds}s each"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DFOLIO_FUZZ=ON -DFOLIO_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j "$jobs"
+cmake --build build-fuzz -j "$jobs" --target fuzz_all
 shopt -s nullglob
 for target in build-fuzz/fuzz/*/fuzz_*; do
     [[ -x $target && ! -d $target ]] || continue
