@@ -11,7 +11,6 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth x11-apps imagemagick poppler-utils
     xdg-utils shared-mime-info desktop-file-utils
-    cups cups-bsd printer-driver-cups-pdf libcups2-dev
     fonts-dejavu-core
 )
 
