@@ -1,0 +1,47 @@
+#pragma once
+
+#include <concepts>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace folio {
+
+// One item of a flag list: any value with the classic runtime's text form (an
+// integer or a double as its decimal text, a Boolean as "True" or "False", a string
+// as it stands), or Null, which has none.
+class FlagValue {
+  public:
+    FlagValue() = default;  // Null
+    FlagValue(std::nullptr_t) {}
+    FlagValue(bool value) : text_(value ? u"True" : u"False") {}
+    FlagValue(std::u16string value) : text_(std::move(value)) {}
+    FlagValue(std::u16string_view value) : text_(std::u16string(value)) {}
+    FlagValue(const char16_t* value) : text_(std::u16string(value)) {}
+
+    // Numbers only: a character is not a number here, so it does not convert.
+    template <std::integral T>
+    requires(!std::same_as<T, bool> && !std::same_as<T, char> && !std::same_as<T, wchar_t> &&
+             !std::same_as<T, char8_t> && !std::same_as<T, char16_t> && !std::same_as<T, char32_t>)
+        FlagValue(T value)
+        : text_(IntegerText(value)) {}
+
+    FlagValue(double value);
+
+    bool IsNull() const { return !text_; }
+
+    // The text form; raises a type-mismatch error for Null.
+    const std::u16string& Text() const;
+
+  private:
+    template <std::integral T>
+    static std::u16string IntegerText(T value) {
+        const std::string digits = std::to_string(value);
+        return std::u16string(digits.begin(), digits.end());
+    }
+
+    std::optional<std::u16string> text_;
+};
+
+}  // namespace folio

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string_view>
+
+namespace folio {
+
+// The text without its leading and trailing spaces (only U+0020; tabs stay).
+inline std::u16string_view TrimSpaces(std::u16string_view text) {
+    const size_t first = text.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(u' ') - first + 1);
+}
+
+}  // namespace folio
