@@ -1,0 +1,218 @@
+#include "engine/raster_rotation.h"
+
+#include <array>
+#include <cstring>
+
+namespace folio::engine {
+namespace {
+
+size_t PixelBits(const Raster& r) {
+    return size_t{r.bitsPerSample} * r.samplesPerPixel;
+}
+
+size_t RowBytes(uint32_t width, size_t pixelBits) {
+    return (size_t{width} * pixelBits + 7) / 8;
+}
+
+Raster EmptyLike(const Raster& src, uint32_t width, uint32_t height) {
+    Raster out;
+    out.width = width;
+    out.height = height;
+    out.bitsPerSample = src.bitsPerSample;
+    out.samplesPerPixel = src.samplesPerPixel;
+    out.photometric = src.photometric;
+    out.extraSamples = src.extraSamples;
+    out.associatedAlpha = src.associatedAlpha;
+    out.colorMap = src.colorMap;
+    out.stride = RowBytes(width, PixelBits(src));
+    out.data.assign(out.stride * height, 0);
+    return out;
+}
+
+// Where the source pixel for destination (x, y) lies, for a clockwise turn.
+struct SourceMap {
+    int turns;
+    uint32_t srcWidth;
+    uint32_t srcHeight;
+
+    void Locate(uint32_t x, uint32_t y, uint32_t& sx, uint32_t& sy) const {
+        switch (turns) {
+            case 1:  // dest(x, y) = src(y, H-1-x)
+                sx = y;
+                sy = srcHeight - 1 - x;
+                break;
+            case 2:
+                sx = srcWidth - 1 - x;
+                sy = srcHeight - 1 - y;
+                break;
+            default:  // 3: dest(x, y) = src(W-1-y, x)
+                sx = srcWidth - 1 - y;
+                sy = x;
+                break;
+        }
+    }
+};
+
+// Copies `count` bits from `src` at bit `srcBit` to `dst` at bit `dstBit`, most
+// significant bit first, in runs that never cross a byte boundary on either side.
+void CopyBits(const uint8_t* src, size_t srcBit, uint8_t* dst, size_t dstBit, size_t count) {
+    while (count > 0) {
+        const size_t srcRoom = 8 - srcBit % 8;
+        const size_t dstRoom = 8 - dstBit % 8;
+        size_t n = count < srcRoom ? count : srcRoom;
+        n = n < dstRoom ? n : dstRoom;
+        const unsigned mask = (1u << n) - 1u;
+        const unsigned value = (src[srcBit / 8] >> (srcRoom - n)) & mask;
+        uint8_t& d = dst[dstBit / 8];
+        const unsigned shift = static_cast<unsigned>(dstRoom - n);
+        d = static_cast<uint8_t>((d & ~(mask << shift)) | (value << shift));
+        srcBit += n;
+        dstBit += n;
+        count -= n;
+    }
+}
+
+// Any pixel size: pixels that fill whole bytes are copied byte-wise, others bit-wise.
+void RotateGeneric(const Raster& src, Raster& dst, int turns) {
+    const size_t bits = PixelBits(src);
+    const SourceMap map{turns, src.width, src.height};
+    if (bits % 8 == 0) {
+        const size_t bytes = bits / 8;
+        for (uint32_t y = 0; y < dst.height; ++y) {
+            uint8_t* out = dst.data.data() + y * dst.stride;
+            for (uint32_t x = 0; x < dst.width; ++x) {
+                uint32_t sx = 0;
+                uint32_t sy = 0;
+                map.Locate(x, y, sx, sy);
+                std::memcpy(out + x * bytes, src.data.data() + sy * src.stride + sx * bytes, bytes);
+            }
+        }
+        return;
+    }
+    for (uint32_t y = 0; y < dst.height; ++y) {
+        uint8_t* out = dst.data.data() + y * dst.stride;
+        for (uint32_t x = 0; x < dst.width; ++x) {
+            uint32_t sx = 0;
+            uint32_t sy = 0;
+            map.Locate(x, y, sx, sy);
+            CopyBits(src.data.data() + sy * src.stride, sx * bits, out, x * bits, bits);
+        }
+    }
+}
+
+// Transposes an 8x8 bit block: bit (7-j) of in[i] becomes bit (7-i) of out[j].
+void Transpose8(const uint8_t in[8], uint8_t out[8]) {
+    uint64_t x = 0;
+    for (int i = 0; i < 8; ++i) {
+        x = (x << 8) | in[i];
+    }
+    uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAULL;
+    x = x ^ t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCULL;
+    x = x ^ t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ULL;
+    x = x ^ t ^ (t << 28);
+    for (int j = 0; j < 8; ++j) {
+        out[j] = static_cast<uint8_t>(x >> (56 - 8 * j));
+    }
+}
+
+// One bit per pixel, a quarter turn either way, in 8x8 blocks. A clockwise turn is
+// the transpose of the source read bottom row first; a counter-clockwise turn is
+// the transpose written bottom row first.
+void RotateBilevelQuarter(const Raster& src, Raster& dst, bool clockwise) {
+    const uint32_t w = src.width;
+    const uint32_t h = src.height;
+    const size_t srcBytes = RowBytes(w, 1);
+    uint8_t in[8];
+    uint8_t out[8];
+    for (size_t cb = 0; cb < dst.stride; ++cb) {
+        const uint32_t c0 = static_cast<uint32_t>(cb * 8);
+        const uint8_t* rows[8];
+        for (uint32_t i = 0; i < 8; ++i) {
+            const uint32_t c = c0 + i;
+            if (c >= h) {
+                rows[i] = nullptr;
+            } else {
+                const uint32_t sy = clockwise ? h - 1 - c : c;
+                rows[i] = src.data.data() + sy * src.stride;
+            }
+        }
+        for (size_t bx = 0; bx < srcBytes; ++bx) {
+            for (int i = 0; i < 8; ++i) {
+                in[i] = rows[i] ? rows[i][bx] : 0;
+            }
+            Transpose8(in, out);
+            const uint32_t x0 = static_cast<uint32_t>(bx * 8);
+            for (uint32_t j = 0; j < 8 && x0 + j < w; ++j) {
+                const uint32_t dy = clockwise ? x0 + j : w - 1 - (x0 + j);
+                dst.data[dy * dst.stride + cb] = out[j];
+            }
+        }
+    }
+}
+
+const std::array<uint8_t, 256>& BitReversal() {
+    static const std::array<uint8_t, 256> table = [] {
+        std::array<uint8_t, 256> t{};
+        for (unsigned v = 0; v < 256; ++v) {
+            unsigned r = 0;
+            for (unsigned b = 0; b < 8; ++b) {
+                r |= ((v >> b) & 1u) << (7 - b);
+            }
+            t[v] = static_cast<uint8_t>(r);
+        }
+        return t;
+    }();
+    return table;
+}
+
+// One bit per pixel, half a turn: each row reversed bit-wise, then shifted left
+// by the row's padding so the pixels start at bit 0 again.
+void RotateBilevelHalf(const Raster& src, Raster& dst) {
+    const auto& rev = BitReversal();
+    const size_t bytes = RowBytes(src.width, 1);
+    const unsigned pad = static_cast<unsigned>(bytes * 8 - src.width);
+    std::vector<uint8_t> row(bytes + 1, 0);
+    for (uint32_t y = 0; y < src.height; ++y) {
+        const uint8_t* in = src.data.data() + (src.height - 1 - y) * src.stride;
+        for (size_t k = 0; k < bytes; ++k) {
+            row[k] = rev[in[bytes - 1 - k]];
+        }
+        uint8_t* out = dst.data.data() + y * dst.stride;
+        if (pad == 0) {
+            std::memcpy(out, row.data(), bytes);
+            continue;
+        }
+        for (size_t k = 0; k < bytes; ++k) {
+            out[k] = static_cast<uint8_t>((row[k] << pad) | (row[k + 1] >> (8 - pad)));
+        }
+    }
+}
+
+}  // namespace
+
+Raster RotateRaster(const Raster& raster, int quarterTurns) {
+    const int turns = ((quarterTurns % 4) + 4) % 4;
+    if (turns == 0) {
+        return raster;
+    }
+    const bool swap = turns % 2 == 1;
+    Raster out =
+        EmptyLike(raster, swap ? raster.height : raster.width, swap ? raster.width : raster.height);
+    if (raster.width == 0 || raster.height == 0) {
+        return out;
+    }
+    if (PixelBits(raster) == 1) {
+        if (turns == 2) {
+            RotateBilevelHalf(raster, out);
+        } else {
+            RotateBilevelQuarter(raster, out, turns == 1);
+        }
+        return out;
+    }
+    RotateGeneric(raster, out, turns);
+    return out;
+}
+
+}  // namespace folio::engine

@@ -1,0 +1,173 @@
+#include "engine/tiff_page_copier.h"
+
+#include <vector>
+
+namespace folio::engine {
+namespace {
+
+template <typename T>
+T Defaulted(TIFF* tif, uint32_t tag) {
+    T value{};
+    TIFFGetFieldDefaulted(tif, tag, &value);
+    return value;
+}
+
+bool KnownColourModel(uint16_t photometric) {
+    switch (photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+        case PHOTOMETRIC_RGB:
+        case PHOTOMETRIC_PALETTE:
+        case PHOTOMETRIC_SEPARATED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+uint32_t ChunkCount(TIFF* tif) {
+    return TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+}
+
+template <typename T>
+void CopyField(TIFF* in, TIFF* out, uint32_t tag) {
+    T value{};
+    if (TIFFGetField(in, tag, &value) == 1) {
+        TIFFSetField(out, tag, value);
+    }
+}
+
+void CopyText(TIFF* in, TIFF* out, uint32_t tag) {
+    const char* text = nullptr;
+    if (TIFFGetField(in, tag, &text) == 1 && text != nullptr) {
+        TIFFSetField(out, tag, text);
+    }
+}
+
+void CopyTags(TIFF* in, TIFF* out, PagePosition position) {
+    const uint16_t compression = Defaulted<uint16_t>(in, TIFFTAG_COMPRESSION);
+    const uint16_t bits = Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE);
+    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    CopyField<uint32_t>(in, out, TIFFTAG_IMAGEWIDTH);
+    CopyField<uint32_t>(in, out, TIFFTAG_IMAGELENGTH);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, Defaulted<uint16_t>(in, TIFFTAG_SAMPLESPERPIXEL));
+    TIFFSetField(out, TIFFTAG_COMPRESSION, compression);
+    CopyField<uint16_t>(in, out, TIFFTAG_PHOTOMETRIC);
+    TIFFSetField(out, TIFFTAG_FILLORDER, Defaulted<uint16_t>(in, TIFFTAG_FILLORDER));
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, Defaulted<uint16_t>(in, TIFFTAG_PLANARCONFIG));
+    TIFFSetField(out, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    if (TIFFIsTiled(in)) {
+        CopyField<uint32_t>(in, out, TIFFTAG_TILEWIDTH);
+        CopyField<uint32_t>(in, out, TIFFTAG_TILELENGTH);
+    } else {
+        TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, Defaulted<uint32_t>(in, TIFFTAG_ROWSPERSTRIP));
+    }
+    CopyField<float>(in, out, TIFFTAG_XRESOLUTION);
+    CopyField<float>(in, out, TIFFTAG_YRESOLUTION);
+    CopyField<uint16_t>(in, out, TIFFTAG_RESOLUTIONUNIT);
+    CopyField<uint16_t>(in, out, TIFFTAG_SAMPLEFORMAT);
+    CopyField<uint16_t>(in, out, TIFFTAG_INKSET);
+    if (compression == COMPRESSION_CCITTFAX4) {
+        CopyField<uint32_t>(in, out, TIFFTAG_GROUP4OPTIONS);
+    } else {
+        CopyField<uint16_t>(in, out, TIFFTAG_PREDICTOR);
+    }
+    uint16_t* red = nullptr;
+    uint16_t* green = nullptr;
+    uint16_t* blue = nullptr;
+    if (TIFFGetField(in, TIFFTAG_COLORMAP, &red, &green, &blue) == 1) {
+        TIFFSetField(out, TIFFTAG_COLORMAP, red, green, blue);
+    }
+    uint16_t extraCount = 0;
+    uint16_t* extra = nullptr;
+    if (TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) == 1 && extraCount > 0) {
+        TIFFSetField(out, TIFFTAG_EXTRASAMPLES, extraCount, extra);
+    }
+    uint32_t iccSize = 0;
+    void* icc = nullptr;
+    if (TIFFGetField(in, TIFFTAG_ICCPROFILE, &iccSize, &icc) == 1 && iccSize > 0) {
+        TIFFSetField(out, TIFFTAG_ICCPROFILE, iccSize, icc);
+    }
+    for (uint32_t tag : {TIFFTAG_DOCUMENTNAME, TIFFTAG_PAGENAME, TIFFTAG_IMAGEDESCRIPTION,
+                         TIFFTAG_ARTIST, TIFFTAG_DATETIME, TIFFTAG_SOFTWARE}) {
+        CopyText(in, out, tag);
+    }
+    TIFFSetField(out, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(position.index),
+                 static_cast<uint16_t>(position.count));
+}
+
+}  // namespace
+
+bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize) {
+    if (quarterTurns % 4 != 0 || Defaulted<uint16_t>(in, TIFFTAG_ORIENTATION) != 1) {
+        return false;
+    }
+    uint16_t photometric = 0;
+    if (TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
+        !KnownColourModel(photometric)) {
+        return false;
+    }
+    const uint16_t compression = Defaulted<uint16_t>(in, TIFFTAG_COMPRESSION);
+    const uint16_t bits = Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE);
+    const uint16_t samples = Defaulted<uint16_t>(in, TIFFTAG_SAMPLESPERPIXEL);
+    const bool bilevel =
+        bits == 1 && samples == 1 &&
+        (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK);
+    if (bilevel) {
+        if (compression != COMPRESSION_CCITTFAX4) {
+            return false;
+        }
+    } else if (compression != COMPRESSION_LZW && compression != COMPRESSION_ADOBE_DEFLATE &&
+               compression != COMPRESSION_DEFLATE) {
+        return false;
+    }
+    const uint32_t chunks = ChunkCount(in);
+    if (chunks == 0) {
+        return false;
+    }
+    for (uint32_t i = 0; i < chunks; ++i) {
+        const uint64_t offset = TIFFGetStrileOffset(in, i);
+        const uint64_t bytes = TIFFGetStrileByteCount(in, i);
+        if (bytes == 0 || offset > fileSize || bytes > fileSize - offset) {
+            return false;
+        }
+    }
+    return true;
+}
+
+uint64_t CompressedBytes(TIFF* in) {
+    uint64_t total = 0;
+    const uint32_t chunks = ChunkCount(in);
+    for (uint32_t i = 0; i < chunks; ++i) {
+        total += TIFFGetStrileByteCount(in, i);
+    }
+    return total;
+}
+
+bool CopyPageUnchanged(TIFF* in, TIFF* out, PagePosition position) {
+    CopyTags(in, out, position);
+    const bool tiled = TIFFIsTiled(in) != 0;
+    const uint32_t chunks = ChunkCount(in);
+    if (ChunkCount(out) != chunks) {
+        return false;
+    }
+    std::vector<uint8_t> buffer;
+    for (uint32_t i = 0; i < chunks; ++i) {
+        const auto bytes = static_cast<tmsize_t>(TIFFGetStrileByteCount(in, i));
+        buffer.resize(static_cast<size_t>(bytes));
+        const tmsize_t got = tiled ? TIFFReadRawTile(in, i, buffer.data(), bytes)
+                                   : TIFFReadRawStrip(in, i, buffer.data(), bytes);
+        if (got != bytes) {
+            return false;
+        }
+        const tmsize_t put = tiled ? TIFFWriteRawTile(out, i, buffer.data(), bytes)
+                                   : TIFFWriteRawStrip(out, i, buffer.data(), bytes);
+        if (put != bytes) {
+            return false;
+        }
+    }
+    return TIFFWriteDirectory(out) == 1;
+}
+
+}  // namespace folio::engine

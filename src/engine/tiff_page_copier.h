@@ -1,0 +1,30 @@
+#pragma once
+
+#include <tiffio.h>
+
+#include <cstdint>
+
+namespace folio::engine {
+
+// Page numbering written into every page's directory.
+struct PagePosition {
+    int index = 0;  // zero-based
+    int count = 1;
+};
+
+// Whether the current page of `in` can go to the output as it is: its compressed
+// strips or tiles copied without decoding. True only for a page that is not turned,
+// stands upright (Orientation 1), and is already in the form the writer produces:
+// bilevel as CCITT G4, anything else as LZW or Deflate in a colour model every
+// reader knows. `fileSize` bounds the data the page may claim.
+bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize);
+
+// The bytes of the current page's compressed data, for estimating the output size.
+uint64_t CompressedBytes(TIFF* in);
+
+// Copies the current page of `in` to a new directory of `out`: its tags and its
+// compressed strips or tiles byte for byte. Returns false on a libtiff failure
+// (the reason is in the files' message logs).
+bool CopyPageUnchanged(TIFF* in, TIFF* out, PagePosition position);
+
+}  // namespace folio::engine

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/tiff_file.h"
+
+namespace folio::engine {
+
+// The document's own file (TIFF or .mdi) opened read-only, for copying pages'
+// compressed data unchanged.
+class TiffSourceFile {
+  public:
+    // An unopened source when `path` is empty or cannot be opened as TIFF: the
+    // writer then decodes every page instead of copying.
+    explicit TiffSourceFile(const std::string& path);
+
+    bool IsOpen() const { return file_ != nullptr; }
+    TIFF* Handle() const { return file_ ? file_->Handle() : nullptr; }
+    // Makes the page whose directory starts at `offset` the current one.
+    bool SelectPage(uint64_t offset);
+    uint64_t FileSize() const { return file_ ? file_->Size() : 0; }
+    // libtiff's first error on the file since the last call, or `fallback`.
+    std::string TakeError(const std::string& fallback);
+
+  private:
+    std::unique_ptr<TiffFile> file_;
+};
+
+}  // namespace folio::engine

@@ -1,0 +1,349 @@
+#include "engine/tiff_writer.h"
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "engine/temp_dir.h"
+#include "export/fake_page_source.h"
+#include "export/raster_oracle.h"
+#include "export/tiff_readback.h"
+
+namespace folio::engine {
+namespace {
+
+using namespace testing;
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+PageSpec WithResolution(PageSpec spec, double x, double y) {
+    spec.xResolution = x;
+    spec.yResolution = y;
+    return spec;
+}
+
+// ---- Decoded pages: every depth and colour model, every turn, read back exactly.
+
+struct Kind {
+    const char* name;
+    PageSpec spec;
+    uint16_t expectedCompression;
+};
+
+PageSpec CmykPage() {
+    PageSpec spec = RgbPage(21, 13, 8);
+    spec.samplesPerPixel = 4;
+    spec.photometric = PHOTOMETRIC_SEPARATED;
+    spec.pixels = PatternPixels(spec, 3);
+    return spec;
+}
+
+PageSpec RgbaPage(bool associated) {
+    PageSpec spec = RgbPage(19, 11, 8);
+    spec.samplesPerPixel = 4;
+    spec.extraSamples = 1;
+    spec.extraSampleKind = associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
+    spec.pixels = PatternPixels(spec, 4);
+    return spec;
+}
+
+PageSpec GrayAlphaPage() {
+    PageSpec spec = GrayPage(14, 9, 16);
+    spec.samplesPerPixel = 2;
+    spec.extraSamples = 1;
+    spec.pixels = PatternPixels(spec, 5);
+    return spec;
+}
+
+std::vector<Kind> Kinds() {
+    return {
+        {"BilevelMinIsWhite", BilevelPage(77, 45, COMPRESSION_NONE, PHOTOMETRIC_MINISWHITE),
+         COMPRESSION_CCITTFAX4},
+        {"BilevelMinIsBlack", BilevelPage(64, 33, COMPRESSION_NONE, PHOTOMETRIC_MINISBLACK),
+         COMPRESSION_CCITTFAX4},
+        {"Gray2", GrayPage(23, 17, 2), COMPRESSION_ADOBE_DEFLATE},
+        {"Gray4", GrayPage(23, 17, 4), COMPRESSION_ADOBE_DEFLATE},
+        {"Gray8", GrayPage(31, 20, 8), COMPRESSION_ADOBE_DEFLATE},
+        {"Gray16", GrayPage(31, 20, 16), COMPRESSION_ADOBE_DEFLATE},
+        {"Palette4", PalettePage(15, 12, 4), COMPRESSION_ADOBE_DEFLATE},
+        {"Palette8", PalettePage(15, 12, 8), COMPRESSION_ADOBE_DEFLATE},
+        {"Rgb8", RgbPage(25, 14, 8), COMPRESSION_ADOBE_DEFLATE},
+        {"Rgb16", RgbPage(25, 14, 16), COMPRESSION_ADOBE_DEFLATE},
+        {"RgbAssociatedAlpha", RgbaPage(true), COMPRESSION_ADOBE_DEFLATE},
+        {"RgbUnassociatedAlpha", RgbaPage(false), COMPRESSION_ADOBE_DEFLATE},
+        {"GrayAlpha16", GrayAlphaPage(), COMPRESSION_ADOBE_DEFLATE},
+        {"Cmyk8", CmykPage(), COMPRESSION_ADOBE_DEFLATE},
+    };
+}
+
+class DecodedPageExport : public ::testing::TestWithParam<std::tuple<Kind, int>> {};
+
+TEST_P(DecodedPageExport, ReadsBackPixelIdenticalAsTurned) {
+    const auto& [kind, turns] = GetParam();
+    TempDir dir;
+    FakePageSource source;
+    FakePage page = PageFromSpec(WithResolution(kind.spec, 200, 100));
+    page.turns = turns;
+    source.Add(page);
+
+    WriteTiff(source, dir.File("out.tiff"));
+
+    const auto pages = ReadBack(dir.File("out.tiff"));
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].compression, kind.expectedCompression);
+    EXPECT_EQ(pages[0].orientation, ORIENTATION_TOPLEFT);
+    const Raster expected = ReferenceRotate(page.raster, turns);
+    EXPECT_TRUE(SamePixels(pages[0].pixels, expected));
+    EXPECT_EQ(pages[0].pixels.extraSamples, expected.extraSamples);
+    EXPECT_EQ(pages[0].pixels.associatedAlpha, expected.associatedAlpha);
+    // A quarter turn swaps the resolutions with the axes.
+    ASSERT_TRUE(pages[0].hasResolution);
+    EXPECT_FLOAT_EQ(pages[0].xResolution, turns % 2 ? 100.f : 200.f);
+    EXPECT_FLOAT_EQ(pages[0].yResolution, turns % 2 ? 200.f : 100.f);
+}
+
+INSTANTIATE_TEST_SUITE_P(KindsAndTurns, DecodedPageExport,
+                         ::testing::Combine(::testing::ValuesIn(Kinds()),
+                                            ::testing::Values(0, 1, 2, 3)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_turns" +
+                                    std::to_string(std::get<1>(info.param));
+                         });
+
+TEST(TiffWriterExport, ManyPagesKeepOrderAndPagesWithoutResolutionGetNone) {
+    TempDir dir;
+    FakePageSource source;
+    source.Add(PageFromSpec(GrayPage(10, 10, 8)));
+    source.Add(PageFromSpec(WithResolution(BilevelPage(40, 30, COMPRESSION_NONE), 300, 300)));
+    source.Add(PageFromSpec(RgbPage(12, 7, 8)));
+    WriteTiff(source, dir.File("three.tiff"));
+    const auto pages = ReadBack(dir.File("three.tiff"));
+    ASSERT_EQ(pages.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(SamePixels(pages[i].pixels, source.Page(i).raster)) << "page " << i;
+    }
+    EXPECT_FALSE(pages[0].hasResolution);
+    EXPECT_TRUE(pages[1].hasResolution);
+}
+
+// ---- Pages copied without decoding.
+
+// Odd but valid: many small strips, reversed bit order. A re-encode would not
+// reproduce these bytes.
+PageSpec OddG4Page() {
+    PageSpec spec = BilevelPage(100, 60, COMPRESSION_CCITTFAX4);
+    spec.rowsPerStrip = 7;
+    spec.fillOrder = FILLORDER_LSB2MSB;
+    spec.xResolution = 204;
+    spec.yResolution = 98;
+    return spec;
+}
+
+PageSpec LzwGrayPage() {
+    PageSpec spec = GrayPage(40, 30, 8, COMPRESSION_LZW);
+    spec.predictor = PREDICTOR_HORIZONTAL;
+    spec.rowsPerStrip = 5;
+    return spec;
+}
+
+PageSpec TiledDeflateRgbPage() {
+    PageSpec spec = RgbPage(40, 40, 8, COMPRESSION_ADOBE_DEFLATE);
+    spec.tiled = true;
+    return spec;
+}
+
+class CopyUnchanged : public ::testing::TestWithParam<bool /* mdi header */> {};
+
+TEST_P(CopyUnchanged, PagesInTargetFormCopiedByteForByteWithoutDecoding) {
+    TempDir dir;
+    const std::vector<PageSpec> specs{OddG4Page(), LzwGrayPage(), TiledDeflateRgbPage()};
+    const std::string input = dir.File(GetParam() ? "in.mdi" : "in.tif");
+    FileOptions options;
+    options.mdiHeader = GetParam();
+    WriteTiffFile(input, specs, options);
+    FakePageSource source(input, specs);
+
+    WriteTiff(source, dir.File("out.tiff"));
+
+    EXPECT_EQ(source.DecodeCalls(), 0);
+    const auto in = ReadBack(input);
+    const auto out = ReadBack(dir.File("out.tiff"));
+    ASSERT_EQ(out.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(out[i].rawChunks, in[i].rawChunks) << "page " << i;
+        EXPECT_EQ(out[i].compression, in[i].compression);
+        EXPECT_TRUE(SamePixels(out[i].pixels, in[i].pixels)) << "page " << i;
+    }
+    EXPECT_TRUE(out[2].tiled);
+    EXPECT_FLOAT_EQ(out[0].xResolution, 204.f);
+    EXPECT_FLOAT_EQ(out[0].yResolution, 98.f);
+}
+
+INSTANTIATE_TEST_SUITE_P(TiffAndMdi, CopyUnchanged, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Mdi" : "Tiff"; });
+
+struct ReencodeCase {
+    const char* name;
+    PageSpec spec;
+    int turns;
+    uint16_t expectedCompression;
+};
+
+class Reencoded : public ::testing::TestWithParam<ReencodeCase> {};
+
+TEST_P(Reencoded, PageNotInTargetFormIsDecodedAndWrittenAgain) {
+    const ReencodeCase& c = GetParam();
+    TempDir dir;
+    WriteTiffFile(dir.File("in.tif"), {c.spec});
+    FakePageSource source(dir.File("in.tif"), {c.spec});
+    source.Page(0).turns = c.turns;
+
+    WriteTiff(source, dir.File("out.tiff"));
+
+    EXPECT_EQ(source.DecodeCalls(), 1);
+    const auto out = ReadBack(dir.File("out.tiff"));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].compression, c.expectedCompression);
+    EXPECT_EQ(out[0].orientation, ORIENTATION_TOPLEFT);
+    EXPECT_TRUE(SamePixels(out[0].pixels, ReferenceRotate(source.Page(0).raster, c.turns)));
+}
+
+PageSpec Oriented(PageSpec spec, uint16_t orientation) {
+    spec.orientation = orientation;
+    return spec;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Reencoded,
+    ::testing::Values(
+        ReencodeCase{"TurnedG4", OddG4Page(), 1, COMPRESSION_CCITTFAX4},
+        ReencodeCase{"HalfTurnedLzw", LzwGrayPage(), 2, COMPRESSION_ADOBE_DEFLATE},
+        ReencodeCase{"BilevelLzw", BilevelPage(50, 20, COMPRESSION_LZW), 0, COMPRESSION_CCITTFAX4},
+        ReencodeCase{"BilevelG3", BilevelPage(50, 20, COMPRESSION_CCITTFAX3), 0,
+                     COMPRESSION_CCITTFAX4},
+        ReencodeCase{"GrayUncompressed", GrayPage(20, 20, 8), 0, COMPRESSION_ADOBE_DEFLATE},
+        ReencodeCase{"GrayPackBits", GrayPage(20, 20, 8, COMPRESSION_PACKBITS), 0,
+                     COMPRESSION_ADOBE_DEFLATE},
+        ReencodeCase{"G4NotUpright", Oriented(BilevelPage(30, 20, COMPRESSION_CCITTFAX4), 3), 0,
+                     COMPRESSION_CCITTFAX4}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Failures leave the target as it was and no stray file.
+
+class ExportFailure : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        WriteFileBytes(dir.File("out.tiff"), {'o', 'l', 'd'});
+        source.Add(PageFromSpec(GrayPage(20, 20, 8)));
+        source.Add(PageFromSpec(BilevelPage(30, 30, COMPRESSION_NONE)));
+        before = FolderEntries(dir.Path());
+    }
+
+    // Runs the export, expecting it to fail; returns the error.
+    Error Fails() {
+        try {
+            WriteTiff(source, dir.File("out.tiff"));
+        } catch (const Error& e) {
+            EXPECT_EQ(ReadFileBytes(dir.File("out.tiff")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+            EXPECT_EQ(FolderEntries(dir.Path()), before);
+            return e;
+        }
+        ADD_FAILURE() << "export did not fail";
+        return Error(0, "");
+    }
+
+    TempDir dir;
+    FakePageSource source;
+    std::vector<std::string> before;
+};
+
+TEST_F(ExportFailure, UndecodablePageNamesPageAndScheme) {
+    FakePage blc = PageFromSpec(BilevelPage(30, 30, COMPRESSION_NONE));
+    blc.info.compression = 34718;
+    blc.info.compressionName = "BLC";
+    blc.info.decodable = false;
+    source.Add(blc);
+    const Error e = Fails();
+    EXPECT_EQ(e.Number(), errors::kUnsupportedCompression);
+    EXPECT_NE(e.Description().find("page 3"), std::string::npos) << e.what();
+    EXPECT_NE(e.Description().find("BLC (34718)"), std::string::npos) << e.what();
+    EXPECT_NE(e.Description().find("out.tiff"), std::string::npos) << e.what();
+    EXPECT_EQ(source.DecodeCalls(), 0) << "nothing should be decoded for a doomed export";
+}
+
+TEST_F(ExportFailure, DecodeFailureMidwayKeepsTheSourcesReason) {
+    source.Page(1).failDecode = true;
+    const Error e = Fails();
+    EXPECT_NE(e.Description().find("page 2 cannot be decoded"), std::string::npos) << e.what();
+}
+
+TEST_F(ExportFailure, IncompletePixelsAreRefused) {
+    source.Page(0).raster.data.resize(10);
+    const Error e = Fails();
+    EXPECT_NE(e.Description().find("page 1"), std::string::npos) << e.what();
+}
+
+TEST_F(ExportFailure, FullDiskLeavesNoPartialFile) {
+    // A file size limit makes writes fail as on a full disk.
+    source.Add(PageFromSpec(RgbPage(600, 600, 16)));
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = old;
+    limited.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const Error e = Fails();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_NE(e.Description().find("page 3"), std::string::npos) << e.what();
+}
+
+TEST(ExportTarget, MissingFolderOrFolderTargetRaisesNamingIt) {
+    TempDir dir;
+    FakePageSource source;
+    source.Add(PageFromSpec(GrayPage(8, 8, 8)));
+    for (const std::string& target :
+         {dir.File("no-such-folder/out.tiff"), dir.Path(), dir.File("")}) {
+        try {
+            WriteTiff(source, target);
+            ADD_FAILURE() << "no error for " << target;
+        } catch (const Error& e) {
+            EXPECT_NE(e.Description().find(target), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+}
+
+TEST(ExportTarget, EmptyDocumentIsRefused) {
+    TempDir dir;
+    FakePageSource source;
+    EXPECT_THROW(WriteTiff(source, dir.File("out.tiff")), Error);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.tiff")));
+}
+
+TEST(ExportTarget, ReplacesAnExistingFile) {
+    TempDir dir;
+    WriteFileBytes(dir.File("out.tiff"), {'o', 'l', 'd'});
+    FakePageSource source;
+    source.Add(PageFromSpec(GrayPage(8, 8, 8)));
+    WriteTiff(source, dir.File("out.tiff"));
+    EXPECT_EQ(ReadBack(dir.File("out.tiff")).size(), 1u);
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"out.tiff"});
+}
+
+}  // namespace
+}  // namespace folio::engine
