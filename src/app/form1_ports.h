@@ -1,0 +1,24 @@
+#pragma once
+
+#include "imaging/document_factory.h"
+#include "imaging/viewer_control.h"
+#include "platform/main_window.h"
+#include "platform/message_box.h"
+#include "platform/open_file_dialog.h"
+#include "platform/platform_traits.h"
+#include "platform/settings_store.h"
+
+namespace folio::app {
+
+// The outside world as the main window's commands reach it.
+struct Form1Ports {
+    imaging::ViewerControl& viewer;  // the hosted viewer control MiDocView1
+    imaging::DocumentFactory& documents;
+    SettingsStore& settings;
+    OpenFileDialog& openDialog;
+    MessageBox& messages;
+    MainWindow& window;
+    PlatformTraits traits;
+};
+
+}  // namespace folio::app

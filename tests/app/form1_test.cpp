@@ -1,0 +1,292 @@
+#include "app/form1.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/fakes.h"
+#include "common/error.h"
+#include "common/error_numbers.h"
+
+namespace folio::app {
+namespace {
+
+using ::testing::_;
+using ::testing::AllOf;
+using ::testing::ElementsAre;
+using ::testing::Eq;
+using ::testing::Field;
+using ::testing::InSequence;
+using ::testing::NiceMock;
+using ::testing::Return;
+using ::testing::StrictMock;
+using ::testing::Throw;
+using namespace folio::testing;
+
+const std::u16string kApp = u"FolioLens";
+const std::u16string kOpen = u"open";
+const std::u16string kKey = u"fo";
+constexpr WindowHandle kOwner = 0x1234;
+
+// Form1 wired to strict fakes: every call a test does not expect fails it.
+struct Form1Test : ::testing::Test {
+    StrictMock<MockViewer> viewer;
+    StrictMock<MockDocumentFactory> factory;
+    StrictMock<MockSettings> settings;
+    StrictMock<MockOpenDialog> dialog;
+    StrictMock<MockMessageBox> messages;
+    NiceMock<MockMainWindow> window;
+    Form1 form{Form1Ports{viewer, factory, settings, dialog, messages, window,
+                          PlatformTraits::Posix(u"/home/ann")}};
+
+    Form1Test() { ON_CALL(window, Handle()).WillByDefault(Return(kOwner)); }
+
+    std::shared_ptr<StrictMock<MockDocument>> NewDocument() {
+        return std::make_shared<StrictMock<MockDocument>>();
+    }
+
+    void ExpectOriginalSize() {
+        EXPECT_CALL(viewer, GetZoom(Eq(0.0), Eq(0.0)));
+        EXPECT_CALL(viewer, SetZoom(Eq(1.0), Eq(1.0)));
+    }
+
+    // Opens `path` through the dialog, checking each call in order.
+    std::shared_ptr<StrictMock<MockDocument>> OpenThroughDialog(const std::u16string& path,
+                                                                const std::u16string& folder) {
+        auto document = NewDocument();
+        InSequence order;
+        EXPECT_CALL(settings, GetSetting(kApp, kOpen, kKey, std::u16string(u"/home/ann/")))
+            .WillOnce(Return(u"/home/ann/"));
+        EXPECT_CALL(dialog, ShowOpen(_)).WillOnce(Return(path));
+        EXPECT_CALL(settings, SaveSetting(kApp, kOpen, kKey, folder));
+        EXPECT_CALL(factory, NewDocument()).WillOnce(Return(document));
+        EXPECT_CALL(*document, Create(path));
+        EXPECT_CALL(viewer, SetDocument(Eq(std::shared_ptr<imaging::Document>(document))));
+        ExpectOriginalSize();
+        form.fileOpen();
+        ::testing::Mock::VerifyAndClearExpectations(&viewer);
+        return document;
+    }
+};
+
+TEST_F(Form1Test, StartsWithoutADocument) {
+    EXPECT_EQ(form.CurrentDocument, nullptr);
+    EXPECT_FALSE(form.DocumentLoaded);
+    EXPECT_TRUE(form.SelectedFiles.empty());
+    EXPECT_FALSE(form.IsDocumentOpen());
+}
+
+TEST_F(Form1Test, OpenRemembersTheFolderThenLoadsShowsAndResetsTheZoom) {
+    auto document = OpenThroughDialog(u"/home/ann/scans/letter.mdi", u"/home/ann/scans/");
+    EXPECT_EQ(form.CurrentDocument, document);
+    EXPECT_TRUE(form.DocumentLoaded);
+    EXPECT_THAT(form.SelectedFiles, ElementsAre(u"/home/ann/scans/letter.mdi"));
+}
+
+TEST_F(Form1Test, TheDialogGetsTheOwnerFiltersTitleFolderAndOptions) {
+    EXPECT_CALL(settings, GetSetting(kApp, kOpen, kKey, _)).WillOnce(Return(u"/srv/in/"));
+    const std::vector<FileFilter> filters = {
+        {u"Microsoft Office Document Imaging files (*.mdi)", u"*.mdi"},
+        {u"All Files (*.*)", u"*.*"}};
+    EXPECT_CALL(dialog, ShowOpen(AllOf(Field(&OpenFileRequest::owner, kOwner),
+                                       Field(&OpenFileRequest::filters, filters),
+                                       Field(&OpenFileRequest::filterIndex, 0),
+                                       Field(&OpenFileRequest::initialFolder, u"/srv/in/"),
+                                       Field(&OpenFileRequest::title, u"Open file to process"),
+                                       Field(&OpenFileRequest::flags, 0x1804u),
+                                       Field(&OpenFileRequest::resultCapacity, 59000u))))
+        .WillOnce(Return(std::nullopt));
+    ExpectOriginalSize();
+    form.fileOpen();
+}
+
+TEST_F(Form1Test, CancelledDialogChangesNothingButStillResetsTheZoom) {
+    auto document = OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    InSequence order;
+    EXPECT_CALL(settings, GetSetting(kApp, kOpen, kKey, _)).WillOnce(Return(u"/a/"));
+    EXPECT_CALL(dialog, ShowOpen(_)).WillOnce(Return(std::nullopt));
+    ExpectOriginalSize();
+    form.fileOpen();
+    EXPECT_EQ(form.CurrentDocument, document);
+    EXPECT_TRUE(form.DocumentLoaded);
+    EXPECT_THAT(form.SelectedFiles, ElementsAre(u"/a/one.mdi"));
+}
+
+TEST_F(Form1Test, CancelledDialogWithoutADocumentStillResetsTheZoom) {
+    InSequence order;
+    EXPECT_CALL(settings, GetSetting(kApp, kOpen, kKey, _)).WillOnce(Return(u"/home/ann/"));
+    EXPECT_CALL(dialog, ShowOpen(_)).WillOnce(Return(std::nullopt));
+    ExpectOriginalSize();
+    form.fileOpen();
+    EXPECT_FALSE(form.DocumentLoaded);
+    EXPECT_TRUE(form.SelectedFiles.empty());
+}
+
+TEST_F(Form1Test, DialogResultIsTrimmedAndCutAtTheFirstNul) {
+    const struct {
+        std::u16string raw;
+        std::u16string path;
+    } cases[] = {
+        {u"  /a b/c.mdi  ", u"/a b/c.mdi"},
+        {std::u16string(u"/x/y.mdi\0/x/z.mdi", 17), u"/x/y.mdi"},
+        {u"/plain.mdi", u"/plain.mdi"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_CALL(dialog, ShowOpen(_)).WillOnce(Return(c.raw));
+        EXPECT_EQ(form.ShowOpenDialog(kOwner, u"/"), 1);
+        EXPECT_THAT(form.SelectedFiles, ElementsAre(c.path));
+    }
+}
+
+TEST_F(Form1Test, SecondOpenReplacesTheFirstWithoutClosingIt) {
+    auto first = OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    // `first` is strict: a Close on it would fail the test.
+    auto second = OpenThroughDialog(u"/b/two.mdi", u"/b/");
+    EXPECT_EQ(form.CurrentDocument, second);
+    EXPECT_TRUE(form.DocumentLoaded);
+    EXPECT_EQ(first.use_count(), 1) << "the program still holds the first document";
+}
+
+TEST_F(Form1Test, CloseLetsGoClosesWithoutSavingAndReleasesInOrder) {
+    auto document = OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    InSequence order;
+    EXPECT_CALL(viewer, SetFileName(std::u16string())).WillOnce([this](const std::u16string&) {
+        EXPECT_FALSE(form.DocumentLoaded) << "the flag drops before the viewer lets go";
+    });
+    EXPECT_CALL(*document, Close(false));
+    form.fileClose();
+    EXPECT_EQ(form.CurrentDocument, nullptr);
+    EXPECT_FALSE(form.DocumentLoaded);
+    // A second close, and a close without any document, make no call at all.
+    form.fileClose();
+    Form1 fresh{
+        Form1Ports{viewer, factory, settings, dialog, messages, window, PlatformTraits::Windows()}};
+    fresh.fileClose();
+}
+
+TEST_F(Form1Test, FitCommandsAskTheViewerOnlyWithADocument) {
+    form.data_byHeight();  // strict viewer: no call allowed
+    form.data_byWidth();
+    auto document = OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    InSequence order;
+    EXPECT_CALL(viewer, SetFitMode(imaging::kFitHeight));
+    EXPECT_CALL(viewer, SetFitMode(imaging::kFitWidth));
+    form.data_byHeight();
+    form.data_byWidth();
+}
+
+TEST_F(Form1Test, ZoomCommandsReachTheViewerWithoutADocument) {
+    InSequence order;
+    EXPECT_CALL(viewer, GetZoom(_, _));
+    EXPECT_CALL(viewer, SetZoom(Eq(1.3), Eq(1.3)));
+    EXPECT_CALL(viewer, GetZoom(_, _));
+    EXPECT_CALL(viewer, SetZoom(Eq(1.0 / 1.3), Eq(1.0 / 1.3)));
+    ExpectOriginalSize();
+    ON_CALL(viewer, GetZoom).WillByDefault([](double& a, double& b) { a = b = 1.0; });
+    form.data_dec();
+    form.data_inc();
+    form.original_size();
+}
+
+TEST_F(Form1Test, IsDocumentOpenAsksImagesThenCountAndNeverRaises) {
+    auto document = OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    auto pages = std::make_shared<StrictMock<MockImageCollection>>();
+    {
+        InSequence order;
+        EXPECT_CALL(*document, Images()).WillOnce(Return(pages));
+        EXPECT_CALL(*pages, Count()).WillOnce(Return(3));
+    }
+    EXPECT_TRUE(form.IsDocumentOpen());
+    EXPECT_CALL(*document, Images()).WillOnce(Throw(Error(errors::kObjectNotSet, "closed")));
+    EXPECT_FALSE(form.IsDocumentOpen());
+    EXPECT_CALL(*document, Images()).WillOnce(Return(pages));
+    EXPECT_CALL(*pages, Count()).WillOnce(Throw(std::runtime_error("gone")));
+    EXPECT_FALSE(form.IsDocumentOpen());
+}
+
+TEST_F(Form1Test, FailedOpenIsReportedAndLeavesNoDocumentWithTheFolderRemembered) {
+    auto shown = OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    auto broken = NewDocument();
+    InSequence order;
+    EXPECT_CALL(settings, GetSetting(kApp, kOpen, kKey, _)).WillOnce(Return(u"/a/"));
+    EXPECT_CALL(dialog, ShowOpen(_)).WillOnce(Return(u"/bad/x.mdi"));
+    EXPECT_CALL(settings, SaveSetting(kApp, kOpen, kKey, std::u16string(u"/bad/")));
+    EXPECT_CALL(factory, NewDocument()).WillOnce(Return(broken));
+    EXPECT_CALL(*broken, Create(_))
+        .WillOnce(Throw(Error(errors::kInvalidFileFormat, "/bad/x.mdi is not a TIFF file")));
+    EXPECT_CALL(messages, Show(std::u16string(u"Error 321: /bad/x.mdi is not a TIFF file"), kApp,
+                               MessageIcon::Error));
+    // The viewer still shows the first document: it is made to let go of it.
+    EXPECT_CALL(viewer, GetDocument()).WillOnce(Return(shown));
+    EXPECT_CALL(viewer, SetFileName(std::u16string()));
+    EXPECT_FALSE(form.RunCommand(u"fileOpen"));
+    EXPECT_EQ(form.CurrentDocument, nullptr);
+    EXPECT_FALSE(form.DocumentLoaded);
+    // The program goes on: the next command runs normally.
+    ExpectOriginalSize();
+    EXPECT_TRUE(form.RunCommand(u"original_size"));
+}
+
+TEST_F(Form1Test, FailedCloseStillEndsWithoutADocument) {
+    auto document = OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    // Once by the close itself, once more when the state is made consistent.
+    EXPECT_CALL(viewer, SetFileName(std::u16string())).Times(2);
+    EXPECT_CALL(*document, Close(false)).WillOnce(Throw(Error(errors::kDeviceIoError, "io")));
+    EXPECT_CALL(messages, Show(std::u16string(u"Error 57: io"), kApp, MessageIcon::Error));
+    EXPECT_CALL(viewer, GetDocument()).WillOnce(Return(nullptr));
+    EXPECT_FALSE(form.RunCommand(u"fileClose"));
+    EXPECT_EQ(form.CurrentDocument, nullptr);
+    EXPECT_FALSE(form.DocumentLoaded);
+}
+
+TEST_F(Form1Test, FailedZoomKeepsTheDocumentShown) {
+    auto document = OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    EXPECT_CALL(viewer, GetZoom(_, _)).WillOnce([](double& a, double& b) { a = b = 1.5e308; });
+    EXPECT_CALL(messages, Show(_, kApp, MessageIcon::Error));
+    EXPECT_CALL(viewer, GetDocument()).WillOnce(Return(document));
+    EXPECT_FALSE(form.RunCommand(u"data_dec"));
+    EXPECT_EQ(form.CurrentDocument, document);
+    EXPECT_TRUE(form.DocumentLoaded);
+}
+
+TEST_F(Form1Test, CommandLineOpenShowsAtOriginalSizeOrReportsAndStaysEmpty) {
+    auto document = NewDocument();
+    {
+        InSequence order;
+        EXPECT_CALL(factory, NewDocument()).WillOnce(Return(document));
+        EXPECT_CALL(*document, Create(std::u16string(u"/a/one.mdi")));
+        EXPECT_CALL(viewer, SetDocument(_));
+        ExpectOriginalSize();
+    }
+    EXPECT_TRUE(form.OpenFromCommandLine(u"/a/one.mdi"));
+    EXPECT_TRUE(form.DocumentLoaded);
+
+    Form1 other{Form1Ports{viewer, factory, settings, dialog, messages, window,
+                           PlatformTraits::Posix(u"/home/ann")}};
+    auto broken = NewDocument();
+    EXPECT_CALL(factory, NewDocument()).WillOnce(Return(broken));
+    EXPECT_CALL(*broken, Create(_)).WillOnce(Throw(Error(errors::kFileNotFound, "gone")));
+    EXPECT_CALL(messages, Show(std::u16string(u"Error 53: gone"), kApp, MessageIcon::Error));
+    EXPECT_CALL(viewer, GetDocument()).WillOnce(Return(nullptr));
+    EXPECT_CALL(viewer, SetFileName(std::u16string()));
+    EXPECT_FALSE(other.OpenFromCommandLine(u"/a/gone.mdi"));
+    EXPECT_EQ(other.CurrentDocument, nullptr);
+    EXPECT_FALSE(other.DocumentLoaded);
+}
+
+TEST_F(Form1Test, EveryMenuCommandRunsByNameAndUnknownNamesAreReported) {
+    ON_CALL(viewer, GetZoom).WillByDefault([](double& a, double& b) { a = b = 1.0; });
+    EXPECT_CALL(viewer, GetZoom(_, _)).Times(3);
+    EXPECT_CALL(viewer, SetZoom(_, _)).Times(3);
+    for (const char16_t* name : {u"fileClose", u"data_byHeight", u"data_byWidth", u"data_dec",
+                                 u"data_inc", u"original_size"}) {
+        EXPECT_TRUE(form.RunCommand(name)) << std::string(name, name + 4);
+    }
+    EXPECT_CALL(messages,
+                Show(std::u16string(u"Error 445: The command \"fileSing\" does not exist"), kApp,
+                     MessageIcon::Error));
+    EXPECT_CALL(viewer, GetDocument()).WillOnce(Return(nullptr));
+    EXPECT_FALSE(form.RunCommand(u"fileSing"));
+}
+
+}  // namespace
+}  // namespace folio::app
