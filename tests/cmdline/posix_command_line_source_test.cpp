@@ -62,6 +62,15 @@ TEST(PosixCommandLineSource, ProgramIsTheRunningExecutable) {
     EXPECT_EQ(cl.AppPath().back(), u'/');
     EXPECT_EQ(source.SplitCommandLine(u""), std::vector<std::u16string>{self});
     EXPECT_EQ(source.PlatformFamily(), CommandLineSource::kNtFamily);
+
+    // No argv at all: an empty line, whose split still names the executable.
+    const char* none[] = {nullptr};
+    PosixCommandLineSource empty(3, none);
+    const CommandLine bare(empty, PlatformTraits::Posix(u"/home/u"));
+    EXPECT_EQ(bare.ToString(), u"");
+    EXPECT_EQ(bare.Argument(0), self);
+    EXPECT_EQ(bare.Arguments(), 1);
+    EXPECT_EQ(bare.Argument(1), u"");
 }
 
 // This very process's argv, as the kernel keeps it.

@@ -16,10 +16,20 @@ std::u16string ReadExecutablePath() {
     return error ? std::u16string() : FromUtf8(target.native());
 }
 
+// argv may be empty (a process started with no argv at all); it ends early at a
+// null entry rather than read one.
+std::vector<std::string> ArgvStrings(int argc, const char* const* argv) {
+    std::vector<std::string> strings;
+    for (int i = 0; argv != nullptr && i < argc && argv[i] != nullptr; ++i) {
+        strings.emplace_back(argv[i]);
+    }
+    return strings;
+}
+
 }  // namespace
 
 PosixCommandLineSource::PosixCommandLineSource(int argc, const char* const* argv)
-    : PosixCommandLineSource(std::vector<std::string>(argv, argv + (argc > 0 ? argc : 0))) {}
+    : PosixCommandLineSource(ArgvStrings(argc, argv)) {}
 
 PosixCommandLineSource::PosixCommandLineSource(const std::vector<std::string>& argv)
     : executablePath_(ReadExecutablePath()) {
