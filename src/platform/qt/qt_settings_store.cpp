@@ -1,0 +1,53 @@
+#include "platform/qt/qt_settings_store.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "platform/qt/qstring_conversion.h"
+
+namespace folio::qt {
+namespace {
+
+QString SettingKey(const std::u16string& section, const std::u16string& key) {
+    return ToQString(section) + u'/' + ToQString(key);
+}
+
+}  // namespace
+
+QString QtSettingsStore::FilePath(const std::u16string& app) {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        base = QDir::homePath() + QStringLiteral("/.config");
+    }
+    const QString name = ToQString(app);
+    return base + u'/' + name + u'/' + name + QStringLiteral(".conf");
+}
+
+std::u16string QtSettingsStore::GetSetting(const std::u16string& app, const std::u16string& section,
+                                           const std::u16string& key,
+                                           const std::u16string& defaultValue) {
+    QSettings settings(FilePath(app), QSettings::IniFormat);
+    const QVariant value = settings.value(SettingKey(section, key));
+    if (!value.isValid()) {
+        return defaultValue;
+    }
+    return FromQString(value.toString());
+}
+
+void QtSettingsStore::SaveSetting(const std::u16string& app, const std::u16string& section,
+                                  const std::u16string& key, const std::u16string& value) {
+    const QString path = FilePath(app);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setValue(SettingKey(section, key), ToQString(value));
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        throw Error(errors::kPermissionDenied,
+                    "The settings file " + path.toStdString() + " cannot be written");
+    }
+}
+
+}  // namespace folio::qt
