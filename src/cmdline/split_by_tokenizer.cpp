@@ -28,16 +28,12 @@ std::vector<std::u16string> SplitByTokenizer(std::u16string_view line) {
         end = space == std::u16string_view::npos ? line.size() : space + 1;
     }
 
-    std::vector<std::u16string> args;
+    std::vector<std::u16string> args{std::move(program)};
     std::vector<std::u16string> tokens;
     if (TrimSpaces(line).size() > end && Tokenize(line.substr(end), tokens) > 0) {
         args.reserve(tokens.size() + 1);
-        args.emplace_back();
         std::move(tokens.begin(), tokens.end(), std::back_inserter(args));
-    } else {
-        args.emplace_back();
     }
-    args.front() = std::move(program);
     return args;
 }
 

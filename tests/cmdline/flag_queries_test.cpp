@@ -133,6 +133,7 @@ TEST(FlagValue, TextFormsOfTheClassicRuntime) {
         EXPECT_EQ(value.Text(), text);
     }
     EXPECT_TRUE(FlagValue(nullptr).IsNull());
+    EXPECT_TRUE(FlagValue(static_cast<const char16_t*>(nullptr)).IsNull());
 }
 
 }  // namespace
