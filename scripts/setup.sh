@@ -10,7 +10,7 @@ packages=(
     libtiff-dev libtiff-tools
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth x11-apps imagemagick poppler-utils
-    xdg-utils shared-mime-info desktop-file-utils
+    xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin
     fonts-dejavu-core
 )
 
