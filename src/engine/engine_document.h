@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/page_info.h"
 #include "engine/page_source.h"
@@ -30,7 +31,7 @@ struct PixelRect {
 // viewer widget, the exporter and the printer need. Opening walks the page
 // directory only; pages decode on demand into a byte-budgeted cache.
 class EngineDocument : public imaging::Document, public PageSource {
-public:
+  public:
     class Impl;
 
     explicit EngineDocument(size_t cacheBudgetBytes = kDefaultCacheBudget);
@@ -75,7 +76,22 @@ public:
     // Called (on the calling thread) after a page's turn changed, with the page.
     void SetChangeListener(std::function<void(int page)> listener);
 
-private:
+    // Opens a document held in memory; `name` stands for the file in messages.
+    // Such a document has no FilePath, so export decodes every page.
+    void OpenBytes(std::vector<uint8_t> bytes, const std::string& name);
+    // The name messages use for the file (the path as given).
+    const std::string& DisplayName() const;
+    // The page cache: bytes held now and the budget.
+    size_t CacheBytes() const;
+    size_t CacheBudget() const;
+    // Pages needing more than this many bytes once decoded are refused (default
+    // kMaxDecodedPageBytes).
+    void SetDecodeLimit(size_t bytes);
+
+  private:
+    // Raises folio::Error unless a document is open and `page` is one of its pages.
+    void CheckPage(int page) const;
+
     std::unique_ptr<Impl> impl_;
 };
 

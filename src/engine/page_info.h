@@ -6,6 +6,8 @@
 namespace folio::engine {
 
 // What the page directory says about one page, as stored (before any turn).
+// Width, height and resolutions are those of the page upright, as Decode returns
+// it: for an Orientation tag of 5 to 8 (rows stored as columns) they are swapped.
 struct PageInfo {
     uint32_t width = 0;   // pixels
     uint32_t height = 0;  // pixels
@@ -24,6 +26,10 @@ struct PageInfo {
     std::string compressionName;
     // Whether the engine can produce this page's pixels.
     bool decodable = true;
+    uint16_t sampleFormat = 1;  // 1 unsigned, 2 signed, 3 floating point
+    // X resolution over Y resolution; kept for pages whose resolution tags have no
+    // unit (xDpi and yDpi are then 0) so their pixels keep their shape.
+    double pixelAspect = 1.0;
 
     bool IsBilevel() const { return bitsPerSample == 1 && samplesPerPixel == 1; }
 };

@@ -21,6 +21,8 @@ struct Raster {
     uint16_t photometric = 1;
     uint16_t extraSamples = 0;     // trailing samples that are not colour
     bool associatedAlpha = false;  // when extraSamples > 0: premultiplied or not
+    // Whether the first extra sample is alpha (not some other, unspecified sample).
+    bool hasAlpha = false;
     // For photometric 3: red, green, blue tables of 2^bitsPerSample entries each,
     // 16-bit as TIFF stores them.
     std::vector<uint16_t> colorMap;

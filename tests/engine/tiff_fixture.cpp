@@ -106,6 +106,9 @@ void SetPageTags(TIFF* tif, const PageSpec& spec) {
             TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
         }
     }
+    if (spec.compression == COMPRESSION_WEBP) {
+        TIFFSetField(tif, TIFFTAG_WEBP_LOSSLESS, 1);
+    }
     if (spec.tiled) {
         TIFFSetField(tif, TIFFTAG_TILEWIDTH, spec.tileWidth);
         TIFFSetField(tif, TIFFTAG_TILELENGTH, spec.tileHeight);
@@ -209,7 +212,9 @@ std::vector<uint8_t> PatternPixels(const PageSpec& spec, uint32_t seed) {
                     // Text-like strokes: runs of black and white of varying length.
                     v = ((x / (3 + seed % 4) + y / 5 + (x * y) % 7 + seed) % 4 == 0) ? 1u : 0u;
                 } else if (smooth) {
-                    v = ((x * 4 + y * 2 + c * 60 + seed * 10) % 256) * max / 255;
+                    // A triangle wave: smooth everywhere, as lossy codecs like.
+                    const uint32_t t = (x * 4 + y * 2 + c * 60 + seed * 10) % 510;
+                    v = (t < 256 ? t : 510 - t) * max / 255;
                 } else {
                     const uint32_t h = (x * 2654435761u) ^ (y * 40503u) ^ (c * 9973u) ^ seed;
                     v = (h ^ (h >> 13)) & max;

@@ -1,0 +1,173 @@
+#include "engine/area_resampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "engine/row_unpacker.h"
+
+namespace folio::engine {
+namespace {
+
+// The source pixels one output pixel covers along one axis, with each one's share
+// of the output pixel (shares sum to less than 1 where the page ends).
+struct Taps {
+    std::vector<uint32_t> first;  // per output pixel
+    std::vector<uint32_t> count;  // per output pixel
+    std::vector<size_t> offset;   // into weights, per output pixel
+    std::vector<float> weights;
+    std::vector<float> coverage;  // per output pixel: sum of its weights
+};
+
+Taps MakeTaps(int outputs, double origin, double scale, uint32_t sourceSize) {
+    Taps taps;
+    taps.first.resize(static_cast<size_t>(outputs));
+    taps.count.resize(static_cast<size_t>(outputs));
+    taps.offset.resize(static_cast<size_t>(outputs));
+    taps.coverage.resize(static_cast<size_t>(outputs));
+    const double end = static_cast<double>(sourceSize);
+    for (int i = 0; i < outputs; ++i) {
+        const auto index = static_cast<size_t>(i);
+        const double a = std::clamp((origin + i) / scale, 0.0, end);
+        const double b = std::clamp((origin + i + 1) / scale, 0.0, end);
+        taps.offset[index] = taps.weights.size();
+        taps.first[index] = static_cast<uint32_t>(std::floor(a));
+        float covered = 0.0f;
+        if (b > a) {
+            const auto last = static_cast<uint32_t>(std::min(std::ceil(b), end));
+            for (uint32_t k = taps.first[index]; k < last; ++k) {
+                const double share =
+                    (std::min(b, k + 1.0) - std::max(a, static_cast<double>(k))) * scale;
+                if (share > 0.0) {
+                    taps.weights.push_back(static_cast<float>(share));
+                    covered += static_cast<float>(share);
+                } else {
+                    taps.weights.push_back(0.0f);
+                }
+            }
+            taps.count[index] = last - taps.first[index];
+        }
+        taps.coverage[index] = std::min(covered, 1.0f);
+    }
+    return taps;
+}
+
+inline uint8_t ToByte(float v) {
+    return static_cast<uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
+}
+
+void StoreGray(const float* acc, float rowCoverage, const Taps& x, int width, uint8_t* out) {
+    for (int i = 0; i < width; ++i) {
+        const float inside = x.coverage[static_cast<size_t>(i)] * rowCoverage;
+        out[i] = ToByte(acc[i] + (1.0f - inside) * 255.0f);
+    }
+}
+
+void StoreArgb(const float* acc, float rowCoverage, const Taps& x, int width, uint8_t* out) {
+    for (int i = 0; i < width; ++i) {
+        const float outside = 1.0f - x.coverage[static_cast<size_t>(i)] * rowCoverage;
+        const float* p = acc + 4 * i;
+        // Premultiplied sums plus opaque white where the page does not reach.
+        const float a = p[3] + outside * 255.0f;
+        float r = 255.0f, g = 255.0f, b = 255.0f;
+        if (a > 0.0f) {
+            const float unpremultiply = 255.0f / a;
+            r = (p[0] + outside * 255.0f) * unpremultiply;
+            g = (p[1] + outside * 255.0f) * unpremultiply;
+            b = (p[2] + outside * 255.0f) * unpremultiply;
+        }
+        const uint32_t argb = (uint32_t{ToByte(a)} << 24) | (uint32_t{ToByte(r)} << 16) |
+                              (uint32_t{ToByte(g)} << 8) | ToByte(b);
+        std::memcpy(out + 4 * i, &argb, 4);
+    }
+}
+
+}  // namespace
+
+RenderedImage ResampleArea(const Raster& raster, const ResampleGrid& grid) {
+    const RowUnpacker unpacker(raster);
+    RenderedImage image;
+    image.format = unpacker.IsGray() ? RenderedImage::Format::Gray8 : RenderedImage::Format::Argb32;
+    image.width = std::max(grid.width, 0);
+    image.height = std::max(grid.height, 0);
+    const size_t pixelBytes = unpacker.IsGray() ? 1 : 4;
+    image.stride = (static_cast<size_t>(image.width) * pixelBytes + 3) & ~size_t{3};
+    image.pixels.assign(image.stride * static_cast<size_t>(image.height), 0xFF);
+    if (image.width == 0 || image.height == 0 || raster.width == 0 || raster.height == 0 ||
+        !(grid.scaleX > 0.0) || !(grid.scaleY > 0.0) || !std::isfinite(grid.scaleX) ||
+        !std::isfinite(grid.scaleY) || !std::isfinite(grid.originX) ||
+        !std::isfinite(grid.originY)) {
+        return image;
+    }
+
+    const Taps x = MakeTaps(image.width, grid.originX, grid.scaleX, raster.width);
+    const Taps y = MakeTaps(image.height, grid.originY, grid.scaleY, raster.height);
+    // The span of source columns any output pixel reads.
+    uint32_t spanStart = raster.width;
+    uint32_t spanEnd = 0;
+    for (int i = 0; i < image.width; ++i) {
+        const auto index = static_cast<size_t>(i);
+        if (x.count[index] > 0) {
+            spanStart = std::min(spanStart, x.first[index]);
+            spanEnd = std::max(spanEnd, x.first[index] + x.count[index]);
+        }
+    }
+    if (spanEnd <= spanStart) {
+        return image;
+    }
+
+    const int channels = unpacker.Channels();
+    std::vector<float> source(static_cast<size_t>(spanEnd - spanStart) * channels);
+    std::vector<float> acc(static_cast<size_t>(image.width) * channels);
+    int64_t unpackedRow = -1;
+    for (int j = 0; j < image.height; ++j) {
+        std::fill(acc.begin(), acc.end(), 0.0f);
+        const auto row = static_cast<size_t>(j);
+        for (uint32_t t = 0; t < y.count[row]; ++t) {
+            const float wy = y.weights[y.offset[row] + t];
+            const uint32_t sy = y.first[row] + t;
+            if (wy <= 0.0f) {
+                continue;
+            }
+            if (unpackedRow != sy) {
+                unpacker.Unpack(sy, spanStart, spanEnd, source.data());
+                unpackedRow = sy;
+            }
+            for (int i = 0; i < image.width; ++i) {
+                const auto col = static_cast<size_t>(i);
+                const float* w = x.weights.data() + x.offset[col];
+                const float* s = source.data() + static_cast<size_t>(x.first[col] - spanStart) *
+                                                     static_cast<size_t>(channels);
+                const uint32_t n = x.count[col];
+                float* a = acc.data() + col * static_cast<size_t>(channels);
+                if (channels == 1) {
+                    float sum = 0.0f;
+                    for (uint32_t k = 0; k < n; ++k) {
+                        sum += w[k] * s[k];
+                    }
+                    a[0] += wy * sum;
+                } else {
+                    float sum[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+                    for (uint32_t k = 0; k < n; ++k) {
+                        for (int c = 0; c < 4; ++c) {
+                            sum[c] += w[k] * s[4 * k + static_cast<uint32_t>(c)];
+                        }
+                    }
+                    for (int c = 0; c < 4; ++c) {
+                        a[c] += wy * sum[c];
+                    }
+                }
+            }
+        }
+        uint8_t* out = image.pixels.data() + row * image.stride;
+        if (channels == 1) {
+            StoreGray(acc.data(), y.coverage[row], x, image.width, out);
+        } else {
+            StoreArgb(acc.data(), y.coverage[row], x, image.width, out);
+        }
+    }
+    return image;
+}
+
+}  // namespace folio::engine

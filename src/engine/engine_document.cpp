@@ -1,0 +1,259 @@
+#include "engine/engine_document.h"
+
+#include <tiffio.h>
+
+#include <cmath>
+#include <mutex>
+#include <utility>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "common/utf8.h"
+#include "engine/engine_images.h"
+#include "engine/engine_limits.h"
+#include "engine/page_cache.h"
+#include "engine/page_decoder.h"
+#include "engine/page_directory.h"
+#include "engine/page_renderer.h"
+#include "engine/render_geometry.h"
+#include "engine/tiff_file.h"
+#include "engine/tiff_writer.h"
+
+namespace folio::engine {
+
+class EngineDocument::Impl {
+  public:
+    explicit Impl(size_t budget) : cache(budget) {}
+
+    // Guards the libtiff handle and the cache: const calls decode through both.
+    mutable std::mutex mutex;
+    std::unique_ptr<TiffFile> file;
+    std::vector<PageEntry> pages;
+    std::vector<int> turns;
+    std::string path;
+    PageCache cache;
+    size_t decodeLimit = kMaxDecodedPageBytes;
+    std::function<void(int)> listener;
+    // Lets image objects outlive the document safely.
+    std::shared_ptr<EngineDocument*> self;
+
+    void Adopt(std::unique_ptr<TiffFile> opened, std::string openedPath) {
+        auto entries = ReadPageDirectory(*opened);
+        std::lock_guard lock(mutex);
+        file = std::move(opened);
+        pages = std::move(entries);
+        turns.assign(pages.size(), 0);
+        path = std::move(openedPath);
+        cache.Clear();
+    }
+
+    std::string Where(int page) const {
+        return file->Name() + ", page " + std::to_string(page + 1);
+    }
+};
+
+namespace {
+
+[[noreturn]] void NotOpen() {
+    throw Error(errors::kObjectNotSet, "No document is open");
+}
+
+void CheckFactor(double value, const char* what) {
+    if (!std::isfinite(value) || value <= 0.0 || value > 1e6) {
+        throw Error(errors::kInvalidProcedureCall,
+                    std::string("Invalid ") + what + " for rendering: " + std::to_string(value));
+    }
+}
+
+}  // namespace
+
+EngineDocument::EngineDocument(size_t cacheBudgetBytes)
+    : impl_(std::make_unique<Impl>(cacheBudgetBytes)) {
+    impl_->self = std::make_shared<EngineDocument*>(this);
+}
+
+EngineDocument::~EngineDocument() {
+    *impl_->self = nullptr;
+}
+
+void EngineDocument::Create(const std::u16string& path) {
+    const std::string utf8 = ToUtf8(path);
+    if (utf8.empty()) {
+        throw Error(errors::kFileNotFound, "No file name given");
+    }
+    impl_->Adopt(TiffFile::Open(utf8, utf8), utf8);
+}
+
+void EngineDocument::OpenBytes(std::vector<uint8_t> bytes, const std::string& name) {
+    impl_->Adopt(TiffFile::OpenBytes(std::move(bytes), name), std::string());
+}
+
+std::shared_ptr<imaging::ImageCollection> EngineDocument::Images() {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    return MakeImageCollection(impl_->self);
+}
+
+void EngineDocument::Close(bool save) {
+    if (save) {
+        throw Error(errors::kNotImplemented,
+                    "Changes cannot be saved into the open document; use Save As");
+    }
+    std::lock_guard lock(impl_->mutex);
+    impl_->cache.Clear();
+    impl_->pages.clear();
+    impl_->turns.clear();
+    impl_->file.reset();
+    impl_->path.clear();
+}
+
+void EngineDocument::SaveAs(const std::u16string& path, int32_t fileFormat, int32_t compression) {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    if (fileFormat != imaging::kFileFormatTiff) {
+        throw Error(errors::kInvalidProcedureCall, "Unknown file format code " +
+                                                       std::to_string(fileFormat) +
+                                                       "; only 1 (TIFF) can be written");
+    }
+    if (compression != imaging::kCompressionDefault) {
+        throw Error(errors::kInvalidProcedureCall,
+                    "Unknown compression code " + std::to_string(compression) +
+                        "; only 1 (lossless, G4 for bilevel pages) can be written");
+    }
+    WriteTiff(*this, ToUtf8(path));
+}
+
+void EngineDocument::PrintOut(int32_t, int32_t, int32_t, const std::u16string&,
+                              const std::u16string&, bool, int32_t) {
+    throw Error(errors::kNotImplemented, "Printing is not available in this build");
+}
+
+int EngineDocument::PageCount() const {
+    return static_cast<int>(impl_->pages.size());
+}
+
+PageInfo EngineDocument::Info(int page) const {
+    CheckPage(page);
+    return impl_->pages[static_cast<size_t>(page)].info;
+}
+
+int EngineDocument::QuarterTurns(int page) const {
+    CheckPage(page);
+    return impl_->turns[static_cast<size_t>(page)];
+}
+
+std::shared_ptr<const Raster> EngineDocument::Decode(int page) const {
+    CheckPage(page);
+    std::lock_guard lock(impl_->mutex);
+    if (auto held = impl_->cache.Find(page)) {
+        return held;
+    }
+    const PageEntry& entry = impl_->pages[static_cast<size_t>(page)];
+    TiffFile& file = *impl_->file;
+    file.TakeError();
+    if (TIFFSetSubDirectory(file.Handle(), entry.offset) != 1) {
+        const std::string why = file.TakeError();
+        throw Error(errors::kDamagedFile, impl_->Where(page) + ": the page cannot be read" +
+                                              (why.empty() ? "" : " (" + why + ")"));
+    }
+    auto raster = std::make_shared<const Raster>(
+        DecodePage(file, entry.info, impl_->Where(page), impl_->decodeLimit));
+    impl_->cache.Put(page, raster);
+    return raster;
+}
+
+const std::string& EngineDocument::FilePath() const {
+    return impl_->path;
+}
+
+uint64_t EngineDocument::DirectoryOffset(int page) const {
+    CheckPage(page);
+    return impl_->pages[static_cast<size_t>(page)].offset;
+}
+
+bool EngineDocument::IsOpen() const {
+    return impl_->file != nullptr;
+}
+
+std::string EngineDocument::FormatName() const {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    return ContainerName(impl_->file->Format());
+}
+
+const std::string& EngineDocument::DisplayName() const {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    return impl_->file->Name();
+}
+
+void EngineDocument::RotatePage(int page, int32_t angle) {
+    CheckPage(page);
+    if (angle % 90 != 0) {
+        throw Error(errors::kInvalidProcedureCall,
+                    "A page can only be turned by a multiple of 90 degrees, not by " +
+                        std::to_string(angle));
+    }
+    int& turns = impl_->turns[static_cast<size_t>(page)];
+    const int turned = static_cast<int>(((turns + angle / 90 % 4) % 4 + 4) % 4);
+    if (turned == turns) {
+        return;
+    }
+    turns = turned;
+    if (impl_->listener) {
+        impl_->listener(page);
+    }
+}
+
+DisplaySize EngineDocument::ShownSize(int page, double zoomX, double zoomY, double dpiX,
+                                      double dpiY) const {
+    const RenderGeometry geometry =
+        ComputeGeometry(Info(page), QuarterTurns(page), zoomX, zoomY, dpiX, dpiY);
+    return {geometry.shownWidth, geometry.shownHeight};
+}
+
+RenderedImage EngineDocument::Render(int page, double zoomX, double zoomY, double dpiX, double dpiY,
+                                     PixelRect region) const {
+    CheckFactor(zoomX, "zoom");
+    CheckFactor(zoomY, "zoom");
+    CheckFactor(dpiX, "screen resolution");
+    CheckFactor(dpiY, "screen resolution");
+    const auto raster = Decode(page);
+    const RenderGeometry geometry =
+        ComputeGeometry(Info(page), QuarterTurns(page), zoomX, zoomY, dpiX, dpiY);
+    return RenderRegion(*raster, geometry, region);
+}
+
+void EngineDocument::SetChangeListener(std::function<void(int page)> listener) {
+    impl_->listener = std::move(listener);
+}
+
+size_t EngineDocument::CacheBytes() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->cache.Bytes();
+}
+
+size_t EngineDocument::CacheBudget() const {
+    return impl_->cache.Budget();
+}
+
+void EngineDocument::SetDecodeLimit(size_t bytes) {
+    impl_->decodeLimit = bytes;
+}
+
+void EngineDocument::CheckPage(int page) const {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    if (page < 0 || page >= PageCount()) {
+        throw Error(errors::kSubscriptOutOfRange,
+                    impl_->file->Name() + ": there is no page " + std::to_string(page + 1) +
+                        " (the document has " + std::to_string(PageCount()) + ")");
+    }
+}
+
+}  // namespace folio::engine

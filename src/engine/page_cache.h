@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <unordered_map>
+
+#include "engine/raster.h"
+
+namespace folio::engine {
+
+// Decoded pages, least recently used first out, within a byte budget counted in
+// the rasters' own bytes. A page larger than the whole budget is not kept. Not
+// thread-safe by itself.
+class PageCache {
+  public:
+    explicit PageCache(size_t budgetBytes) : budget_(budgetBytes) {}
+
+    // The page if held (and marks it most recently used), or null.
+    std::shared_ptr<const Raster> Find(int page);
+    void Put(int page, std::shared_ptr<const Raster> raster);
+    void Clear();
+
+    size_t Bytes() const { return bytes_; }
+    size_t Budget() const { return budget_; }
+    size_t Count() const { return entries_.size(); }
+
+  private:
+    struct Entry {
+        int page;
+        std::shared_ptr<const Raster> raster;
+    };
+
+    size_t budget_;
+    size_t bytes_ = 0;
+    std::list<Entry> order_;  // most recently used first
+    std::unordered_map<int, std::list<Entry>::iterator> entries_;
+};
+
+}  // namespace folio::engine

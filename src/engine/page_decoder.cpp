@@ -1,0 +1,209 @@
+#include "engine/page_decoder.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "engine/compression_registry.h"
+#include "engine/orientation.h"
+#include "engine/plane_reader.h"
+#include "engine/rgba_fallback.h"
+#include "engine/tiff_file.h"
+
+namespace folio::engine {
+namespace {
+
+// The page's layout as libtiff stores it (before the Orientation tag).
+struct StoredLayout {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t bits = 1;
+    uint16_t samples = 1;
+    uint16_t photometric = 1;
+    uint16_t colourSamples = 1;
+};
+
+bool IsByteDepth(uint16_t bits) {
+    return bits == 8 || bits == 16;
+}
+
+// How many colour samples the photometric needs when we keep the page in its own
+// model; 0 when we do not (such pages go through libtiff's RGBA conversion).
+uint16_t NativeColourSamples(TIFF* tif, const PageInfo& info, uint16_t photometric) {
+    if (info.sampleFormat != SAMPLEFORMAT_UINT) {
+        return 0;
+    }
+    const uint16_t bits = info.bitsPerSample;
+    const uint16_t samples = info.samplesPerPixel;
+    switch (photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+            if (samples == 1 && (bits == 1 || bits == 2 || bits == 4 || IsByteDepth(bits))) {
+                return 1;
+            }
+            return samples == 2 && IsByteDepth(bits) ? 1 : 0;
+        case PHOTOMETRIC_PALETTE:
+            return samples == 1 && bits <= 8 && (bits & (bits - 1)) == 0 ? 1 : 0;
+        case PHOTOMETRIC_RGB:
+            return samples >= 3 && IsByteDepth(bits) ? 3 : 0;
+        case PHOTOMETRIC_SEPARATED: {
+            uint16_t inkSet = INKSET_CMYK;
+            TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkSet);
+            return inkSet == INKSET_CMYK && samples >= 4 && IsByteDepth(bits) ? 4 : 0;
+        }
+        default:
+            return 0;
+    }
+}
+
+[[noreturn]] void Fail(int32_t number, const std::string& where, const std::string& what) {
+    throw Error(number, where + ": " + what);
+}
+
+void CheckSize(double bytes, const PageInfo& info, const std::string& where, size_t maxBytes) {
+    if (bytes > static_cast<double>(maxBytes)) {
+        Fail(errors::kOutOfMemory, where,
+             "the page is too large to decode (" + std::to_string(info.width) + " x " +
+                 std::to_string(info.height) + " pixels, " +
+                 std::to_string(static_cast<uint64_t>(bytes / 1048576.0)) + " MiB; the limit is " +
+                 std::to_string(maxBytes >> 20) + " MiB)");
+    }
+}
+
+void ReadColourMap(TIFF* tif, Raster& raster) {
+    uint16_t* red = nullptr;
+    uint16_t* green = nullptr;
+    uint16_t* blue = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) != 1) {
+        return;
+    }
+    const size_t n = size_t{1} << raster.bitsPerSample;
+    raster.colorMap.assign(red, red + n);
+    raster.colorMap.insert(raster.colorMap.end(), green, green + n);
+    raster.colorMap.insert(raster.colorMap.end(), blue, blue + n);
+    // Some writers store 8-bit entries; widen them as other readers do.
+    if (std::all_of(raster.colorMap.begin(), raster.colorMap.end(),
+                    [](uint16_t v) { return v < 256; })) {
+        for (auto& v : raster.colorMap) {
+            v = static_cast<uint16_t>(v * 257);
+        }
+    }
+}
+
+void ReadExtraSamples(TIFF* tif, Raster& raster) {
+    uint16_t count = 0;
+    uint16_t* kinds = nullptr;
+    if (raster.extraSamples > 0 && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &kinds) == 1 &&
+        count > 0) {
+        raster.associatedAlpha = kinds[0] == EXTRASAMPLE_ASSOCALPHA;
+        raster.hasAlpha = kinds[0] == EXTRASAMPLE_ASSOCALPHA || kinds[0] == EXTRASAMPLE_UNASSALPHA;
+    }
+}
+
+// Reads a page kept in its own model; planes of a planar page are interleaved.
+Raster DecodeNative(TiffFile& file, const StoredLayout& layout, const PageInfo& info,
+                    const std::string& where, size_t maxBytes) {
+    TIFF* tif = file.Handle();
+    Raster raster;
+    raster.width = layout.width;
+    raster.height = layout.height;
+    raster.bitsPerSample = layout.bits;
+    raster.samplesPerPixel = layout.samples;
+    raster.photometric = layout.photometric;
+    raster.extraSamples = static_cast<uint16_t>(layout.samples - layout.colourSamples);
+    raster.stride = (static_cast<size_t>(layout.width) * layout.samples * layout.bits + 7) / 8;
+    CheckSize(static_cast<double>(raster.stride) * layout.height, info, where, maxBytes);
+    raster.data.assign(raster.stride * layout.height, 0);
+
+    const bool separate = info.planarConfig == PLANARCONFIG_SEPARATE && layout.samples > 1;
+    bool ok = true;
+    if (!separate) {
+        ok = ReadPlane(tif, 0, layout.height, raster.stride,
+                       static_cast<uint16_t>(layout.bits * layout.samples), raster.data.data());
+    } else {
+        const size_t sampleBytes = layout.bits / 8;
+        const size_t planeStride = static_cast<size_t>(layout.width) * sampleBytes;
+        std::vector<uint8_t> plane(planeStride * layout.height);
+        for (uint16_t s = 0; ok && s < layout.samples; ++s) {
+            ok = ReadPlane(tif, s, layout.height, planeStride, layout.bits, plane.data());
+            for (uint32_t y = 0; ok && y < layout.height; ++y) {
+                const uint8_t* from = plane.data() + y * planeStride;
+                uint8_t* to = raster.data.data() + y * raster.stride + s * sampleBytes;
+                for (uint32_t x = 0; x < layout.width; ++x) {
+                    std::copy_n(from + x * sampleBytes, sampleBytes,
+                                to + x * sampleBytes * layout.samples);
+                }
+            }
+        }
+    }
+    if (!ok) {
+        const std::string why = file.TakeError();
+        Fail(errors::kDamagedFile, where,
+             "the page's image data is damaged" + (why.empty() ? "" : " (" + why + ")"));
+    }
+    if (layout.photometric == PHOTOMETRIC_PALETTE) {
+        ReadColourMap(tif, raster);
+        if (raster.colorMap.empty()) {
+            Fail(errors::kDamagedFile, where, "a palette page without a colour map");
+        }
+    }
+    ReadExtraSamples(tif, raster);
+    return raster;
+}
+
+}  // namespace
+
+Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where, size_t maxBytes) {
+    TIFF* tif = file.Handle();
+    const CompressionScheme scheme = LookUpCompression(info.compression);
+    if (!scheme.decodable) {
+        Fail(errors::kUnsupportedCompression, where, UnsupportedCompressionText(scheme));
+    }
+    if (info.width == 0 || info.height == 0) {
+        Fail(errors::kDamagedFile, where,
+             "the page has no pixels (" + std::to_string(info.width) + " x " +
+                 std::to_string(info.height) + ")");
+    }
+    // Refuse before libtiff or we allocate anything for it.
+    // (In floating point: a hostile width, depth and sample count overflow 64 bits.)
+    const double rowBytes = std::ceil(static_cast<double>(info.width) * info.samplesPerPixel *
+                                      info.bitsPerSample / 8.0);
+    CheckSize(rowBytes * info.height, info, where, maxBytes);
+    file.TakeError();
+
+    Raster raster;
+    if (scheme.decoder) {
+        raster = scheme.decoder(tif, info);
+    } else {
+        StoredLayout layout;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &layout.width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &layout.height);
+        layout.bits = info.bitsPerSample;
+        layout.samples = info.samplesPerPixel;
+        layout.photometric = info.photometric;
+        if (info.photometric == PHOTOMETRIC_YCBCR && info.compression == COMPRESSION_JPEG &&
+            info.bitsPerSample == 8) {
+            // libjpeg converts to RGB for us, whatever the subsampling.
+            TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+            layout.photometric = PHOTOMETRIC_RGB;
+        }
+        layout.colourSamples = NativeColourSamples(tif, info, layout.photometric);
+        const bool separate = info.planarConfig == PLANARCONFIG_SEPARATE && layout.samples > 1;
+        const uint16_t planeBits =
+            static_cast<uint16_t>(layout.bits * (separate ? 1 : layout.samples));
+        const bool native = layout.colourSamples > 0 && (!separate || IsByteDepth(layout.bits)) &&
+                            (!info.tiled || TilesAreByteAligned(tif, planeBits));
+        if (native) {
+            raster = DecodeNative(file, layout, info, where, maxBytes);
+        } else {
+            raster = DecodeThroughRgba(file, layout.width, layout.height, info, where, maxBytes);
+        }
+    }
+    ApplyOrientation(raster, info.orientation);
+    return raster;
+}
+
+}  // namespace folio::engine

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/raster.h"
+
+namespace folio::engine {
+
+// Turns part of one raster row into floating-point samples for filtering: one
+// gray level (0 black to 255 white) per pixel for gray and bilevel pages, or four
+// values per pixel (red, green, blue premultiplied by alpha, then alpha; 0 to 255)
+// for everything else.
+class RowUnpacker {
+  public:
+    explicit RowUnpacker(const Raster& raster);
+
+    // Whether this raster renders as gray (one value per pixel).
+    bool IsGray() const { return gray_; }
+    int Channels() const { return gray_ ? 1 : 4; }
+    // Writes pixels [x0, x1) of row y to `out` (Channels() floats per pixel).
+    void Unpack(uint32_t y, uint32_t x0, uint32_t x1, float* out) const;
+
+  private:
+    void UnpackGray(const uint8_t* row, uint32_t x0, uint32_t x1, float* out) const;
+    void UnpackColour(const uint8_t* row, uint32_t x0, uint32_t x1, float* out) const;
+    float Sample(const uint8_t* row, uint32_t x, uint16_t channel) const;
+
+    const Raster& raster_;
+    bool gray_ = true;
+    float levels_[256] = {};  // gray level of each sample value, for depths up to 8
+    float palette_[3][256] = {};
+};
+
+}  // namespace folio::engine

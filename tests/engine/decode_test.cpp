@@ -1,0 +1,206 @@
+// Every compression and pixel layout the engine reads, written by libtiff and read
+// back through EngineDocument: the decoded raster must hold the written pixels.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "common/error.h"
+#include "common/utf8.h"
+#include "engine/engine_document.h"
+#include "engine/temp_dir.h"
+#include "engine/tiff_fixture.h"
+
+namespace folio::engine {
+namespace {
+
+using testing::PageSpec;
+
+struct DecodeCase {
+    std::string name;
+    PageSpec spec;
+    int tolerance = 0;  // largest allowed sample difference (lossy codecs)
+};
+
+PageSpec With(PageSpec spec, void (*change)(PageSpec&)) {
+    change(spec);
+    spec.pixels = testing::PatternPixels(spec);
+    return spec;
+}
+
+std::vector<DecodeCase> Cases() {
+    std::vector<DecodeCase> cases;
+    // Bilevel with every codec that takes one bit per pixel, both photometrics.
+    const std::pair<const char*, uint16_t> bilevelCodecs[] = {
+        {"None", COMPRESSION_NONE},
+        {"CcittRle", COMPRESSION_CCITTRLE},
+        {"G3", COMPRESSION_CCITTFAX3},
+        {"G4", COMPRESSION_CCITTFAX4},
+        {"Lzw", COMPRESSION_LZW},
+        {"PackBits", COMPRESSION_PACKBITS},
+        {"Deflate", COMPRESSION_ADOBE_DEFLATE},
+    };
+    for (const auto& [name, codec] : bilevelCodecs) {
+        cases.push_back({std::string("Bilevel") + name + "MinIsWhite",
+                         testing::BilevelPage(67, 41, codec, PHOTOMETRIC_MINISWHITE)});
+        cases.push_back({std::string("Bilevel") + name + "MinIsBlack",
+                         testing::BilevelPage(67, 41, codec, PHOTOMETRIC_MINISBLACK)});
+    }
+    cases.push_back(
+        {"BilevelG4FillOrderReversed", With(testing::BilevelPage(67, 41, COMPRESSION_CCITTFAX4),
+                                            [](PageSpec& s) { s.fillOrder = FILLORDER_LSB2MSB; })});
+    cases.push_back({"BilevelNoneFillOrderReversed",
+                     With(testing::BilevelPage(67, 41, COMPRESSION_NONE),
+                          [](PageSpec& s) { s.fillOrder = FILLORDER_LSB2MSB; })});
+    cases.push_back(
+        {"BilevelG3ManyStrips", With(testing::BilevelPage(67, 41, COMPRESSION_CCITTFAX3),
+                                     [](PageSpec& s) { s.rowsPerStrip = 5; })});
+    // Gray at every depth, with the general-purpose codecs.
+    for (const uint16_t bits : {2, 4, 8, 16}) {
+        for (const auto& [name, codec] :
+             {std::pair<const char*, uint16_t>{"None", COMPRESSION_NONE},
+              {"Lzw", COMPRESSION_LZW},
+              {"Deflate", COMPRESSION_ADOBE_DEFLATE},
+              {"PackBits", COMPRESSION_PACKBITS}}) {
+            cases.push_back(
+                {"Gray" + std::to_string(bits) + name, testing::GrayPage(37, 29, bits, codec)});
+        }
+    }
+    cases.push_back({"Gray8MinIsWhite", With(testing::GrayPage(37, 29, 8), [](PageSpec& s) {
+                         s.photometric = PHOTOMETRIC_MINISWHITE;
+                     })});
+    cases.push_back(
+        {"Gray16LzwPredictor", With(testing::GrayPage(37, 29, 16, COMPRESSION_LZW),
+                                    [](PageSpec& s) { s.predictor = PREDICTOR_HORIZONTAL; })});
+    cases.push_back({"Gray8Jpeg", testing::GrayPage(48, 32, 8, COMPRESSION_JPEG), 12});
+    if (TIFFIsCODECConfigured(COMPRESSION_ZSTD)) {
+        cases.push_back({"Gray8Zstd", testing::GrayPage(37, 29, 8, COMPRESSION_ZSTD)});
+    }
+    if (TIFFIsCODECConfigured(COMPRESSION_LZMA)) {
+        cases.push_back({"Gray8Lzma", testing::GrayPage(37, 29, 8, COMPRESSION_LZMA)});
+    }
+    if (TIFFIsCODECConfigured(COMPRESSION_WEBP)) {
+        cases.push_back({"Rgb8WebpLossless", With(testing::RgbPage(37, 29, 8, COMPRESSION_WEBP),
+                                                  [](PageSpec& s) { s.jpegQuality = 100; })});
+    }
+    // Palette pages keep their indexes.
+    for (const uint16_t bits : {1, 2, 4, 8}) {
+        cases.push_back({"Palette" + std::to_string(bits),
+                         testing::PalettePage(37, 29, bits, COMPRESSION_LZW)});
+    }
+    // Colour.
+    cases.push_back({"Rgb8None", testing::RgbPage(37, 29, 8)});
+    cases.push_back({"Rgb8Lzw", testing::RgbPage(37, 29, 8, COMPRESSION_LZW)});
+    cases.push_back({"Rgb16Deflate", testing::RgbPage(37, 29, 16, COMPRESSION_ADOBE_DEFLATE)});
+    cases.push_back(
+        {"Rgb8LzwPredictor", With(testing::RgbPage(37, 29, 8, COMPRESSION_LZW),
+                                  [](PageSpec& s) { s.predictor = PREDICTOR_HORIZONTAL; })});
+    cases.push_back({"Rgb8Planar", With(testing::RgbPage(37, 29, 8), [](PageSpec& s) {
+                         s.planarConfig = PLANARCONFIG_SEPARATE;
+                     })});
+    cases.push_back(
+        {"Rgb16PlanarLzw", With(testing::RgbPage(37, 29, 16, COMPRESSION_LZW),
+                                [](PageSpec& s) { s.planarConfig = PLANARCONFIG_SEPARATE; })});
+    cases.push_back({"Rgb8Jpeg", testing::RgbPage(48, 32, 8, COMPRESSION_JPEG), 16});
+    cases.push_back({"YCbCrJpeg",
+                     With(testing::RgbPage(48, 32, 8, COMPRESSION_JPEG),
+                          [](PageSpec& s) { s.photometric = PHOTOMETRIC_YCBCR; }),
+                     24});
+    cases.push_back({"Rgba8UnassociatedAlpha",
+                     With(testing::RgbPage(37, 29, 8, COMPRESSION_LZW), [](PageSpec& s) {
+                         s.samplesPerPixel = 4;
+                         s.extraSamples = 1;
+                         s.extraSampleKind = EXTRASAMPLE_UNASSALPHA;
+                     })});
+    cases.push_back({"GrayAlpha8", With(testing::GrayPage(37, 29, 8), [](PageSpec& s) {
+                         s.samplesPerPixel = 2;
+                         s.extraSamples = 1;
+                         s.extraSampleKind = EXTRASAMPLE_ASSOCALPHA;
+                     })});
+    cases.push_back({"Cmyk8", With(testing::RgbPage(37, 29, 8), [](PageSpec& s) {
+                         s.samplesPerPixel = 4;
+                         s.photometric = PHOTOMETRIC_SEPARATED;
+                     })});
+    cases.push_back({"Cmyk16Planar", With(testing::RgbPage(37, 29, 16), [](PageSpec& s) {
+                         s.samplesPerPixel = 4;
+                         s.photometric = PHOTOMETRIC_SEPARATED;
+                         s.planarConfig = PLANARCONFIG_SEPARATE;
+                     })});
+    // Tiles, including partial tiles at the right and bottom edges.
+    cases.push_back({"TiledBilevelG4", With(testing::BilevelPage(70, 45, COMPRESSION_CCITTFAX4),
+                                            [](PageSpec& s) { s.tiled = true; })});
+    cases.push_back({"TiledGray4", With(testing::GrayPage(70, 45, 4, COMPRESSION_LZW),
+                                        [](PageSpec& s) { s.tiled = true; })});
+    cases.push_back({"TiledGray16", With(testing::GrayPage(70, 45, 16, COMPRESSION_ADOBE_DEFLATE),
+                                         [](PageSpec& s) { s.tiled = true; })});
+    cases.push_back(
+        {"TiledRgbPlanar", With(testing::RgbPage(70, 45, 8, COMPRESSION_LZW), [](PageSpec& s) {
+             s.tiled = true;
+             s.planarConfig = PLANARCONFIG_SEPARATE;
+         })});
+    cases.push_back(
+        {"TiledRgbJpeg",
+         With(testing::RgbPage(70, 45, 8, COMPRESSION_JPEG), [](PageSpec& s) { s.tiled = true; }),
+         16});
+    return cases;
+}
+
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeTest, DecodedPixelsMatchWhatWasWritten) {
+    const DecodeCase& c = GetParam();
+    testing::TempDir dir;
+    const std::string path = dir.File("page.tif");
+    testing::WriteTiffFile(path, {c.spec});
+
+    EngineDocument document;
+    document.Create(FromUtf8(path));
+    ASSERT_EQ(document.PageCount(), 1);
+    const PageInfo info = document.Info(0);
+    EXPECT_TRUE(info.decodable);
+    EXPECT_EQ(info.compression, c.spec.compression);
+    const auto raster = document.Decode(0);
+    ASSERT_EQ(raster->width, c.spec.width);
+    ASSERT_EQ(raster->height, c.spec.height);
+    // The page stays in its own depth and colour model.
+    const uint16_t photometric =
+        c.spec.photometric == PHOTOMETRIC_YCBCR ? PHOTOMETRIC_RGB : c.spec.photometric;
+    ASSERT_EQ(raster->photometric, photometric);
+    ASSERT_EQ(raster->bitsPerSample, c.spec.bitsPerSample);
+    ASSERT_EQ(raster->samplesPerPixel, c.spec.samplesPerPixel);
+    EXPECT_EQ(raster->extraSamples, c.spec.extraSamples);
+    EXPECT_EQ(raster->hasAlpha, c.spec.extraSamples > 0);
+    EXPECT_EQ(raster->stride, c.spec.RowBytes());
+    if (!c.spec.colorMap.empty()) {
+        EXPECT_EQ(raster->colorMap, c.spec.colorMap);
+    }
+    int worst = 0;
+    for (uint32_t y = 0; y < c.spec.height; ++y) {
+        for (uint32_t x = 0; x < c.spec.width; ++x) {
+            for (uint16_t s = 0; s < c.spec.samplesPerPixel; ++s) {
+                const auto want = static_cast<int>(
+                    testing::SampleAt(c.spec.pixels, c.spec.RowBytes(), c.spec.bitsPerSample,
+                                      c.spec.samplesPerPixel, x, y, s));
+                const auto got = static_cast<int>(
+                    testing::SampleAt(raster->data, raster->stride, raster->bitsPerSample,
+                                      raster->samplesPerPixel, x, y, s));
+                worst = std::max(worst, std::abs(want - got));
+                if (worst > c.tolerance) {
+                    FAIL() << "sample " << s << " of pixel (" << x << ", " << y << "): wrote "
+                           << want << ", read " << got;
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLayouts, DecodeTest, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace folio::engine

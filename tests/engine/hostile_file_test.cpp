@@ -1,0 +1,242 @@
+// Broken, hostile and foreign files: each gives a clear error naming the file
+// (and page) and what is wrong; nothing crashes, hangs or allocates gigabytes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "engine/open_page.h"
+#include "engine/raw_tiff_builder.h"
+
+namespace folio::engine {
+namespace {
+
+using testing::RawTiffBuilder;
+
+// Bytes of a small valid one-page TIFF written by libtiff.
+std::vector<uint8_t> ValidTiff(const testing::TempDir& dir) {
+    const std::string path = dir.File("valid.tif");
+    testing::WriteTiffFile(path, {testing::BilevelPage(200, 100, COMPRESSION_CCITTFAX4),
+                                  testing::GrayPage(50, 50, 8, COMPRESSION_LZW)});
+    return testing::ReadFileBytes(path);
+}
+
+struct HostileCase {
+    const char* name;
+    // Makes the file's bytes.
+    std::function<std::vector<uint8_t>(const testing::TempDir&)> bytes;
+    int32_t number;
+    const char* message;         // what the error must say after "<file>: " (a prefix)
+    bool failsOnDecode = false;  // opens, but decoding page 1 fails
+};
+
+void PrintTo(const HostileCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+std::vector<HostileCase> Cases() {
+    return {
+        {"Empty", [](const auto&) { return std::vector<uint8_t>{}; }, errors::kInvalidFileFormat,
+         "the file is empty"},
+        {"Text",
+         [](const auto&) {
+             const std::string text = "Dear reader,\nthis is not a scan.\n";
+             return std::vector<uint8_t>(text.begin(), text.end());
+         },
+         errors::kInvalidFileFormat, "not a TIFF or MDI document"},
+        {"Png",
+         [](const auto&) {
+             return std::vector<uint8_t>{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0,
+                                         0,    13,  'I', 'H', 'D',  'R',  0,    0,    0, 1,
+                                         0,    0,   0,   1,   8,    0,    0,    0};
+         },
+         errors::kInvalidFileFormat, "not a TIFF or MDI document"},
+        {"HeaderOnlyThreeBytes",
+         [](const auto&) {
+             return std::vector<uint8_t>{'E', 'P', 42};
+         },
+         errors::kDamagedFile, "the file is truncated"},
+        {"HeaderWithoutDirectory",
+         [](const auto&) { return std::vector<uint8_t>{'I', 'I', 42, 0, 8, 0, 0, 0}; },
+         errors::kDamagedFile, "damaged file"},
+        {"TruncatedInTheFirstDirectory",
+         [](const testing::TempDir& dir) {
+             auto bytes = ValidTiff(dir);
+             const uint32_t first = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24;
+             bytes.resize(first + 6);
+             return bytes;
+         },
+         errors::kDamagedFile, "damaged file"},
+        {"FirstDirectoryPastTheEnd",
+         [](const auto&) {
+             RawTiffBuilder b;
+             b.AddSimplePage(8, 8, 1, 1, std::vector<uint8_t>(8, 0));
+             b.SetFirstIfd(0x7FFFFFF0);
+             return b.Bytes();
+         },
+         errors::kDamagedFile, "damaged file"},
+        {"SecondDirectoryPastTheEnd",
+         [](const auto&) {
+             RawTiffBuilder b;
+             b.AddSimplePage(8, 8, 1, 1, std::vector<uint8_t>(8, 0));
+             b.SetNext(0, 0x7FFFFFF0);
+             return b.Bytes();
+         },
+         errors::kDamagedFile, "page 2 cannot be read"},
+        {"ChainLoopsToItself",
+         [](const auto&) {
+             RawTiffBuilder b;
+             b.AddSimplePage(8, 8, 1, 1, std::vector<uint8_t>(8, 0));
+             b.SetNext(0, b.IfdOffset(0));
+             return b.Bytes();
+         },
+         errors::kDamagedFile, "the page chain loops back"},
+        {"ChainLoopsAfterThreePages",
+         [](const auto&) {
+             RawTiffBuilder b;
+             for (int i = 0; i < 3; ++i) {
+                 b.AddSimplePage(8, 8, 1, 1, std::vector<uint8_t>(8, 0));
+             }
+             b.SetNext(2, b.IfdOffset(1));
+             return b.Bytes();
+         },
+         errors::kDamagedFile, "the page chain loops back"},
+        {"StripPastTheEnd",
+         [](const auto&) {
+             RawTiffBuilder b;
+             b.AddIfd({RawTiffBuilder::Long(256, 64), RawTiffBuilder::Long(257, 64),
+                       RawTiffBuilder::Short(258, 8), RawTiffBuilder::Short(259, 1),
+                       RawTiffBuilder::Short(262, 1), RawTiffBuilder::Long(273, 0x100000),
+                       RawTiffBuilder::Long(278, 64), RawTiffBuilder::Long(279, 4096)});
+             return b.Bytes();
+         },
+         errors::kDamagedFile, "page 1: the page's image data is damaged", true},
+        {"TruncatedStrip",
+         [](const auto&) {
+             RawTiffBuilder b;
+             b.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(100, 7));
+             auto bytes = b.Bytes();
+             return bytes;
+         },
+         errors::kDamagedFile, "page 1: the page's image data is damaged", true},
+        {"ZeroWidth",
+         [](const auto&) {
+             RawTiffBuilder b;
+             b.AddSimplePage(0, 64, 1, 1, std::vector<uint8_t>(10, 0));
+             return b.Bytes();
+         },
+         errors::kDamagedFile, "damaged file"},
+        {"HugePageWithTenByteStrip",
+         [](const auto&) {
+             RawTiffBuilder b;
+             b.AddSimplePage(100000, 100000, 1, 4, std::vector<uint8_t>(10, 0));
+             return b.Bytes();
+         },
+         errors::kOutOfMemory, "page 1: the page is too large to decode", true},
+        {"HugeGrayPageWithTenByteStrip",
+         [](const auto&) {
+             RawTiffBuilder b;
+             b.AddSimplePage(100000, 100000, 8, 1, std::vector<uint8_t>(10, 0));
+             return b.Bytes();
+         },
+         errors::kOutOfMemory,
+         "page 1: the page is too large to decode (100000 x 100000 pixels, 9536 MiB", true},
+        {"AbsurdBitsPerSample",
+         [](const auto&) {
+             RawTiffBuilder b;
+             b.AddSimplePage(16, 16, 13, 1, std::vector<uint8_t>(512, 0));
+             return b.Bytes();
+         },
+         errors::kUnsupportedCompression, "page 1: this kind of page is not supported", true},
+        {"ImpossibleTileSize",
+         [](const auto&) {
+             RawTiffBuilder b;
+             const uint32_t data = b.AddData(std::vector<uint8_t>(64, 0));
+             b.AddIfd({RawTiffBuilder::Long(256, 16), RawTiffBuilder::Long(257, 16),
+                       RawTiffBuilder::Short(258, 8), RawTiffBuilder::Short(259, 1),
+                       RawTiffBuilder::Short(262, 1), RawTiffBuilder::Long(322, 0x40000000),
+                       RawTiffBuilder::Long(323, 0x40000000), RawTiffBuilder::Long(324, data),
+                       RawTiffBuilder::Long(325, 64)});
+             return b.Bytes();
+         },
+         errors::kDamagedFile, "page 1: the page's image data is damaged", true},
+    };
+}
+
+class HostileFileTest : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileFileTest, FailsWithAClearErrorNamingTheFile) {
+    const HostileCase& c = GetParam();
+    testing::TempDir dir;
+    const std::string path = dir.File("scan.mdi");
+    testing::WriteFileBytes(path, c.bytes(dir));
+    EngineDocument document;
+    try {
+        document.Create(FromUtf8(path));
+        ASSERT_TRUE(c.failsOnDecode) << "opened a file that should have been refused";
+        for (int page = 0; page < document.PageCount(); ++page) {
+            document.Decode(page);
+        }
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        const std::string expected = path + (c.failsOnDecode ? ", " : ": ") + c.message;
+        EXPECT_EQ(e.Description().rfind(expected, 0), 0u)
+            << "got \"" << e.Description() << "\", expected it to start \"" << expected << "\"";
+        EXPECT_EQ(e.Number(), c.number) << e.Description();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileFileTest, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+int32_t OpenError(const std::string& path, std::string* message = nullptr) {
+    EngineDocument document;
+    try {
+        document.Create(FromUtf8(path));
+    } catch (const Error& e) {
+        if (message) {
+            *message = e.Description();
+        }
+        return e.Number();
+    }
+    return 0;
+}
+
+TEST(HostilePathTest, MissingFilesFoldersAndUnreadableFilesAreNamed) {
+    testing::TempDir dir;
+    std::string message;
+    EXPECT_EQ(OpenError(dir.File("absent.mdi"), &message), errors::kFileNotFound);
+    EXPECT_EQ(message, dir.File("absent.mdi") + ": file not found");
+    EXPECT_EQ(OpenError(dir.File("absent/inner.mdi")), errors::kFileNotFound);
+
+    EXPECT_EQ(OpenError(dir.Path(), &message), errors::kInvalidFileFormat);
+    EXPECT_EQ(message, dir.Path() + ": is a folder, not a document");
+
+    const std::string locked = dir.File("locked.mdi");
+    testing::WriteTiffFile(locked, {testing::GrayPage(4, 4, 8)}, {.mdiHeader = true});
+    ::chmod(locked.c_str(), 0);
+    if (::access(locked.c_str(), R_OK) == 0) {
+        GTEST_SKIP() << "running with rights that ignore file permissions";
+    }
+    EXPECT_EQ(OpenError(locked, &message), errors::kPermissionDenied);
+    EXPECT_EQ(message, locked + ": permission denied");
+}
+
+TEST(HostilePathTest, AFailedOpenKeepsTheDocumentThatWasOpen) {
+    testing::TempDir dir;
+    const std::string good = dir.File("good.tif");
+    testing::WriteTiffFile(good, {testing::GrayPage(4, 4, 8), testing::GrayPage(4, 4, 8)});
+    testing::WriteFileBytes(dir.File("bad.mdi"), {'n', 'o', 'p', 'e', 0, 0, 0, 0});
+    EngineDocument document;
+    document.Create(FromUtf8(good));
+    EXPECT_THROW(document.Create(FromUtf8(dir.File("bad.mdi"))), Error);
+    EXPECT_EQ(document.PageCount(), 2);
+    EXPECT_EQ(document.FilePath(), good);
+}
+
+}  // namespace
+}  // namespace folio::engine

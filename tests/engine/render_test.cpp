@@ -1,0 +1,225 @@
+// Rendering rectangles of pages: exact pixels at scale 1, area averages when
+// shrinking, crisp pixels when enlarging, and turned pages.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstring>
+#include <set>
+
+#include "common/error.h"
+#include "engine/open_page.h"
+
+namespace folio::engine {
+namespace {
+
+using testing::PageSpec;
+
+constexpr double kDpi = 96.0;
+
+uint8_t GrayAt(const RenderedImage& image, int x, int y) {
+    return image.pixels[static_cast<size_t>(y) * image.stride + static_cast<size_t>(x)];
+}
+
+uint32_t ArgbAt(const RenderedImage& image, int x, int y) {
+    uint32_t v;
+    std::memcpy(
+        &v, &image.pixels[static_cast<size_t>(y) * image.stride + 4 * static_cast<size_t>(x)], 4);
+    return v;
+}
+
+uint32_t Sample8(const PageSpec& spec, uint32_t x, uint32_t y, uint16_t channel = 0) {
+    return testing::SampleAt(spec.pixels, spec.RowBytes(), spec.bitsPerSample, spec.samplesPerPixel,
+                             x, y, channel);
+}
+
+class RenderTest : public ::testing::Test {
+  protected:
+    testing::TempDir dir_;
+};
+
+TEST_F(RenderTest, ScaleOneReproducesGrayPixelsInAnyRectangle) {
+    const PageSpec spec = testing::GrayPage(37, 29, 8);
+    auto document = testing::OpenPages(dir_, {spec});
+    for (const PixelRect rect :
+         {PixelRect{0, 0, 37, 29}, PixelRect{5, 3, 10, 7}, PixelRect{36, 28, 1, 1}}) {
+        const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, rect);
+        ASSERT_EQ(image.format, RenderedImage::Format::Gray8);
+        ASSERT_EQ(image.width, rect.width);
+        ASSERT_EQ(image.height, rect.height);
+        for (int y = 0; y < rect.height; ++y) {
+            for (int x = 0; x < rect.width; ++x) {
+                ASSERT_EQ(GrayAt(image, x, y), Sample8(spec, rect.x + x, rect.y + y))
+                    << "at (" << rect.x + x << ", " << rect.y + y << ")";
+            }
+        }
+    }
+}
+
+TEST_F(RenderTest, ScaleOneShowsBilevelAsBlackAndWhiteWhateverThePhotometric) {
+    for (const uint16_t photometric : {PHOTOMETRIC_MINISWHITE, PHOTOMETRIC_MINISBLACK}) {
+        const PageSpec spec = testing::BilevelPage(40, 20, COMPRESSION_CCITTFAX4, photometric);
+        auto document = testing::OpenPages(dir_, {spec});
+        const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, {0, 0, 40, 20});
+        ASSERT_EQ(image.format, RenderedImage::Format::Gray8);
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 40; ++x) {
+                const bool bit = Sample8(spec, x, y) == 1;
+                const bool black = photometric == PHOTOMETRIC_MINISWHITE ? bit : !bit;
+                ASSERT_EQ(GrayAt(image, x, y), black ? 0 : 255) << "at (" << x << ", " << y << ")";
+            }
+        }
+    }
+}
+
+TEST_F(RenderTest, ColourPagesRenderOpaqueArgb) {
+    const PageSpec spec = testing::RgbPage(20, 10, 8);
+    auto document = testing::OpenPages(dir_, {spec});
+    const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, {0, 0, 20, 10});
+    ASSERT_EQ(image.format, RenderedImage::Format::Argb32);
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            const uint32_t want = 0xFF000000u | (Sample8(spec, x, y, 0) << 16) |
+                                  (Sample8(spec, x, y, 1) << 8) | Sample8(spec, x, y, 2);
+            ASSERT_EQ(ArgbAt(image, x, y), want) << "at (" << x << ", " << y << ")";
+        }
+    }
+}
+
+TEST_F(RenderTest, PalettePagesShowTheirColourMap) {
+    const PageSpec spec = testing::PalettePage(16, 8, 4);
+    auto document = testing::OpenPages(dir_, {spec});
+    const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, {0, 0, 16, 8});
+    ASSERT_EQ(image.format, RenderedImage::Format::Argb32);
+    const size_t n = 16;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const uint32_t index = Sample8(spec, x, y);
+            const uint32_t want = 0xFF000000u | ((spec.colorMap[index] / 257u) << 16) |
+                                  ((spec.colorMap[n + index] / 257u) << 8) |
+                                  (spec.colorMap[2 * n + index] / 257u);
+            ASSERT_EQ(ArgbAt(image, x, y), want);
+        }
+    }
+}
+
+TEST_F(RenderTest, HalfScaleAveragesEachTwoByTwoBlock) {
+    const PageSpec spec = testing::GrayPage(40, 30, 8);
+    auto document = testing::OpenPages(dir_, {spec});
+    const RenderedImage image = document->Render(0, 0.5, 0.5, kDpi, kDpi, {0, 0, 20, 15});
+    for (int y = 0; y < 15; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            const double mean =
+                (Sample8(spec, 2 * x, 2 * y) + Sample8(spec, 2 * x + 1, 2 * y) +
+                 Sample8(spec, 2 * x, 2 * y + 1) + Sample8(spec, 2 * x + 1, 2 * y + 1)) /
+                4.0;
+            ASSERT_NEAR(GrayAt(image, x, y), mean, 0.51) << "at (" << x << ", " << y << ")";
+        }
+    }
+}
+
+TEST_F(RenderTest, ShrunkenBilevelPagesShowGrayLevels) {
+    const PageSpec spec = testing::BilevelPage(300, 200, COMPRESSION_CCITTFAX4);
+    auto document = testing::OpenPages(dir_, {spec});
+    const RenderedImage image = document->Render(0, 0.3, 0.3, kDpi, kDpi, {0, 0, 90, 60});
+    std::set<uint8_t> levels(image.pixels.begin(), image.pixels.end());
+    EXPECT_GT(levels.size(), 4u) << "a shrunken bilevel page must not be thresholded";
+    // The mean darkness survives shrinking.
+    double source = 0;
+    for (uint32_t y = 0; y < 200; ++y) {
+        for (uint32_t x = 0; x < 300; ++x) {
+            source += Sample8(spec, x, y) ? 0.0 : 255.0;
+        }
+    }
+    double shown = 0;
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 90; ++x) {
+            shown += GrayAt(image, x, y);
+        }
+    }
+    EXPECT_NEAR(shown / (90 * 60), source / (300 * 200), 1.0);
+}
+
+TEST_F(RenderTest, EnlargedPagesKeepCrispPixelsAndOnlyTheRectangleIsMade) {
+    const PageSpec spec = testing::GrayPage(37, 29, 8);
+    auto document = testing::OpenPages(dir_, {spec});
+    // At 1000x the page is 37000 pixels wide; one 50 x 50 rectangle inside pixel (12, 7).
+    const RenderedImage image =
+        document->Render(0, 1000.0, 1000.0, kDpi, kDpi, {12000 + 100, 7000 + 200, 50, 50});
+    ASSERT_EQ(image.pixels.size(), image.stride * 50);
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < 50; ++x) {
+            ASSERT_EQ(GrayAt(image, x, y), Sample8(spec, 12, 7));
+        }
+    }
+}
+
+TEST_F(RenderTest, AreaBeyondThePageIsWhite) {
+    const PageSpec spec = testing::GrayPage(10, 10, 8);
+    auto document = testing::OpenPages(dir_, {spec});
+    const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, {5, 5, 10, 10});
+    EXPECT_EQ(GrayAt(image, 0, 0), Sample8(spec, 5, 5));
+    EXPECT_EQ(GrayAt(image, 9, 9), 255);
+    EXPECT_EQ(GrayAt(image, 6, 2), 255);
+}
+
+// Where the pixel at (u, v) of a page shown with `turns` clockwise quarter turns
+// comes from, for a stored page of w x h.
+std::pair<uint32_t, uint32_t> SourceOf(int turns, uint32_t w, uint32_t h, uint32_t u, uint32_t v) {
+    switch (turns) {
+        case 1:
+            return {v, h - 1 - u};
+        case 2:
+            return {w - 1 - u, h - 1 - v};
+        case 3:
+            return {w - 1 - v, u};
+        default:
+            return {u, v};
+    }
+}
+
+class TurnedRenderTest : public RenderTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TurnedRenderTest, RenderOfATurnedPageIsTheTurnedPixels) {
+    const int angle = GetParam();
+    const int turns = ((angle / 90) % 4 + 4) % 4;
+    const PageSpec spec = testing::GrayPage(23, 13, 8);
+    auto document = testing::OpenPages(dir_, {spec});
+    document->Images()->Item(0)->Rotate(angle);
+    EXPECT_EQ(document->QuarterTurns(0), turns);
+    const DisplaySize size = document->ShownSize(0, 1.0, 1.0, kDpi, kDpi);
+    const bool odd = turns % 2 == 1;
+    ASSERT_EQ(size.width, odd ? 13 : 23);
+    ASSERT_EQ(size.height, odd ? 23 : 13);
+    const PixelRect rect{2, 3, static_cast<int>(size.width) - 4, static_cast<int>(size.height) - 5};
+    const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, rect);
+    ASSERT_EQ(image.width, rect.width);
+    ASSERT_EQ(image.height, rect.height);
+    for (int v = 0; v < rect.height; ++v) {
+        for (int u = 0; u < rect.width; ++u) {
+            const auto [x, y] = SourceOf(turns, 23, 13, rect.x + u, rect.y + v);
+            ASSERT_EQ(GrayAt(image, u, v), Sample8(spec, x, y)) << "at (" << u << ", " << v << ")";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Angles, TurnedRenderTest, ::testing::Values(0, 90, 180, 270, -90, 450));
+
+TEST_F(RenderTest, RefusesEmptyOrOversizedRectanglesAndBadZooms) {
+    auto document = testing::OpenPages(dir_, {testing::GrayPage(10, 10, 8)});
+    const auto number = [&](auto call) {
+        try {
+            call();
+        } catch (const Error& e) {
+            return e.Number();
+        }
+        return 0;
+    };
+    EXPECT_NE(number([&] { document->Render(0, 1, 1, kDpi, kDpi, {0, 0, 0, 5}); }), 0);
+    EXPECT_NE(number([&] { document->Render(0, 1, 1, kDpi, kDpi, {0, 0, 100000, 100000}); }), 0);
+    EXPECT_NE(number([&] { document->Render(0, 0, 1, kDpi, kDpi, {0, 0, 5, 5}); }), 0);
+    EXPECT_NE(number([&] { document->Render(0, 1, 1, -1, kDpi, {0, 0, 5, 5}); }), 0);
+    EXPECT_NE(number([&] { document->Render(1, 1, 1, kDpi, kDpi, {0, 0, 5, 5}); }), 0);
+}
+
+}  // namespace
+}  // namespace folio::engine
