@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "platform/posix/registry_file_format.h"
 #include "platform/registry.h"
 
@@ -50,6 +52,17 @@ TEST(RegistryFileFormatTest, EveryKindOfValueRoundTrips) {
     }
 }
 
+TEST(RegistryFileFormatTest, StringsAreCutAtTheirNulAndKeptAsValidUtf8) {
+    // Otherwise the file could not give them back as they were stored.
+    RegistryFileData data;
+    data.CreateKey("k");
+    data.SetValue("k", "", String(std::string("a\xff\0b", 4)));
+    EXPECT_EQ(data.FindKey("k")->values.at("").second, String("a\xef\xbf\xbd"));
+    const RegistryFileParse parsed = ParseRegistryFile(FormatRegistryFile(data));
+    ASSERT_TRUE(parsed.ok);
+    EXPECT_EQ(parsed.data, data);
+}
+
 TEST(RegistryFileFormatTest, KeysComeInTreeOrderWithTheirParents) {
     RegistryFileData data;
     data.CreateKey("b\\c");
@@ -69,6 +82,11 @@ struct AcceptedCase {
     const char* name;
     std::string text;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const AcceptedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AcceptedRegistryFileTest : public ::testing::TestWithParam<AcceptedCase> {};
 

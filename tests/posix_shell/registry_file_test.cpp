@@ -2,7 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <ostream>
 
 #include <filesystem>
 #include <sstream>
@@ -146,6 +148,11 @@ struct DamagedCase {
     std::string content;
     const char* reported;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const DamagedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DamagedRegistryFileTest : public RegistryFileTest,
                                 public ::testing::WithParamInterface<DamagedCase> {};

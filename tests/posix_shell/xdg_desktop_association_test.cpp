@@ -2,7 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <ostream>
 
 #include <cstdio>
 #include <filesystem>
@@ -24,6 +26,11 @@ struct ExecCase {
     const char* path;
     const char* argument;  // as it stands in the desktop entry
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ExecCase& c, std::ostream* os) {
+    *os << c.path;
+}
 
 class DesktopExecArgumentTest : public ::testing::TestWithParam<ExecCase> {};
 
@@ -48,6 +55,11 @@ struct MimeappsCase {
     std::string registered;    // after making foliolens.desktop the default
     std::string unregistered;  // after removing it again from `registered`
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const MimeappsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MimeappsEditTest : public ::testing::TestWithParam<MimeappsCase> {};
 

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -69,6 +71,11 @@ struct Platform {
     std::string iconPath;  // the icon path the caller passes
     std::u16string program;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const Platform& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::vector<Platform> Platforms() {
     return {

@@ -4,7 +4,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ostream>
@@ -215,10 +214,6 @@ std::int32_t RegistryFile::SetValue(Handle key, std::string_view valueName,
         return kInvalidParameter;
     }
     RegistryValue value{type, std::string(reinterpret_cast<const char*>(data), size)};
-    if (type == kString || type == kExpandString) {
-        // Narrow string data: the text up to its terminator.
-        value.data.resize(std::min(value.data.size(), value.data.find('\0')));
-    }
     const std::string folder = ParentFolder(path_);
     if (const int error = MakeDirectories(folder); error != 0) {
         return StatusOf(error);

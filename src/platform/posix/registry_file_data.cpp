@@ -1,5 +1,8 @@
 #include "platform/posix/registry_file_data.h"
 
+#include <algorithm>
+
+#include "common/utf8.h"
 #include "platform/registry.h"
 
 namespace folio::posix {
@@ -86,6 +89,12 @@ bool RegistryFileData::CreateKey(std::string_view path) {
 bool RegistryFileData::SetValue(std::string_view path, std::string_view name, RegistryValue value) {
     if (!HasKey(path)) {
         return false;
+    }
+    if (value.type == Registry::kString || value.type == Registry::kExpandString) {
+        // Text ends at its first NUL, and is kept as valid UTF-8, so that what is
+        // stored is exactly what the file can carry and give back.
+        value.data.resize(std::min(value.data.size(), value.data.find('\0')));
+        value.data = ToUtf8(FromUtf8(value.data));
     }
     Key& key = keys_.try_emplace(Fold(path), Key{std::string(path), {}}).first->second;
     auto& slot = key.values[FoldName(name)];

@@ -39,7 +39,8 @@ class RegistryFileData {
     // Creates the key and any missing keys on its path; true when it was new.
     bool CreateKey(std::string_view path);
 
-    // Sets a value of an existing key; false when the key does not exist.
+    // Sets a value of an existing key; false when the key does not exist. String text
+    // is cut at its first NUL and made valid UTF-8.
     bool SetValue(std::string_view path, std::string_view name, RegistryValue value);
 
     // Deletes the key with its subkeys and values; false when it does not exist. The

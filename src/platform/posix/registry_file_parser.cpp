@@ -196,8 +196,8 @@ class Parser {
             }
             std::string valueText(line);
             // Hex lists may go on over lines that end in a backslash.
-            while (!valueText.empty() && valueText.back() == '\\' && i + 1 < lines_.size() &&
-                   valueText.find("=hex") != std::string::npos) {
+            const bool hex = valueText.find("=hex") != std::string::npos;
+            while (hex && !valueText.empty() && valueText.back() == '\\' && i + 1 < lines_.size()) {
                 valueText.pop_back();
                 valueText += TrimmedEnd(lines_[++i]);
             }
@@ -305,9 +305,7 @@ class Parser {
         if (type == Registry::kString || type == Registry::kExpandString) {
             if (!unicode_) {
                 // The older format keeps narrow strings.
-                std::string narrow = std::move(*bytes);
-                narrow.resize(std::min(narrow.size(), narrow.find('\0')));
-                return RegistryValue{type, FromUtf8Checked(narrow)};
+                return RegistryValue{type, std::move(*bytes)};
             }
             auto textValue = TextFromUtf16Le(*bytes, error);
             if (!textValue) {
@@ -317,8 +315,6 @@ class Parser {
         }
         return RegistryValue{type, std::move(*bytes)};
     }
-
-    static std::string FromUtf8Checked(const std::string& text) { return ToUtf8(FromUtf8(text)); }
 
     static std::optional<RegistryValue> ParseDword(std::string_view digits, std::string& error) {
         if (digits.empty() || digits.size() > 8) {
