@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Times `foliolens-convert export` (pages unturned, and turned by 90 degrees)
+# beside `tiffcp -c g4` and `cp` on the same 200-page G4 document, in one run, and
+# prints the time ratios.
+#
+# Usage: bench/compare_tiffcp.sh [BUILD_DIR] [RUNS]
+#   BUILD_DIR  a build with foliolens-convert and engine_bench (default: build)
+#   RUNS       timed runs of each command; the fastest counts (default: 5)
+# Uses hyperfine when it is installed (apt-get install hyperfine), else a loop
+# around date +%s.%N.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build}
+runs=${2:-5}
+convert="$build/tools/convert/foliolens-convert"
+bench="$build/bench/engine/engine_bench"
+for tool in "$convert" "$bench"; do
+    [[ -x $tool ]] || { echo "compare_tiffcp: $tool not built" >&2; exit 1; }
+done
+command -v tiffcp >/dev/null || { echo "compare_tiffcp: tiffcp missing (apt-get install libtiff-tools)" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+input="$work/g4-200.tif"
+# The benchmark program makes the same document its export benchmark uses.
+"$bench" --make-document "$input" 200
+
+declare -A label=(
+    [cp]="cp"
+    [tiffcp]="tiffcp -c g4"
+    [unturned]="foliolens-convert export"
+    [turned]="foliolens-convert export --rotate 90"
+)
+declare -A cmd=(
+    [cp]="cp '$input' '$work/copy.tif'"
+    [tiffcp]="tiffcp -c g4 '$input' '$work/tiffcp.tif'"
+    [unturned]="'$convert' export '$input' '$work/unturned.tiff'"
+    [turned]="'$convert' export '$input' '$work/turned.tiff' --rotate 90"
+)
+order=(cp tiffcp unturned turned)
+declare -A best
+
+if command -v hyperfine >/dev/null; then
+    for key in "${order[@]}"; do
+        hyperfine -N --warmup 1 --runs "$runs" --export-csv "$work/$key.csv" "${cmd[$key]}" >/dev/null
+        # Columns: command,mean,stddev,median,user,system,min,max
+        best[$key]=$(awk -F, 'NR == 2 { print $7 }' "$work/$key.csv")
+    done
+else
+    for key in "${order[@]}"; do
+        eval "${cmd[$key]}"  # warm-up
+        min=""
+        for ((i = 0; i < runs; ++i)); do
+            start=$(date +%s.%N)
+            eval "${cmd[$key]}"
+            end=$(date +%s.%N)
+            min=$(awk -v s="$start" -v e="$end" -v m="$min" \
+                'BEGIN { t = e - s; print (m == "" || t < m) ? t : m }')
+        done
+        best[$key]=$min
+    done
+fi
+
+printf 'input: 200 pages, A4 at 300 dpi, CCITT G4, %s bytes\n' "$(stat -c %s "$input")"
+for key in "${order[@]}"; do
+    printf '%-40s %8.3f s\n' "${label[$key]}" "${best[$key]}"
+done
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+printf 'turned export / tiffcp -c g4:   %s (target <= 1.0)\n' "$(ratio "${best[turned]}" "${best[tiffcp]}")"
+printf 'unturned export / cp:           %s (target <= 3.0)\n' "$(ratio "${best[unturned]}" "${best[cp]}")"
+printf 'unturned export / tiffcp -c g4: %s\n' "$(ratio "${best[unturned]}" "${best[tiffcp]}")"

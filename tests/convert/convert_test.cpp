@@ -1,0 +1,318 @@
+// foliolens-convert run as a process, as users and scripts run it.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <QImage>
+#include <cstdlib>
+#include <filesystem>
+
+#include "convert/tool_run.h"
+#include "engine/raw_tiff_builder.h"
+#include "engine/temp_dir.h"
+#include "engine/tiff_fixture.h"
+
+namespace folio::convert {
+namespace {
+
+using engine::testing::BilevelPage;
+using engine::testing::FileOptions;
+using engine::testing::GrayPage;
+using engine::testing::PageSpec;
+using engine::testing::RgbPage;
+using engine::testing::TempDir;
+using engine::testing::WriteFileBytes;
+using engine::testing::WriteTiffFile;
+using testing::RunTool;
+using testing::ToolResult;
+
+std::string SamplePath() {
+    const char* source = std::getenv("FOLIO_SOURCE_DIR");
+    return std::string(source ? source : ".") + "/samples/sample.mdi";
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Reads page count and, per page, width, height and compression with libtiff.
+struct TiffPage {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t compression = 0;
+};
+
+std::vector<TiffPage> ReadTiffPages(const std::string& path) {
+    std::vector<TiffPage> pages;
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    if (tif == nullptr) {
+        return pages;
+    }
+    do {
+        TiffPage page;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &page.width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &page.height);
+        TIFFGetField(tif, TIFFTAG_COMPRESSION, &page.compression);
+        pages.push_back(page);
+    } while (TIFFReadDirectory(tif) == 1);
+    TIFFClose(tif);
+    return pages;
+}
+
+// ---- info
+
+TEST(ConvertInfo, ListsTheSamplePages) {
+    const ToolResult r = RunTool({"info", SamplePath()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, ": MDI, 3 pages\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out,
+                         "page 1: 2480 x 3508 pixels, 300 x 300 dpi, MinIsWhite, 1 bit, "
+                         "CCITT G4 (4)\n"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "page 2: 827 x 1169 pixels, 100 x 100 dpi, MinIsBlack, 8 bits"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "page 3: 827 x 1169 pixels, 100 x 100 dpi, RGB, 3 x 8 bits, LZW"))
+        << r.out;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+}
+
+TEST(ConvertInfo, DescribesFilesOfEveryLayout) {
+    TempDir dir;
+    PageSpec gray = GrayPage(30, 20, 16, COMPRESSION_LZW);
+    gray.xResolution = 204;
+    gray.yResolution = 98;
+    PageSpec tiled = RgbPage(40, 40, 8, COMPRESSION_ADOBE_DEFLATE);
+    tiled.tiled = true;
+    FileOptions bigEndian;
+    bigEndian.bigEndian = true;
+    bigEndian.bigTiff = true;
+    WriteTiffFile(dir.File("mm.tif"), {gray, tiled, BilevelPage(64, 10, COMPRESSION_CCITTFAX3)},
+                  bigEndian);
+    const ToolResult r = RunTool({"info", dir.File("mm.tif")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "mm.tif: TIFF, 3 pages\n")) << r.out;
+    EXPECT_TRUE(
+        Contains(r.out, "page 1: 30 x 20 pixels, 204 x 98 dpi, MinIsBlack, 16 bits, LZW (5)\n"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "page 2: 40 x 40 pixels, no resolution, RGB, 3 x 8 bits")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "page 3: 64 x 10 pixels, no resolution, MinIsWhite, 1 bit, "))
+        << r.out;
+}
+
+TEST(ConvertInfo, JsonReportsEachFileAndErrorsInPlaceOfPages) {
+    TempDir dir;
+    engine::testing::RawTiffBuilder blc;
+    blc.AddSimplePage(16, 16, 1, 34718, std::vector<uint8_t>(32, 0), 0);
+    WriteFileBytes(dir.File("blc \"q\".mdi"), blc.Bytes());
+    const ToolResult r = RunTool(
+        {"info", "--json", SamplePath(), dir.File("missing.tif"), dir.File("blc \"q\".mdi")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.ErrLines(), 1) << r.err;
+    EXPECT_TRUE(Contains(r.err, "missing.tif")) << r.err;
+    EXPECT_EQ(r.out.front(), '[');
+    EXPECT_TRUE(Contains(r.out,
+                         "\"format\":\"MDI\",\"pages\":[{\"width\":2480,\"height\":3508,"
+                         "\"xres\":300,\"yres\":300,\"photometric\":\"MinIsWhite\",\"bits\":1,"
+                         "\"samples\":1,\"compression\":4,\"compression_name\":\"CCITT G4\","
+                         "\"decodable\":true}"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "missing.tif\",\"error\":\"")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "blc \\\"q\\\".mdi\",\"format\":\"TIFF\"")) << r.out;
+    EXPECT_TRUE(Contains(r.out,
+                         "\"compression\":34718,\"compression_name\":\"BLC\","
+                         "\"decodable\":false}"))
+        << r.out;
+}
+
+// ---- failures: one line on stderr, non-zero status, nothing written
+
+struct BadCall {
+    const char* name;
+    std::vector<std::string> args;  // "@" stands for a readable document, "#" for the output
+    int status;
+    const char* mentions;
+};
+
+class ConvertRefuses : public ::testing::TestWithParam<BadCall> {};
+
+TEST_P(ConvertRefuses, WithOneLineAndNoOutput) {
+    TempDir dir;
+    WriteTiffFile(dir.File("doc.tif"), {GrayPage(20, 20, 8)});
+    WriteFileBytes(dir.File("notes.mdi"), {'h', 'e', 'l', 'l', 'o', '\n'});
+    std::vector<std::string> args;
+    for (const std::string& arg : GetParam().args) {
+        args.push_back(arg == "@" ? dir.File("doc.tif") : arg == "#" ? dir.File("out") : arg);
+    }
+    const ToolResult r = RunTool(args);
+    EXPECT_EQ(r.status, GetParam().status) << r.err;
+    EXPECT_EQ(r.ErrLines(), 1) << r.err;
+    EXPECT_TRUE(Contains(r.err, GetParam().mentions)) << r.err;
+    EXPECT_TRUE(r.err.rfind("foliolens-convert: ", 0) == 0) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out")));
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        ++files;
+    }
+    EXPECT_EQ(files, 2u) << "a stray file was left";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, ConvertRefuses,
+    ::testing::Values(
+        BadCall{"NoCommand", {}, 2, "no command"},
+        BadCall{"UnknownCommand", {"convert", "@"}, 2, "unknown command \"convert\""},
+        BadCall{"InfoWithoutFiles", {"info"}, 2, "at least one file"},
+        BadCall{"UnknownOption", {"info", "--colour", "@"}, 2, "unknown option --colour"},
+        BadCall{"MissingFile", {"info", "/no/such/file.mdi"}, 1, "/no/such/file.mdi"},
+        BadCall{"TextRenamedMdi", {"export", "notes.mdi", "#"}, 1, "notes.mdi"},
+        BadCall{"RenderNoMode",
+                {"render", "@", "--page", "1", "-o", "#"},
+                2,
+                "exactly one of --zoom, --width and --scale"},
+        BadCall{"RenderTwoModes",
+                {"render", "@", "--page", "1", "--zoom", "1", "--width", "10", "-o", "#"},
+                2,
+                "exactly one of"},
+        BadCall{"RenderPageZero",
+                {"render", "@", "--page", "0", "--zoom", "1", "-o", "#"},
+                2,
+                "--page"},
+        BadCall{"RenderPagePastEnd",
+                {"render", "@", "--page", "2", "--zoom", "1", "-o", "#"},
+                2,
+                "past the last page"},
+        BadCall{"RenderZoomNotNumber",
+                {"render", "@", "--page", "1", "--zoom", "big", "-o", "#"},
+                2,
+                "\"big\""},
+        BadCall{"RenderDpiWithoutZoom",
+                {"render", "@", "--page", "1", "--width", "10", "--dpi", "96", "-o", "#"},
+                2,
+                "--dpi"},
+        BadCall{"RenderNoOutput", {"render", "@", "--page", "1", "--zoom", "1"}, 2, "-o"},
+        BadCall{"RenderHugeZoom",
+                {"render", "@", "--page", "1", "--zoom", "9000", "-o", "#"},
+                2,
+                "pixels"},
+        BadCall{"ExportOddAngle", {"export", "@", "#", "--rotate", "45"}, 2, "\"45\""},
+        BadCall{"ExportNoTarget", {"export", "@"}, 2, "export needs"},
+        BadCall{"ExportIntoMissingFolder",
+                {"export", "@", "/no/such/folder/out.tiff"},
+                1,
+                "/no/such/folder/out.tiff"},
+        BadCall{"OptionTwice",
+                {"export", "@", "#", "--rotate", "90", "--rotate", "90"},
+                2,
+                "more than once"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConvertExport, UndecodablePageFailsNamingPageAndSchemeAndWritesNothing) {
+    TempDir dir;
+    engine::testing::RawTiffBuilder file;
+    file.AddSimplePage(8, 8, 8, 1, std::vector<uint8_t>(64, 7), 1);
+    file.AddSimplePage(16, 16, 1, 34719, std::vector<uint8_t>(32, 0), 0);
+    WriteFileBytes(dir.File("mixed.mdi"), file.Bytes());
+    const ToolResult r = RunTool({"export", dir.File("mixed.mdi"), dir.File("out.tiff")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.ErrLines(), 1) << r.err;
+    EXPECT_TRUE(Contains(r.err, "page 2")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "34719")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.tiff")));
+}
+
+// ---- success paths
+
+TEST(ConvertHelp, PrintsUsageAndSucceeds) {
+    const ToolResult r = RunTool({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* command : {"info [--json] FILE", "render FILE --page N", "export FILE"}) {
+        EXPECT_TRUE(Contains(r.out, command)) << command;
+    }
+}
+
+TEST(ConvertRender, ScaleOneReproducesTheDecodedPixels) {
+    TempDir dir;
+    PageSpec gray = GrayPage(37, 23, 8, COMPRESSION_LZW);
+    gray.xResolution = 300;
+    gray.yResolution = 150;
+    PageSpec bilevel = BilevelPage(45, 31, COMPRESSION_CCITTFAX4);
+    WriteTiffFile(dir.File("doc.tif"), {gray, bilevel});
+    for (int page = 1; page <= 2; ++page) {
+        const std::string png = dir.File("p" + std::to_string(page) + ".png");
+        const ToolResult r = RunTool({"render", dir.File("doc.tif"), "--page", std::to_string(page),
+                                      "--scale", "1", "-o", png});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const PageSpec& spec = page == 1 ? gray : bilevel;
+        const QImage image =
+            QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_Grayscale8);
+        ASSERT_EQ(image.width(), static_cast<int>(spec.width));
+        ASSERT_EQ(image.height(), static_cast<int>(spec.height));
+        int differences = 0;
+        for (uint32_t y = 0; y < spec.height; ++y) {
+            for (uint32_t x = 0; x < spec.width; ++x) {
+                const uint32_t sample = engine::testing::SampleAt(spec.pixels, spec.RowBytes(),
+                                                                  spec.bitsPerSample, 1, x, y, 0);
+                // Bilevel MinIsWhite: 1 is black.
+                const int expected = page == 1 ? static_cast<int>(sample) : (sample ? 0 : 255);
+                differences += image.constScanLine(static_cast<int>(y))[x] != expected;
+            }
+        }
+        EXPECT_EQ(differences, 0) << "page " << page;
+    }
+}
+
+TEST(ConvertRender, FitToWidthKeepsTheAspectAndTurnsNothing) {
+    TempDir dir;
+    const std::string png = dir.File("page1.png");
+    const ToolResult r =
+        RunTool({"render", SamplePath(), "--page", "1", "--width", "800", "-o", png});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QImage image(QString::fromStdString(png));
+    EXPECT_EQ(image.width(), 800);
+    EXPECT_EQ(image.height(), 1132);  // 800 * 3508 / 2480
+}
+
+TEST(ConvertRender, ZoomOneAtTheScreenDpiIsThePhysicalSize) {
+    TempDir dir;
+    const std::string png = dir.File("page2.png");
+    const ToolResult r = RunTool(
+        {"render", SamplePath(), "--page", "2", "--zoom", "0.5", "--dpi", "200", "-o", png});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const QImage image(QString::fromStdString(png));
+    // 827 x 1169 pixels at 100 dpi shown at half size on a 200-dpi screen.
+    EXPECT_EQ(image.width(), 827);
+    EXPECT_EQ(image.height(), 1169);
+}
+
+class ConvertExportTurns : public ::testing::TestWithParam<std::pair<const char*, bool>> {};
+
+TEST_P(ConvertExportTurns, WritesEveryPageAsTurned) {
+    TempDir dir;
+    std::vector<std::string> args{"export", SamplePath(), dir.File("out.tiff")};
+    if (GetParam().first[0] != '\0') {
+        args.insert(args.end(), {"--rotate", GetParam().first});
+    }
+    const ToolResult r = RunTool(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << "no progress line when stderr is not a terminal: " << r.err;
+    const auto pages = ReadTiffPages(dir.File("out.tiff"));
+    ASSERT_EQ(pages.size(), 3u);
+    const bool swapped = GetParam().second;
+    EXPECT_EQ(pages[0].width, swapped ? 3508u : 2480u);
+    EXPECT_EQ(pages[0].height, swapped ? 2480u : 3508u);
+    EXPECT_EQ(pages[0].compression, COMPRESSION_CCITTFAX4);
+    EXPECT_EQ(pages[2].width, swapped ? 1169u : 827u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Angles, ConvertExportTurns,
+                         ::testing::Values(std::make_pair("", false), std::make_pair("90", true),
+                                           std::make_pair("-90", true),
+                                           std::make_pair("180", false)),
+                         [](const auto& info) {
+                             const std::string a = info.param.first;
+                             return a.empty()     ? std::string("None")
+                                    : a[0] == '-' ? "Minus" + a.substr(1)
+                                                  : "Plus" + a;
+                         });
+
+}  // namespace
+}  // namespace folio::convert

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace folio::convert::testing {
+
+struct ToolResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+
+    // Lines written to standard error.
+    int ErrLines() const;
+};
+
+// Runs the built foliolens-convert with `args` (stdin from /dev/null), capturing
+// its exit status and both output streams.
+ToolResult RunTool(const std::vector<std::string>& args);
+
+}  // namespace folio::convert::testing

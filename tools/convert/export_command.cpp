@@ -1,0 +1,74 @@
+#include "export_command.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "argument_list.h"
+#include "common/utf8.h"
+#include "document_opener.h"
+#include "engine/export_progress.h"
+#include "imaging/document.h"
+#include "usage_error.h"
+
+namespace folio::convert {
+namespace {
+
+// Documents at least this long show a progress line (on a terminal only).
+constexpr int kLongDocument = 20;
+
+int ParseTurn(const ArgumentList& list) {
+    if (!list.Has("--rotate")) {
+        return 0;
+    }
+    const std::string angle = list.Value("--rotate");
+    if (angle == "90" || angle == "+90") {
+        return 90;
+    }
+    if (angle == "-90") {
+        return -90;
+    }
+    if (angle == "180") {
+        return 180;
+    }
+    throw UsageError("--rotate takes 90, -90 or 180, not \"" + angle + "\"");
+}
+
+void ShowProgress(int done, int total) {
+    std::fprintf(stderr, "\rExporting page %d of %d", done, total);
+    if (done == total) {
+        std::fputc('\n', stderr);
+    }
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+int RunExport(const std::vector<std::string>& args) {
+    const ArgumentList list(args, {"--rotate"}, {});
+    if (list.Positional().size() != 2) {
+        throw UsageError("export needs a file and the TIFF file to write");
+    }
+    const int angle = ParseTurn(list);
+    const auto document = OpenDocument(list.Positional()[0]);
+    if (angle != 0) {
+        for (int page = 0; page < document->PageCount(); ++page) {
+            document->RotatePage(page, angle);
+        }
+    }
+    const bool progress = ::isatty(STDERR_FILENO) == 1 && document->PageCount() >= kLongDocument;
+    engine::ScopedExportProgress watch(progress ? ShowProgress
+                                                : engine::ScopedExportProgress::Listener());
+    try {
+        document->SaveAs(FromUtf8(list.Positional()[1]), imaging::kFileFormatTiff,
+                         imaging::kCompressionDefault);
+    } catch (...) {
+        if (progress) {
+            std::fputc('\n', stderr);
+        }
+        throw;
+    }
+    return 0;
+}
+
+}  // namespace folio::convert

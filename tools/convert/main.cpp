@@ -1,0 +1,63 @@
+// foliolens-convert: the imaging engine on the command line.
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "common/error.h"
+#include "document_opener.h"
+#include "export_command.h"
+#include "info_command.h"
+#include "render_command.h"
+#include "usage_error.h"
+#include "usage_text.h"
+
+namespace {
+
+int Fail(int status, const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "foliolens-convert: %s\n", folio::convert::OneLine(message).c_str());
+    return status;
+}
+
+int Run(const std::vector<std::string>& args) {
+    using namespace folio::convert;
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsageText, stdout);
+            return 0;
+        }
+    }
+    if (args.empty()) {
+        throw UsageError("no command given");
+    }
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "info") {
+        return RunInfo(rest);
+    }
+    if (command == "render") {
+        return RunRender(rest);
+    }
+    if (command == "export") {
+        return RunExport(rest);
+    }
+    throw UsageError("unknown command \"" + command + "\"");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const folio::convert::UsageError& e) {
+        return Fail(2, std::string(e.what()) + " (see foliolens-convert --help)");
+    } catch (const folio::Error& e) {
+        return Fail(1, e.Description());
+    } catch (const std::bad_alloc&) {
+        return Fail(1, "out of memory");
+    } catch (const std::exception& e) {
+        return Fail(1, e.what());
+    }
+}

@@ -1,0 +1,26 @@
+#include "usage_text.h"
+
+namespace folio::convert {
+
+const char* const kUsageText =
+    "Usage: foliolens-convert COMMAND ...\n"
+    "Reads .mdi and TIFF documents, renders their pages and writes them as TIFF.\n"
+    "\n"
+    "  info [--json] FILE...\n"
+    "      Each file's format and page count, and per page its size, resolution,\n"
+    "      colour model, bits per sample, compression and whether it can be decoded.\n"
+    "  render FILE --page N (--zoom Z [--dpi D] | --width PX | --scale S) -o OUT.png\n"
+    "      Renders page N (from 1) to a PNG file: at zoom Z of its physical size on a\n"
+    "      screen of D dots per inch (default 96), fitted to PX pixels wide, or with\n"
+    "      every image pixel as S x S output pixels (--scale 1 gives the pixels as\n"
+    "      they are).\n"
+    "  export FILE OUT.tiff [--rotate 90|-90|180]\n"
+    "      Writes every page, turned clockwise by the angle if given, to a multi-page\n"
+    "      TIFF: black and white pages as CCITT G4, others without loss.\n"
+    "  --help\n"
+    "      Shows this text.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a file cannot be read or written, 2 for a\n"
+    "command line that makes no sense.\n";
+
+}  // namespace folio::convert
