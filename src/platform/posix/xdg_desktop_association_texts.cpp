@@ -1,6 +1,7 @@
 #include "platform/posix/xdg_desktop_association_texts.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <vector>
 
 namespace folio::posix {
@@ -9,51 +10,36 @@ namespace {
 constexpr std::string_view kDefaultGroup = "[Default Applications]";
 constexpr std::string_view kReservedInExec = " \t\n\"'\\><~|&;$*?#()`";
 
-// A desktop entry string value: backslash and control characters escaped.
-std::string EntryString(std::string_view text) {
+struct Replacement {
+    char c;
+    std::string_view with;
+};
+
+std::string Replaced(std::string_view text, std::initializer_list<Replacement> replacements) {
     std::string out;
     for (char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out.push_back(c);
+        const Replacement* found = nullptr;
+        for (const Replacement& r : replacements) {
+            if (r.c == c) {
+                found = &r;
+            }
+        }
+        if (found != nullptr) {
+            out += found->with;
+        } else {
+            out.push_back(c);
         }
     }
     return out;
 }
 
+// A desktop entry string value: backslash and control characters escaped.
+std::string EntryString(std::string_view text) {
+    return Replaced(text, {{'\\', "\\\\"}, {'\n', "\\n"}, {'\t', "\\t"}, {'\r', "\\r"}});
+}
+
 std::string XmlEscaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
+    return Replaced(text, {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}});
 }
 
 std::string_view Trimmed(std::string_view text) {
