@@ -76,6 +76,24 @@ TEST_F(RegistryFileTest, RegistrationLeavesTheFiveValuesAndTheEmptyShellKey) {
     Register();
     EXPECT_EQ(Read(registryPath), kRegistered);
     EXPECT_EQ(diagnostics.str(), "");
+
+    // Through our own reader: six keys, five default values of type REG_SZ, no other
+    // value; and written again it is the same file.
+    const posix::RegistryFileParse parsed = posix::ParseRegistryFile(Read(registryPath));
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    int values = 0;
+    for (const auto* key : parsed.data.KeysInTreeOrder()) {
+        for (const auto& [folded, named] : key->values) {
+            EXPECT_EQ(named.first, "") << key->path;
+            EXPECT_EQ(named.second.type, Registry::kString) << key->path;
+            ++values;
+        }
+    }
+    EXPECT_EQ(parsed.data.KeysInTreeOrder().size(), 6u);
+    EXPECT_EQ(values, 5);
+    ASSERT_NE(parsed.data.FindKey("Folio_Lens\\shell"), nullptr);
+    EXPECT_TRUE(parsed.data.FindKey("Folio_Lens\\shell")->values.empty());
+    EXPECT_EQ(posix::FormatRegistryFile(parsed.data), kRegistered);
 }
 
 TEST_F(RegistryFileTest, RegisteringTwiceGivesTheSameFile) {
@@ -196,6 +214,15 @@ INSTANTIATE_TEST_SUITE_P(
             "Windows Registry Editor Version 5.00\n[HKEY_CLASSES_ROOT\\x]\n\"n\"=hex:01,0\n",
             "line 3: a hex byte list"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RegistryFileTest, AFifoAtTheFilesNameIsKeptAsideWithoutWaitingForAWriter) {
+    std::filesystem::create_directories(dataHome + "/FolioLens");
+    ASSERT_EQ(::mkfifo(registryPath.c_str(), 0600), 0);
+    Register();
+    EXPECT_EQ(Read(registryPath), kRegistered);
+    EXPECT_TRUE(std::filesystem::is_fifo(registryPath + ".damaged"));
+    EXPECT_THAT(diagnostics.str(), HasSubstr("not a regular file"));
+}
 
 TEST_F(RegistryFileTest, ASecondDamagedFileDoesNotReplaceTheFirstKeptAside) {
     Write(registryPath, "first\n");

@@ -72,7 +72,9 @@ std::string ParentFolder(const std::string& path) {
 
 FileContent ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     FileContent content;
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO at that name cannot hold the program up; it is then
+    // refused as not a regular file. Regular files read as usual.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         content.error = errno;
         return content;
