@@ -117,47 +117,44 @@ RenderedImage ResampleArea(const Raster& raster, const ResampleGrid& grid) {
         return image;
     }
 
-    const int channels = unpacker.Channels();
-    std::vector<float> source(static_cast<size_t>(spanEnd - spanStart) * channels);
+    // Each output row: first the weighted sum of the source rows it covers, per
+    // source column (streaming, and whole bytes at a time for bilevel pages),
+    // then the weighted sums across columns.
+    const auto channels = static_cast<size_t>(unpacker.Channels());
+    const size_t span = spanEnd - spanStart;
+    std::vector<float> columns(span * channels);
+    std::vector<float> scratch(span * channels);
     std::vector<float> acc(static_cast<size_t>(image.width) * channels);
-    int64_t unpackedRow = -1;
     for (int j = 0; j < image.height; ++j) {
-        std::fill(acc.begin(), acc.end(), 0.0f);
         const auto row = static_cast<size_t>(j);
+        std::fill(columns.begin(), columns.end(), 0.0f);
         for (uint32_t t = 0; t < y.count[row]; ++t) {
             const float wy = y.weights[y.offset[row] + t];
-            const uint32_t sy = y.first[row] + t;
-            if (wy <= 0.0f) {
-                continue;
+            if (wy > 0.0f) {
+                unpacker.Accumulate(y.first[row] + t, spanStart, spanEnd, wy, columns.data(),
+                                    scratch.data());
             }
-            if (unpackedRow != sy) {
-                unpacker.Unpack(sy, spanStart, spanEnd, source.data());
-                unpackedRow = sy;
-            }
-            for (int i = 0; i < image.width; ++i) {
-                const auto col = static_cast<size_t>(i);
-                const float* w = x.weights.data() + x.offset[col];
-                const float* s = source.data() + static_cast<size_t>(x.first[col] - spanStart) *
-                                                     static_cast<size_t>(channels);
-                const uint32_t n = x.count[col];
-                float* a = acc.data() + col * static_cast<size_t>(channels);
-                if (channels == 1) {
-                    float sum = 0.0f;
-                    for (uint32_t k = 0; k < n; ++k) {
-                        sum += w[k] * s[k];
-                    }
-                    a[0] += wy * sum;
-                } else {
-                    float sum[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-                    for (uint32_t k = 0; k < n; ++k) {
-                        for (int c = 0; c < 4; ++c) {
-                            sum[c] += w[k] * s[4 * k + static_cast<uint32_t>(c)];
-                        }
-                    }
-                    for (int c = 0; c < 4; ++c) {
-                        a[c] += wy * sum[c];
+        }
+        for (int i = 0; i < image.width; ++i) {
+            const auto col = static_cast<size_t>(i);
+            const float* w = x.weights.data() + x.offset[col];
+            const float* s = columns.data() + (x.first[col] - spanStart) * channels;
+            float* a = acc.data() + col * channels;
+            const uint32_t n = x.count[col];
+            if (channels == 1) {
+                float sum = 0.0f;
+                for (uint32_t k = 0; k < n; ++k) {
+                    sum += w[k] * s[k];
+                }
+                a[0] = sum;
+            } else {
+                float sum[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+                for (uint32_t k = 0; k < n; ++k) {
+                    for (size_t c = 0; c < 4; ++c) {
+                        sum[c] += w[k] * s[4 * k + c];
                     }
                 }
+                std::copy(sum, sum + 4, a);
             }
         }
         uint8_t* out = image.pixels.data() + row * image.stride;

@@ -23,6 +23,14 @@ RowUnpacker::RowUnpacker(const Raster& raster) : raster_(raster) {
             levels_[v] = raster.photometric == kMinIsWhite ? 255.0f - level : level;
         }
     }
+    if (gray_ && bits == 1) {
+        byteLevels_.resize(256);
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            for (unsigned b = 0; b < 8; ++b) {
+                byteLevels_[byte][b] = levels_[(byte >> (7 - b)) & 1u];
+            }
+        }
+    }
     if (raster.photometric == kPalette && bits <= 8) {
         const size_t n = size_t{1} << bits;
         for (size_t i = 0; i < n && raster.colorMap.size() >= 3 * n; ++i) {
@@ -58,6 +66,33 @@ void RowUnpacker::Unpack(uint32_t y, uint32_t x0, uint32_t x1, float* out) const
         UnpackGray(row, x0, x1, out);
     } else {
         UnpackColour(row, x0, x1, out);
+    }
+}
+
+void RowUnpacker::Accumulate(uint32_t y, uint32_t x0, uint32_t x1, float weight, float* sums,
+                             float* scratch) const {
+    if (!byteLevels_.empty()) {
+        // Bilevel: whole bytes at a time straight from the packed row.
+        const uint8_t* row = raster_.data.data() + static_cast<size_t>(y) * raster_.stride;
+        uint32_t x = x0;
+        for (; x < x1 && x % 8 != 0; ++x) {
+            *sums++ += weight * levels_[(row[x / 8] >> (7 - x % 8)) & 1u];
+        }
+        for (; x + 8 <= x1; x += 8, sums += 8) {
+            const float* levels = byteLevels_[row[x / 8]].data();
+            for (int b = 0; b < 8; ++b) {
+                sums[b] += weight * levels[b];
+            }
+        }
+        for (; x < x1; ++x) {
+            *sums++ += weight * levels_[(row[x / 8] >> (7 - x % 8)) & 1u];
+        }
+        return;
+    }
+    Unpack(y, x0, x1, scratch);
+    const size_t n = static_cast<size_t>(x1 - x0) * static_cast<size_t>(Channels());
+    for (size_t i = 0; i < n; ++i) {
+        sums[i] += weight * scratch[i];
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "engine/raster.h"
 
@@ -19,6 +21,10 @@ class RowUnpacker {
     int Channels() const { return gray_ ? 1 : 4; }
     // Writes pixels [x0, x1) of row y to `out` (Channels() floats per pixel).
     void Unpack(uint32_t y, uint32_t x0, uint32_t x1, float* out) const;
+    // Adds `weight` times pixels [x0, x1) of row y to `sums`; `scratch` holds
+    // Channels() * (x1 - x0) floats.
+    void Accumulate(uint32_t y, uint32_t x0, uint32_t x1, float weight, float* sums,
+                    float* scratch) const;
 
   private:
     void UnpackGray(const uint8_t* row, uint32_t x0, uint32_t x1, float* out) const;
@@ -29,6 +35,8 @@ class RowUnpacker {
     bool gray_ = true;
     float levels_[256] = {};  // gray level of each sample value, for depths up to 8
     float palette_[3][256] = {};
+    // For bilevel rows: the eight gray levels of each byte value.
+    std::vector<std::array<float, 8>> byteLevels_;
 };
 
 }  // namespace folio::engine
