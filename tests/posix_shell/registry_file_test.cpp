@@ -290,6 +290,10 @@ TEST_F(RegistryFileTest, HandlesBehaveAsTheWindowsRegistrysDo) {
     EXPECT_EQ(registry->CloseKey(created.key), Registry::kSuccess);
     EXPECT_EQ(registry->CloseKey(created.key), Registry::kInvalidHandle);
     EXPECT_EQ(registry->DeleteTree(Registry::kClassesRoot, "A"), Registry::kFileNotFound);
+    // The root itself is never deleted.
+    registry->CreateKey(Registry::kClassesRoot, "Keep", 0, nullptr, 0, 63);
+    EXPECT_EQ(registry->DeleteTree(Registry::kClassesRoot, ""), Registry::kAccessDenied);
+    EXPECT_EQ(registry->OpenKey(Registry::kClassesRoot, "Keep", 0, 63).status, Registry::kSuccess);
 
     for (const char* bad : {"\\A", "A\\", "A\\\\B"}) {
         EXPECT_EQ(registry->CreateKey(Registry::kClassesRoot, bad, 0, nullptr, 0, 63).status,

@@ -213,7 +213,9 @@ std::int32_t RegistryFile::SetValue(Handle key, std::string_view valueName,
     if ((data == nullptr && size != 0) || HasControlCharacters(valueName)) {
         return kInvalidParameter;
     }
-    RegistryValue value{type, std::string(reinterpret_cast<const char*>(data), size)};
+    RegistryValue value{type, data == nullptr
+                                  ? std::string()
+                                  : std::string(reinterpret_cast<const char*>(data), size)};
     const std::string folder = ParentFolder(path_);
     if (const int error = MakeDirectories(folder); error != 0) {
         return StatusOf(error);
@@ -240,6 +242,10 @@ std::int32_t RegistryFile::DeleteTree(Handle root, std::string_view subKey) {
     std::string path;
     if (const std::int32_t status = Resolve(root, subKey, path); status != kSuccess) {
         return status;
+    }
+    if (path.empty()) {
+        // The whole of HKEY_CLASSES_ROOT is not the program's to remove.
+        return kAccessDenied;
     }
     if (path_.empty()) {
         return kFileNotFound;
