@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/utf8.h"
+#include "platform/posix/file_association_text_lines.h"
 #include "platform/registry.h"
 
 namespace folio::posix {
@@ -33,37 +34,6 @@ std::string AsUtf8(std::string_view bytes) {
         bytes.remove_prefix(3);
     }
     return std::string(bytes);
-}
-
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-        if (end == std::string_view::npos) {
-            break;
-        }
-        text.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
-std::string_view TrimmedEnd(std::string_view text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::string_view TrimmedStart(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    return text;
 }
 
 int HexDigit(char c) {

@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include "platform/posix/file_association_text_lines.h"
+
 namespace folio::posix {
 namespace {
 
@@ -42,27 +44,9 @@ std::string XmlEscaped(std::string_view text) {
     return Replaced(text, {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}});
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 std::vector<std::string> Lines(std::string_view text) {
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        lines.emplace_back(text.substr(0, end));
-        if (end == std::string_view::npos) {
-            break;
-        }
-        text.remove_prefix(end + 1);
-    }
-    return lines;
+    const std::vector<std::string_view> views = SplitLines(text);
+    return {views.begin(), views.end()};
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
