@@ -202,5 +202,49 @@ TEST_P(DecodeTest, DecodedPixelsMatchWhatWasWritten) {
 INSTANTIATE_TEST_SUITE_P(AllLayouts, DecodeTest, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return info.param.name; });
 
+// Pages in colour models we do not keep (YCbCr without JPEG, CIE L*a*b*) come out
+// as 8-bit RGB through libtiff's conversion. Each is written as neutral gray:
+// even columns black, odd columns white.
+TEST(OtherModelsTest, NeutralPagesComeOutAsMatchingRgb) {
+    struct Model {
+        const char* name;
+        uint16_t photometric;
+        uint8_t black[3];
+        uint8_t white[3];
+        int tolerance;  // libtiff maps L*a*b* white through its own display white point
+    };
+    for (const Model& model : {Model{"YCbCr", PHOTOMETRIC_YCBCR, {0, 128, 128}, {255, 128, 128}, 3},
+                               Model{"CIELab", PHOTOMETRIC_CIELAB, {0, 0, 0}, {255, 0, 0}, 40}}) {
+        SCOPED_TRACE(model.name);
+        PageSpec spec = testing::RgbPage(16, 6, 8);
+        spec.photometric = model.photometric;
+        spec.ycbcrSubsampling = model.photometric == PHOTOMETRIC_YCBCR ? 1 : 0;
+        for (uint32_t y = 0; y < spec.height; ++y) {
+            for (uint32_t x = 0; x < spec.width; ++x) {
+                const uint8_t* value = x % 2 ? model.white : model.black;
+                std::copy(value, value + 3, &spec.pixels[y * spec.RowBytes() + 3 * x]);
+            }
+        }
+        testing::TempDir dir;
+        testing::WriteTiffFile(dir.File("page.tif"), {spec});
+        EngineDocument document;
+        document.Create(FromUtf8(dir.File("page.tif")));
+        const auto raster = document.Decode(0);
+        ASSERT_EQ(raster->photometric, PHOTOMETRIC_RGB);
+        ASSERT_EQ(raster->bitsPerSample, 8);
+        ASSERT_EQ(raster->samplesPerPixel, 3);
+        for (uint32_t y = 0; y < spec.height; ++y) {
+            for (uint32_t x = 0; x < spec.width; ++x) {
+                for (uint16_t c = 0; c < 3; ++c) {
+                    const int want = x % 2 ? 255 : 0;
+                    const int got = raster->data[y * raster->stride + 3 * x + c];
+                    ASSERT_NEAR(got, want, model.tolerance)
+                        << "channel " << c << " at (" << x << ", " << y << ")";
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace folio::engine

@@ -145,6 +145,17 @@ std::vector<HostileCase> Cases() {
          },
          errors::kOutOfMemory,
          "page 1: the page is too large to decode (100000 x 100000 pixels, 9536 MiB", true},
+        {"StripByteCountFarBeyondTheFile",
+         [](const auto&) {
+             RawTiffBuilder b;
+             const uint32_t data = b.AddData(std::vector<uint8_t>(64, 0x80));
+             b.AddIfd({RawTiffBuilder::Long(256, 4000), RawTiffBuilder::Long(257, 4000),
+                       RawTiffBuilder::Short(258, 8), RawTiffBuilder::Short(259, 5),
+                       RawTiffBuilder::Short(262, 1), RawTiffBuilder::Long(273, data),
+                       RawTiffBuilder::Long(278, 4000), RawTiffBuilder::Long(279, 0xFFFFFF00)});
+             return b.Bytes();
+         },
+         errors::kDamagedFile, "page 1: the page's image data is damaged", true},
         {"AbsurdBitsPerSample",
          [](const auto&) {
              RawTiffBuilder b;

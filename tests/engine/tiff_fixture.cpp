@@ -106,6 +106,9 @@ void SetPageTags(TIFF* tif, const PageSpec& spec) {
             TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
         }
     }
+    if (spec.ycbcrSubsampling != 0) {
+        TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, spec.ycbcrSubsampling, spec.ycbcrSubsampling);
+    }
     if (spec.compression == COMPRESSION_WEBP) {
         TIFFSetField(tif, TIFFTAG_WEBP_LOSSLESS, 1);
     }

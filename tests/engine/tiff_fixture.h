@@ -35,6 +35,8 @@ struct PageSpec {
     uint16_t extraSampleKind = 2;
     std::vector<uint16_t> colorMap;  // red, green, blue tables for palette pages
     int jpegQuality = 90;
+    // YCbCr subsampling written for YCbCr pages not compressed with JPEG (0: none).
+    uint16_t ycbcrSubsampling = 0;
     std::vector<uint8_t> pixels;
 
     size_t RowBytes() const;
