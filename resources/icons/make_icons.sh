@@ -80,8 +80,8 @@ done
 # writer always stores 32-bit images once there is transparency, so ImageMagick only
 # reduces the colours here and a few lines of Python lay out the icon file.
 frames=()
-for spec in 16:4 32:4 16:8 32:8 48:8 16:24 32:24 48:24; do
-    size=${spec%:*} bits=${spec#*:}
+for frame in 16:4 32:4 16:8 32:8 48:8 16:24 32:24 48:24; do
+    size=${frame%:*} bits=${frame#*:}
     colours=()
     case $bits in
     4) colours=(-dither None -colors 15) ;; # one entry stays free for masked pixels
@@ -135,10 +135,10 @@ def frame_image(size, bits, base):
     return header + quads + xor + andmask
 
 
-out, specs = sys.argv[1], sys.argv[2:]
+out, frames = sys.argv[1], sys.argv[2:]
 images = []
-for spec in specs:
-    size, bits, base = spec.split(":", 2)
+for frame in frames:
+    size, bits, base = frame.split(":", 2)
     images.append((int(size), int(bits), frame_image(int(size), int(bits), base)))
 data = struct.pack("<HHH", 0, 1, len(images))
 offset = 6 + 16 * len(images)
