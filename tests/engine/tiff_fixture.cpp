@@ -232,56 +232,47 @@ std::vector<uint8_t> PatternPixels(const PageSpec& spec, uint32_t seed) {
     return pixels;
 }
 
-PageSpec BilevelPage(uint32_t width, uint32_t height, uint16_t compression, uint16_t photometric) {
+namespace {
+
+PageSpec PatternPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t samples,
+                     uint16_t photometric, uint16_t compression,
+                     std::vector<uint16_t> colorMap = {}) {
     PageSpec spec;
     spec.width = width;
     spec.height = height;
-    spec.bitsPerSample = 1;
+    spec.bitsPerSample = bits;
+    spec.samplesPerPixel = samples;
     spec.photometric = photometric;
     spec.compression = compression;
+    spec.colorMap = std::move(colorMap);
     spec.pixels = PatternPixels(spec);
     return spec;
+}
+
+}  // namespace
+
+PageSpec BilevelPage(uint32_t width, uint32_t height, uint16_t compression, uint16_t photometric) {
+    return PatternPage(width, height, 1, 1, photometric, compression);
 }
 
 PageSpec GrayPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression) {
-    PageSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitsPerSample = bits;
-    spec.photometric = PHOTOMETRIC_MINISBLACK;
-    spec.compression = compression;
-    spec.pixels = PatternPixels(spec);
-    return spec;
+    return PatternPage(width, height, bits, 1, PHOTOMETRIC_MINISBLACK, compression);
 }
 
 PageSpec RgbPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression) {
-    PageSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitsPerSample = bits;
-    spec.samplesPerPixel = 3;
-    spec.photometric = PHOTOMETRIC_RGB;
-    spec.compression = compression;
-    spec.pixels = PatternPixels(spec);
-    return spec;
+    return PatternPage(width, height, bits, 3, PHOTOMETRIC_RGB, compression);
 }
 
 PageSpec PalettePage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression) {
-    PageSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitsPerSample = bits;
-    spec.photometric = PHOTOMETRIC_PALETTE;
-    spec.compression = compression;
     const size_t n = size_t{1} << bits;
-    spec.colorMap.resize(3 * n);
+    std::vector<uint16_t> colorMap(3 * n);
     for (size_t i = 0; i < n; ++i) {
-        spec.colorMap[i] = static_cast<uint16_t>((i * 37 % n) * 65535 / (n - 1));
-        spec.colorMap[n + i] = static_cast<uint16_t>((n - 1 - i) * 65535 / (n - 1));
-        spec.colorMap[2 * n + i] = static_cast<uint16_t>((i * 11 % n) * 65535 / (n - 1));
+        colorMap[i] = static_cast<uint16_t>((i * 37 % n) * 65535 / (n - 1));
+        colorMap[n + i] = static_cast<uint16_t>((n - 1 - i) * 65535 / (n - 1));
+        colorMap[2 * n + i] = static_cast<uint16_t>((i * 11 % n) * 65535 / (n - 1));
     }
-    spec.pixels = PatternPixels(spec);
-    return spec;
+    return PatternPage(width, height, bits, 1, PHOTOMETRIC_PALETTE, compression,
+                       std::move(colorMap));
 }
 
 uint32_t SampleAt(const std::vector<uint8_t>& pixels, size_t rowBytes, uint16_t bits,
