@@ -11,6 +11,7 @@
 #include "engine/orientation.h"
 #include "engine/plane_reader.h"
 #include "engine/rgba_fallback.h"
+#include "engine/sample_repacker.h"
 #include "engine/tiff_file.h"
 
 namespace folio::engine {
@@ -24,39 +25,44 @@ struct StoredLayout {
     uint16_t samples = 1;
     uint16_t photometric = 1;
     uint16_t colourSamples = 1;
+    uint16_t keptBits = 8;  // the raster's depth: the stored one when it can hold it
+    bool isSigned = false;
 };
 
-bool IsByteDepth(uint16_t bits) {
-    return bits == 8 || bits == 16;
-}
-
-// How many colour samples the photometric needs when we keep the page in its own
+// How many colour samples the photometric has when we keep the page in its own
 // model; 0 when we do not (such pages go through libtiff's RGBA conversion).
-uint16_t NativeColourSamples(TIFF* tif, const PageInfo& info, uint16_t photometric) {
-    if (info.sampleFormat != SAMPLEFORMAT_UINT) {
-        return 0;
-    }
-    const uint16_t bits = info.bitsPerSample;
+uint16_t ModelColourSamples(TIFF* tif, const PageInfo& info, uint16_t photometric) {
     const uint16_t samples = info.samplesPerPixel;
     switch (photometric) {
         case PHOTOMETRIC_MINISWHITE:
         case PHOTOMETRIC_MINISBLACK:
-            if (samples == 1 && (bits == 1 || bits == 2 || bits == 4 || IsByteDepth(bits))) {
-                return 1;
-            }
-            return samples == 2 && IsByteDepth(bits) ? 1 : 0;
+            return samples >= 1 ? 1 : 0;
         case PHOTOMETRIC_PALETTE:
-            return samples == 1 && bits <= 8 && (bits & (bits - 1)) == 0 ? 1 : 0;
+            return samples == 1 && info.bitsPerSample <= 8 && info.sampleFormat == SAMPLEFORMAT_UINT
+                       ? 1
+                       : 0;
         case PHOTOMETRIC_RGB:
-            return samples >= 3 && IsByteDepth(bits) ? 3 : 0;
+            return samples >= 3 ? 3 : 0;
         case PHOTOMETRIC_SEPARATED: {
             uint16_t inkSet = INKSET_CMYK;
             TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkSet);
-            return inkSet == INKSET_CMYK && samples >= 4 && IsByteDepth(bits) ? 4 : 0;
+            return inkSet == INKSET_CMYK && samples >= 4 ? 4 : 0;
         }
         default:
             return 0;
     }
+}
+
+// The depth a raster keeps: bilevel, 2- and 4-bit single-sample pages stay
+// packed; everything else is held at 8 or 16 bits per sample.
+uint16_t KeptBits(uint16_t bits, uint16_t samples, uint16_t photometric) {
+    if (samples == 1 && (bits == 1 || bits == 2 || bits == 4)) {
+        return bits;
+    }
+    if (photometric == PHOTOMETRIC_PALETTE) {
+        return 8;
+    }
+    return bits <= 8 ? 8 : 16;
 }
 
 [[noreturn]] void Fail(int32_t number, const std::string& where, const std::string& what) {
@@ -73,17 +79,20 @@ void CheckSize(double bytes, const PageInfo& info, const std::string& where, siz
     }
 }
 
-void ReadColourMap(TIFF* tif, Raster& raster) {
+void ReadColourMap(TIFF* tif, uint16_t storedBits, Raster& raster) {
     uint16_t* red = nullptr;
     uint16_t* green = nullptr;
     uint16_t* blue = nullptr;
     if (TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) != 1) {
         return;
     }
-    const size_t n = size_t{1} << raster.bitsPerSample;
-    raster.colorMap.assign(red, red + n);
-    raster.colorMap.insert(raster.colorMap.end(), green, green + n);
-    raster.colorMap.insert(raster.colorMap.end(), blue, blue + n);
+    // A widened palette page (3, 5, 6 or 7 bits) gets a full table, padded.
+    const size_t n = size_t{1} << storedBits;
+    const size_t kept = size_t{1} << raster.bitsPerSample;
+    for (const uint16_t* table : {red, green, blue}) {
+        raster.colorMap.insert(raster.colorMap.end(), table, table + n);
+        raster.colorMap.insert(raster.colorMap.end(), kept - n, 0);
+    }
     // Some writers store 8-bit entries; widen them as other readers do.
     if (std::all_of(raster.colorMap.begin(), raster.colorMap.end(),
                     [](uint16_t v) { return v < 256; })) {
@@ -110,32 +119,34 @@ Raster DecodeNative(TiffFile& file, const StoredLayout& layout, const PageInfo& 
     Raster raster;
     raster.width = layout.width;
     raster.height = layout.height;
-    raster.bitsPerSample = layout.bits;
+    raster.bitsPerSample = layout.keptBits;
     raster.samplesPerPixel = layout.samples;
     raster.photometric = layout.photometric;
     raster.extraSamples = static_cast<uint16_t>(layout.samples - layout.colourSamples);
-    raster.stride = (static_cast<size_t>(layout.width) * layout.samples * layout.bits + 7) / 8;
+    raster.stride = (static_cast<size_t>(layout.width) * layout.samples * layout.keptBits + 7) / 8;
     CheckSize(static_cast<double>(raster.stride) * layout.height, info, where, maxBytes);
     raster.data.assign(raster.stride * layout.height, 0);
 
     const bool separate = info.planarConfig == PLANARCONFIG_SEPARATE && layout.samples > 1;
     bool ok = true;
-    if (!separate) {
+    if (!separate && layout.keptBits == layout.bits && !layout.isSigned) {
         ok = ReadPlane(tif, 0, layout.height, raster.stride,
                        static_cast<uint16_t>(layout.bits * layout.samples), raster.data.data());
     } else {
-        const size_t sampleBytes = layout.bits / 8;
-        const size_t planeStride = static_cast<size_t>(layout.width) * sampleBytes;
+        // Planes read one at a time, then interleaved (and widened) into place.
+        SampleRepack repack;
+        repack.bits = layout.bits;
+        repack.samplesInPlane = separate ? 1 : layout.samples;
+        repack.isSigned = layout.isSigned;
+        repack.scale = layout.photometric != PHOTOMETRIC_PALETTE;
+        const auto planeBits = static_cast<uint16_t>(layout.bits * repack.samplesInPlane);
+        const size_t planeStride = (static_cast<size_t>(layout.width) * planeBits + 7) / 8;
         std::vector<uint8_t> plane(planeStride * layout.height);
-        for (uint16_t s = 0; ok && s < layout.samples; ++s) {
-            ok = ReadPlane(tif, s, layout.height, planeStride, layout.bits, plane.data());
-            for (uint32_t y = 0; ok && y < layout.height; ++y) {
-                const uint8_t* from = plane.data() + y * planeStride;
-                uint8_t* to = raster.data.data() + y * raster.stride + s * sampleBytes;
-                for (uint32_t x = 0; x < layout.width; ++x) {
-                    std::copy_n(from + x * sampleBytes, sampleBytes,
-                                to + x * sampleBytes * layout.samples);
-                }
+        for (uint16_t s = 0; ok && s < (separate ? layout.samples : 1); ++s) {
+            ok = ReadPlane(tif, s, layout.height, planeStride, planeBits, plane.data());
+            repack.firstSample = s;
+            if (ok) {
+                RepackPlane(plane.data(), planeStride, repack, raster);
             }
         }
     }
@@ -145,7 +156,7 @@ Raster DecodeNative(TiffFile& file, const StoredLayout& layout, const PageInfo& 
              "the page's image data is damaged" + (why.empty() ? "" : " (" + why + ")"));
     }
     if (layout.photometric == PHOTOMETRIC_PALETTE) {
-        ReadColourMap(tif, raster);
+        ReadColourMap(tif, layout.bits, raster);
         if (raster.colorMap.empty()) {
             Fail(errors::kDamagedFile, where, "a palette page without a colour map");
         }
@@ -190,11 +201,17 @@ Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where
             TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
             layout.photometric = PHOTOMETRIC_RGB;
         }
-        layout.colourSamples = NativeColourSamples(tif, info, layout.photometric);
+        layout.colourSamples = ModelColourSamples(tif, info, layout.photometric);
+        layout.isSigned = info.sampleFormat == SAMPLEFORMAT_INT;
+        layout.keptBits = layout.isSigned
+                              ? (layout.bits <= 8 ? 8 : 16)
+                              : KeptBits(layout.bits, layout.samples, layout.photometric);
         const bool separate = info.planarConfig == PLANARCONFIG_SEPARATE && layout.samples > 1;
-        const uint16_t planeBits =
-            static_cast<uint16_t>(layout.bits * (separate ? 1 : layout.samples));
-        const bool native = layout.colourSamples > 0 && (!separate || IsByteDepth(layout.bits)) &&
+        const auto planeBits = static_cast<uint16_t>(layout.bits * (separate ? 1 : layout.samples));
+        const bool integers =
+            info.sampleFormat == SAMPLEFORMAT_UINT || info.sampleFormat == SAMPLEFORMAT_INT;
+        const bool native = layout.colourSamples > 0 && integers && layout.bits >= 1 &&
+                            layout.bits <= 16 &&
                             (!info.tiled || TilesAreByteAligned(tif, planeBits));
         if (native) {
             raster = DecodeNative(file, layout, info, where, maxBytes);

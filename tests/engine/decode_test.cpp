@@ -202,6 +202,82 @@ TEST_P(DecodeTest, DecodedPixelsMatchWhatWasWritten) {
 INSTANTIATE_TEST_SUITE_P(AllLayouts, DecodeTest, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return info.param.name; });
 
+// Depths a raster cannot hold as stored (odd bit counts, signed samples) are
+// widened to 8 or 16 bits: samples stretched to the full range, palette indexes
+// kept as they are, signed samples offset by half the range.
+struct WidenCase {
+    const char* name;
+    PageSpec spec;
+    uint16_t keptBits;
+};
+
+void PrintTo(const WidenCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class WidenTest : public ::testing::TestWithParam<WidenCase> {};
+
+TEST_P(WidenTest, SamplesAreWidenedToTheKeptDepth) {
+    const WidenCase& c = GetParam();
+    testing::TempDir dir;
+    testing::WriteTiffFile(dir.File("page.tif"), {c.spec});
+    EngineDocument document;
+    document.Create(FromUtf8(dir.File("page.tif")));
+    const auto raster = document.Decode(0);
+    ASSERT_EQ(raster->bitsPerSample, c.keptBits);
+    ASSERT_EQ(raster->samplesPerPixel, c.spec.samplesPerPixel);
+    ASSERT_EQ(raster->photometric, c.spec.photometric);
+    const uint32_t inMax = (1u << c.spec.bitsPerSample) - 1;
+    const uint32_t outMax = (1u << c.keptBits) - 1;
+    const bool palette = c.spec.photometric == PHOTOMETRIC_PALETTE;
+    for (uint32_t y = 0; y < c.spec.height; ++y) {
+        for (uint32_t x = 0; x < c.spec.width; ++x) {
+            for (uint16_t s = 0; s < c.spec.samplesPerPixel; ++s) {
+                uint32_t v =
+                    testing::SampleAt(c.spec.pixels, c.spec.RowBytes(), c.spec.bitsPerSample,
+                                      c.spec.samplesPerPixel, x, y, s);
+                if (c.spec.sampleFormat == SAMPLEFORMAT_INT) {
+                    v ^= 1u << (c.spec.bitsPerSample - 1);
+                }
+                const uint32_t want = palette ? v : (v * outMax + inMax / 2) / inMax;
+                ASSERT_EQ(testing::SampleAt(raster->data, raster->stride, raster->bitsPerSample,
+                                            raster->samplesPerPixel, x, y, s),
+                          want)
+                    << "sample " << s << " at (" << x << ", " << y << ")";
+            }
+        }
+    }
+    if (palette) {
+        ASSERT_EQ(raster->colorMap.size(), 3u * 256);
+        const size_t n = size_t{1} << c.spec.bitsPerSample;
+        for (size_t i = 0; i < n; ++i) {
+            EXPECT_EQ(raster->colorMap[256 + i], c.spec.colorMap[n + i]);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Depths, WidenTest,
+    ::testing::Values(WidenCase{"Gray12", testing::GrayPage(21, 9, 12, COMPRESSION_LZW), 16},
+                      WidenCase{"Gray3", testing::GrayPage(21, 9, 3), 8},
+                      WidenCase{"Gray6Deflate",
+                                testing::GrayPage(21, 9, 6, COMPRESSION_ADOBE_DEFLATE), 8},
+                      WidenCase{"Rgb4", testing::RgbPage(21, 9, 4), 8},
+                      WidenCase{"Rgb12Planar",
+                                With(testing::RgbPage(21, 9, 12),
+                                     [](PageSpec& s) { s.planarConfig = PLANARCONFIG_SEPARATE; }),
+                                16},
+                      WidenCase{"Palette3", testing::PalettePage(21, 9, 3), 8},
+                      WidenCase{"SignedGray16",
+                                With(testing::GrayPage(21, 9, 16),
+                                     [](PageSpec& s) { s.sampleFormat = SAMPLEFORMAT_INT; }),
+                                16},
+                      WidenCase{"SignedGray8",
+                                With(testing::GrayPage(21, 9, 8),
+                                     [](PageSpec& s) { s.sampleFormat = SAMPLEFORMAT_INT; }),
+                                8}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Pages in colour models we do not keep (YCbCr without JPEG, CIE L*a*b*) come out
 // as 8-bit RGB through libtiff's conversion. Each is written as neutral gray:
 // even columns black, odd columns white.

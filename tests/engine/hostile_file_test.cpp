@@ -159,7 +159,7 @@ std::vector<HostileCase> Cases() {
         {"AbsurdBitsPerSample",
          [](const auto&) {
              RawTiffBuilder b;
-             b.AddSimplePage(16, 16, 13, 1, std::vector<uint8_t>(512, 0));
+             b.AddSimplePage(16, 16, 24, 1, std::vector<uint8_t>(768, 0));
              return b.Bytes();
          },
          errors::kUnsupportedCompression, "page 1: this kind of page is not supported", true},

@@ -82,6 +82,9 @@ void SetPageTags(TIFF* tif, const PageSpec& spec) {
     if (spec.orientation != 0) {
         TIFFSetField(tif, TIFFTAG_ORIENTATION, spec.orientation);
     }
+    if (spec.sampleFormat != SAMPLEFORMAT_UINT) {
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, spec.sampleFormat);
+    }
     if (spec.predictor != 0) {
         TIFFSetField(tif, TIFFTAG_PREDICTOR, spec.predictor);
     }

@@ -21,6 +21,7 @@ struct PageSpec {
     uint16_t fillOrder = 1;
     uint16_t orientation = 0;   // 0: no Orientation tag
     uint16_t predictor = 0;     // 0: no Predictor tag
+    uint16_t sampleFormat = 1;  // SAMPLEFORMAT_UINT; others are written as a tag
     uint32_t rowsPerStrip = 0;  // 0: libtiff's default
     bool tiled = false;
     uint32_t tileWidth = 16;
