@@ -228,6 +228,17 @@ RenderedImage EngineDocument::Render(int page, double zoomX, double zoomY, doubl
     return RenderRegion(*raster, geometry, region);
 }
 
+DisplaySize EngineDocument::ScaledSize(int page, double scale) const {
+    const RenderGeometry geometry = ScaleGeometry(Info(page), QuarterTurns(page), scale);
+    return {geometry.shownWidth, geometry.shownHeight};
+}
+
+RenderedImage EngineDocument::RenderAtScale(int page, double scale, PixelRect region) const {
+    CheckFactor(scale, "scale");
+    const auto raster = Decode(page);
+    return RenderRegion(*raster, ScaleGeometry(Info(page), QuarterTurns(page), scale), region);
+}
+
 void EngineDocument::SetChangeListener(std::function<void(int page)> listener) {
     impl_->listener = std::move(listener);
 }

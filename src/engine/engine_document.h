@@ -73,6 +73,11 @@ class EngineDocument : public imaging::Document, public PageSource {
     RenderedImage Render(int page, double zoomX, double zoomY, double dpiX, double dpiY,
                          PixelRect region) const;
 
+    // The same at `scale` output pixels per image pixel on both axes, whatever the
+    // page's resolution: scale 1 reproduces the decoded pixels (as turned).
+    DisplaySize ScaledSize(int page, double scale) const;
+    RenderedImage RenderAtScale(int page, double scale, PixelRect region) const;
+
     // Called (on the calling thread) after a page's turn changed, with the page.
     void SetChangeListener(std::function<void(int page)> listener);
 

@@ -23,4 +23,7 @@ struct RenderGeometry {
 RenderGeometry ComputeGeometry(const PageInfo& info, int quarterTurns, double zoomX, double zoomY,
                                double dpiX, double dpiY);
 
+// `scale` output pixels per image pixel along both of the page's axes.
+RenderGeometry ScaleGeometry(const PageInfo& info, int quarterTurns, double scale);
+
 }  // namespace folio::engine

@@ -204,6 +204,25 @@ TEST_P(TurnedRenderTest, RenderOfATurnedPageIsTheTurnedPixels) {
 
 INSTANTIATE_TEST_SUITE_P(Angles, TurnedRenderTest, ::testing::Values(0, 90, 180, 270, -90, 450));
 
+TEST_F(RenderTest, RenderAtScaleIgnoresResolutionAndKeepsPixelsExact) {
+    PageSpec spec = testing::GrayPage(30, 20, 8);
+    spec.xResolution = 204;
+    spec.yResolution = 98;
+    auto document = testing::OpenPages(dir_, {spec});
+    document->RotatePage(0, 90);
+    const DisplaySize size = document->ScaledSize(0, 1.0);
+    ASSERT_EQ(size.width, 20);
+    ASSERT_EQ(size.height, 30);
+    const RenderedImage image = document->RenderAtScale(0, 1.0, {0, 0, 20, 30});
+    for (int v = 0; v < 30; ++v) {
+        for (int u = 0; u < 20; ++u) {
+            const auto [x, y] = SourceOf(1, 30, 20, u, v);
+            ASSERT_EQ(GrayAt(image, u, v), Sample8(spec, x, y));
+        }
+    }
+    EXPECT_EQ(document->ScaledSize(0, 0.5).height, 15);
+}
+
 TEST_F(RenderTest, RefusesEmptyOrOversizedRectanglesAndBadZooms) {
     auto document = testing::OpenPages(dir_, {testing::GrayPage(10, 10, 8)});
     const auto number = [&](auto call) {
