@@ -23,6 +23,7 @@ Raster EmptyLike(const Raster& src, uint32_t width, uint32_t height) {
     out.photometric = src.photometric;
     out.extraSamples = src.extraSamples;
     out.associatedAlpha = src.associatedAlpha;
+    out.hasAlpha = src.hasAlpha;
     out.colorMap = src.colorMap;
     out.stride = RowBytes(width, PixelBits(src));
     out.data.assign(out.stride * height, 0);
@@ -124,29 +125,31 @@ void RotateBilevelQuarter(const Raster& src, Raster& dst, bool clockwise) {
     const uint32_t w = src.width;
     const uint32_t h = src.height;
     const size_t srcBytes = RowBytes(w, 1);
+    // Source byte columns handled together: the destination rows they become stay
+    // in the cache while every column byte of those rows is filled.
+    constexpr size_t kBand = 16;
     uint8_t in[8];
     uint8_t out[8];
-    for (size_t cb = 0; cb < dst.stride; ++cb) {
-        const uint32_t c0 = static_cast<uint32_t>(cb * 8);
-        const uint8_t* rows[8];
-        for (uint32_t i = 0; i < 8; ++i) {
-            const uint32_t c = c0 + i;
-            if (c >= h) {
-                rows[i] = nullptr;
-            } else {
-                const uint32_t sy = clockwise ? h - 1 - c : c;
-                rows[i] = src.data.data() + sy * src.stride;
+    for (size_t band = 0; band < srcBytes; band += kBand) {
+        const size_t bandEnd = band + kBand < srcBytes ? band + kBand : srcBytes;
+        for (size_t cb = 0; cb < dst.stride; ++cb) {
+            const uint32_t c0 = static_cast<uint32_t>(cb * 8);
+            const uint8_t* rows[8];
+            for (uint32_t i = 0; i < 8; ++i) {
+                const uint32_t c = c0 + i;
+                rows[i] =
+                    c >= h ? nullptr : src.data.data() + (clockwise ? h - 1 - c : c) * src.stride;
             }
-        }
-        for (size_t bx = 0; bx < srcBytes; ++bx) {
-            for (int i = 0; i < 8; ++i) {
-                in[i] = rows[i] ? rows[i][bx] : 0;
-            }
-            Transpose8(in, out);
-            const uint32_t x0 = static_cast<uint32_t>(bx * 8);
-            for (uint32_t j = 0; j < 8 && x0 + j < w; ++j) {
-                const uint32_t dy = clockwise ? x0 + j : w - 1 - (x0 + j);
-                dst.data[dy * dst.stride + cb] = out[j];
+            for (size_t bx = band; bx < bandEnd; ++bx) {
+                for (int i = 0; i < 8; ++i) {
+                    in[i] = rows[i] ? rows[i][bx] : 0;
+                }
+                Transpose8(in, out);
+                const uint32_t x0 = static_cast<uint32_t>(bx * 8);
+                for (uint32_t j = 0; j < 8 && x0 + j < w; ++j) {
+                    const uint32_t dy = clockwise ? x0 + j : w - 1 - (x0 + j);
+                    dst.data[dy * dst.stride + cb] = out[j];
+                }
             }
         }
     }

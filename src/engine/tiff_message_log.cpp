@@ -3,19 +3,15 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "engine/engine_limits.h"
+
 namespace folio::engine {
-namespace {
-
-// No single allocation for one file beyond this.
-constexpr tmsize_t kMaxAllocation = tmsize_t{1} << 30;
-
-}  // namespace
 
 TiffMessageLog::TiffMessageLog() : options_(TIFFOpenOptionsAlloc()) {
     TIFFOpenOptionsSetErrorHandlerExtR(options_, &TiffMessageLog::OnError, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options_, &TiffMessageLog::OnWarning, this);
     // Refuse absurd single allocations.
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options_, kMaxAllocation);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options_, kMaxLibtiffAllocation);
 }
 
 TiffMessageLog::~TiffMessageLog() {

@@ -25,6 +25,24 @@ bool KnownColourModel(uint16_t photometric) {
     }
 }
 
+// Upright, unturned, and compressed as the writer would compress it: bilevel as
+// G4, anything else as LZW or Deflate, in a colour model every reader knows.
+bool InTargetForm(uint16_t photometric, uint16_t bits, uint16_t samples, uint16_t compression,
+                  uint16_t orientation, int quarterTurns) {
+    if (quarterTurns % 4 != 0 || orientation != ORIENTATION_TOPLEFT ||
+        !KnownColourModel(photometric)) {
+        return false;
+    }
+    const bool bilevel =
+        bits == 1 && samples == 1 &&
+        (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK);
+    if (bilevel) {
+        return compression == COMPRESSION_CCITTFAX4;
+    }
+    return compression == COMPRESSION_LZW || compression == COMPRESSION_ADOBE_DEFLATE ||
+           compression == COMPRESSION_DEFLATE;
+}
+
 uint32_t ChunkCount(TIFF* tif) {
     return TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
 }
@@ -100,26 +118,12 @@ void CopyTags(TIFF* in, TIFF* out, PagePosition position) {
 }  // namespace
 
 bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize) {
-    if (quarterTurns % 4 != 0 || Defaulted<uint16_t>(in, TIFFTAG_ORIENTATION) != 1) {
-        return false;
-    }
     uint16_t photometric = 0;
     if (TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
-        !KnownColourModel(photometric)) {
-        return false;
-    }
-    const uint16_t compression = Defaulted<uint16_t>(in, TIFFTAG_COMPRESSION);
-    const uint16_t bits = Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE);
-    const uint16_t samples = Defaulted<uint16_t>(in, TIFFTAG_SAMPLESPERPIXEL);
-    const bool bilevel =
-        bits == 1 && samples == 1 &&
-        (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK);
-    if (bilevel) {
-        if (compression != COMPRESSION_CCITTFAX4) {
-            return false;
-        }
-    } else if (compression != COMPRESSION_LZW && compression != COMPRESSION_ADOBE_DEFLATE &&
-               compression != COMPRESSION_DEFLATE) {
+        !InTargetForm(photometric, Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE),
+                      Defaulted<uint16_t>(in, TIFFTAG_SAMPLESPERPIXEL),
+                      Defaulted<uint16_t>(in, TIFFTAG_COMPRESSION),
+                      Defaulted<uint16_t>(in, TIFFTAG_ORIENTATION), quarterTurns)) {
         return false;
     }
     const uint32_t chunks = ChunkCount(in);
@@ -136,13 +140,9 @@ bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize) {
     return true;
 }
 
-uint64_t CompressedBytes(TIFF* in) {
-    uint64_t total = 0;
-    const uint32_t chunks = ChunkCount(in);
-    for (uint32_t i = 0; i < chunks; ++i) {
-        total += TIFFGetStrileByteCount(in, i);
-    }
-    return total;
+bool MayCopyUnchanged(const PageInfo& info, int quarterTurns) {
+    return InTargetForm(info.photometric, info.bitsPerSample, info.samplesPerPixel,
+                        info.compression, info.orientation, quarterTurns);
 }
 
 bool CopyPageUnchanged(TIFF* in, TIFF* out, PagePosition position) {

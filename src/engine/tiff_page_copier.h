@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "engine/page_info.h"
+
 namespace folio::engine {
 
 // Page numbering written into every page's directory.
@@ -19,8 +21,9 @@ struct PagePosition {
 // reader knows. `fileSize` bounds the data the page may claim.
 bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize);
 
-// The bytes of the current page's compressed data, for estimating the output size.
-uint64_t CompressedBytes(TIFF* in);
+// The same judged from what the document says of the page, without reading its
+// directory again; CanCopyUnchanged has the last word.
+bool MayCopyUnchanged(const PageInfo& info, int quarterTurns);
 
 // Copies the current page of `in` to a new directory of `out`: its tags and its
 // compressed strips or tiles byte for byte. Returns false on a libtiff failure

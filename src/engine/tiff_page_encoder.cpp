@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/memory_tiff.h"
 
 namespace folio::engine {
 namespace {
@@ -19,29 +19,43 @@ size_t RowBytes(const Raster& r) {
     return (size_t{r.width} * r.bitsPerSample * r.samplesPerPixel + 7) / 8;
 }
 
-void Check(const Raster& r, PagePosition position) {
-    const std::string page = "page " + std::to_string(position.index + 1);
+std::string PageName(int page) {
+    return "page " + std::to_string(page + 1);
+}
+
+void Check(const Raster& r, int page) {
     if (r.width == 0 || r.height == 0 || r.samplesPerPixel == 0 || r.bitsPerSample == 0 ||
         r.bitsPerSample > 16) {
-        throw Error(errors::kInvalidFileFormat, page + " has no pixels to write");
+        throw Error(errors::kInvalidFileFormat, PageName(page) + " has no pixels to write");
     }
     const size_t rowBytes = RowBytes(r);
     if (r.stride < rowBytes || r.data.size() < r.stride * (r.height - 1) + rowBytes) {
-        throw Error(errors::kDamagedFile, page + ": its decoded pixels are incomplete");
+        throw Error(errors::kDamagedFile, PageName(page) + ": its decoded pixels are incomplete");
     }
     if (r.photometric == PHOTOMETRIC_PALETTE &&
         r.colorMap.size() != (size_t{3} << r.bitsPerSample)) {
-        throw Error(errors::kDamagedFile, page + ": its colour map is incomplete");
+        throw Error(errors::kDamagedFile, PageName(page) + ": its colour map is incomplete");
     }
-    if (r.extraSamples >= r.samplesPerPixel && r.extraSamples != 0) {
-        throw Error(errors::kDamagedFile, page + ": it has no colour samples");
+    if (r.extraSamples != 0 && r.extraSamples >= r.samplesPerPixel) {
+        throw Error(errors::kDamagedFile, PageName(page) + ": it has no colour samples");
     }
 }
 
-void SetTags(TIFF* out, const Raster& r, PageResolution resolution, PagePosition position,
-             uint32_t rowsPerStrip) {
+void SetResolution(TIFF* out, const PageResolution& resolution) {
+    if (resolution.xDpi > 0.0 && resolution.yDpi > 0.0) {
+        TIFFSetField(out, TIFFTAG_XRESOLUTION, static_cast<float>(resolution.xDpi));
+        TIFFSetField(out, TIFFTAG_YRESOLUTION, static_cast<float>(resolution.yDpi));
+        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    } else if (resolution.pixelAspect > 0.0 && resolution.pixelAspect != 1.0) {
+        TIFFSetField(out, TIFFTAG_XRESOLUTION, static_cast<float>(resolution.pixelAspect));
+        TIFFSetField(out, TIFFTAG_YRESOLUTION, 1.0f);
+        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_NONE);
+    }
+}
+
+// The tags that describe the pixels; the same in memory and in the output.
+void SetPixelTags(TIFF* out, const Raster& r, uint32_t rowsPerStrip) {
     const uint16_t compression = TargetCompression(r);
-    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
     TIFFSetField(out, TIFFTAG_IMAGEWIDTH, r.width);
     TIFFSetField(out, TIFFTAG_IMAGELENGTH, r.height);
     TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, r.bitsPerSample);
@@ -70,16 +84,26 @@ void SetTags(TIFF* out, const Raster& r, PageResolution resolution, PagePosition
     }
     if (r.extraSamples > 0) {
         std::vector<uint16_t> kinds(r.extraSamples, EXTRASAMPLE_UNSPECIFIED);
-        kinds[0] = r.associatedAlpha ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
+        if (r.hasAlpha) {
+            kinds[0] = r.associatedAlpha ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
+        }
         TIFFSetField(out, TIFFTAG_EXTRASAMPLES, r.extraSamples, kinds.data());
     }
-    if (resolution.xDpi > 0.0 && resolution.yDpi > 0.0) {
-        TIFFSetField(out, TIFFTAG_XRESOLUTION, static_cast<float>(resolution.xDpi));
-        TIFFSetField(out, TIFFTAG_YRESOLUTION, static_cast<float>(resolution.yDpi));
-        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    }
-    TIFFSetField(out, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(position.index),
-                 static_cast<uint16_t>(position.count));
+}
+
+Raster HeaderOf(const Raster& r) {
+    Raster header;
+    header.width = r.width;
+    header.height = r.height;
+    header.bitsPerSample = r.bitsPerSample;
+    header.samplesPerPixel = r.samplesPerPixel;
+    header.photometric = r.photometric;
+    header.extraSamples = r.extraSamples;
+    header.associatedAlpha = r.associatedAlpha;
+    header.hasAlpha = r.hasAlpha;
+    header.colorMap = r.colorMap;
+    header.stride = r.stride;
+    return header;
 }
 
 }  // namespace
@@ -91,24 +115,52 @@ uint16_t TargetCompression(const Raster& raster) {
     return bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_ADOBE_DEFLATE;
 }
 
-bool EncodePage(TIFF* out, const Raster& raster, PageResolution resolution, PagePosition position) {
-    Check(raster, position);
+EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page) {
+    Check(raster, page);
+    EncodedPage encoded;
+    encoded.header = HeaderOf(raster);
+    encoded.resolution = resolution;
     const size_t rowBytes = RowBytes(raster);
-    const auto rowsPerStrip =
+    encoded.rowsPerStrip =
         static_cast<uint32_t>(std::clamp<size_t>(kStripBytes / rowBytes, 1, raster.height));
-    SetTags(out, raster, resolution, position, rowsPerStrip);
+
+    MemoryTiff memory;
+    TIFF* tif = memory.Handle();
+    SetPixelTags(tif, raster, encoded.rowsPerStrip);
     // libtiff may change the buffer it encodes from, so each strip is copied out of
     // the (shared, read-only) raster first.
-    std::vector<uint8_t> strip(rowBytes * rowsPerStrip);
+    std::vector<uint8_t> strip(rowBytes * encoded.rowsPerStrip);
     uint32_t index = 0;
-    for (uint32_t y = 0; y < raster.height; y += rowsPerStrip, ++index) {
-        const uint32_t rows = std::min(rowsPerStrip, raster.height - y);
+    for (uint32_t y = 0; y < raster.height; y += encoded.rowsPerStrip, ++index) {
+        const uint32_t rows = std::min(encoded.rowsPerStrip, raster.height - y);
         for (uint32_t i = 0; i < rows; ++i) {
             std::memcpy(strip.data() + i * rowBytes, raster.data.data() + (y + i) * raster.stride,
                         rowBytes);
         }
-        if (TIFFWriteEncodedStrip(out, index, strip.data(),
+        if (TIFFWriteEncodedStrip(tif, index, strip.data(),
                                   static_cast<tmsize_t>(rows * rowBytes)) < 0) {
+            throw Error(errors::kDeviceIoError,
+                        PageName(page) + ": " + memory.Log().Reason("it cannot be compressed"));
+        }
+        const uint64_t bytes = TIFFGetStrileByteCount(tif, index);
+        encoded.strips.push_back(memory.Bytes(TIFFGetStrileOffset(tif, index), bytes));
+        if (bytes == 0 || encoded.strips.back().size() != bytes) {
+            throw Error(errors::kDeviceIoError, PageName(page) + ": its compressed data is lost");
+        }
+    }
+    return encoded;
+}
+
+bool WriteEncodedPage(TIFF* out, const EncodedPage& page, PagePosition position) {
+    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    SetPixelTags(out, page.header, page.rowsPerStrip);
+    SetResolution(out, page.resolution);
+    TIFFSetField(out, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(position.index),
+                 static_cast<uint16_t>(position.count));
+    for (size_t i = 0; i < page.strips.size(); ++i) {
+        const auto& strip = page.strips[i];
+        if (TIFFWriteRawStrip(out, static_cast<uint32_t>(i), const_cast<uint8_t*>(strip.data()),
+                              static_cast<tmsize_t>(strip.size())) < 0) {
             return false;
         }
     }

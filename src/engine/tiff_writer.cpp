@@ -6,13 +6,14 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/atomic_file.h"
 #include "engine/export_progress.h"
-#include "engine/raster_rotation.h"
+#include "engine/page_encode_pipeline.h"
 #include "engine/tiff_message_log.h"
 #include "engine/tiff_page_copier.h"
 #include "engine/tiff_page_encoder.h"
@@ -23,11 +24,13 @@ namespace {
 
 // Classic TIFF addresses 4 GiB; past this estimate the output is written as BigTIFF.
 constexpr uint64_t kClassicLimit = uint64_t{0xF0000000};
+// Decoded pixels queued for compression at most (beyond the page being waited for).
+constexpr uint64_t kQueuedBytes = uint64_t{256} << 20;
 
 struct PagePlan {
     bool copy = false;
     int turns = 0;
-    uint64_t estimatedBytes = 0;
+    uint64_t decodedBytes = 0;
 };
 
 struct TiffCloser {
@@ -65,18 +68,21 @@ uint64_t DecodedBytes(const PageInfo& info) {
     return (uint64_t{info.width} * info.bitsPerSample * info.samplesPerPixel + 7) / 8 * info.height;
 }
 
-std::vector<PagePlan> Plan(const PageSource& source, TiffSourceFile& file,
-                           const ExportFailure& failure) {
+// Which pages to copy and which to decode, and whether the output needs BigTIFF;
+// fails before anything is written when a page can be neither copied nor decoded.
+std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
+                           const ExportFailure& failure, uint64_t& estimate) {
     const int count = source.PageCount();
     std::vector<PagePlan> plan(static_cast<size_t>(count));
+    // Copied pages together take no more than the whole source file.
+    estimate = file.FileSize();
     for (int page = 0; page < count; ++page) {
         PagePlan& p = plan[static_cast<size_t>(page)];
         const PageInfo info = source.Info(page);
         p.turns = ((source.QuarterTurns(page) % 4) + 4) % 4;
-        p.copy = file.SelectPage(source.DirectoryOffset(page)) &&
-                 CanCopyUnchanged(file.Handle(), p.turns, file.FileSize());
+        p.decodedBytes = DecodedBytes(info);
+        p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
         if (p.copy) {
-            p.estimatedBytes = CompressedBytes(file.Handle()) + 4096;
             continue;
         }
         if (!info.decodable) {
@@ -85,44 +91,79 @@ std::vector<PagePlan> Plan(const PageSource& source, TiffSourceFile& file,
                               std::to_string(info.compression) + "), which cannot be decoded");
         }
         // G4 can come out larger than the raw bits on noise; other codecs barely grow.
-        const uint64_t raw = DecodedBytes(info);
-        p.estimatedBytes = (info.IsBilevel() ? raw * 2 : raw + raw / 64) + 4096;
+        estimate +=
+            (info.IsBilevel() ? p.decodedBytes * 2 : p.decodedBytes + p.decodedBytes / 64) + 4096;
     }
     return plan;
 }
 
-void EncodeDecoded(const PageSource& source, int page, const PagePlan& plan, TIFF* out,
-                   PagePosition position, const TiffMessageLog& log, const ExportFailure& failure) {
-    std::shared_ptr<const Raster> decoded;
-    try {
-        decoded = source.Decode(page);
-    } catch (const Error& e) {
-        failure.Raise(e.Number(), e.Description());
+// Decodes pages ahead of the one being written, on the calling thread, and hands
+// them to the pipeline to be turned and compressed meanwhile.
+class DecodeAhead {
+  public:
+    DecodeAhead(const PageSource& source, const std::vector<PagePlan>& plan,
+                const ExportFailure& failure)
+        : source_(source),
+          plan_(plan),
+          failure_(failure),
+          workers_(PageEncodePipeline::DefaultWorkers()) {}
+
+    // The page compressed, once the pages after it are queued as far as allowed.
+    EncodedPage Take(int page) {
+        const int count = static_cast<int>(plan_.size());
+        while (next_ < count && (next_ <= page || (next_ - page <= static_cast<int>(workers_) &&
+                                                   queuedBytes_ < kQueuedBytes))) {
+            if (!plan_[static_cast<size_t>(next_)].copy) {
+                Submit(next_);
+            }
+            ++next_;
+        }
+        // A page planned as a copy whose data turned out not to allow it.
+        if (plan_[static_cast<size_t>(page)].copy) {
+            Submit(page);
+        }
+        queuedBytes_ -= plan_[static_cast<size_t>(page)].decodedBytes;
+        try {
+            return pipeline_->Take(page);
+        } catch (const Error& e) {
+            failure_.Raise(e.Number(), e.Description());
+        }
     }
-    if (!decoded) {
-        failure.Raise(errors::kDamagedFile, PageName(page) + " could not be decoded");
-    }
-    const PageInfo info = source.Info(page);
-    PageResolution resolution{info.xDpi, info.yDpi};
-    Raster turned;
-    const Raster* pixels = decoded.get();
-    if (plan.turns != 0) {
-        turned = RotateRaster(*decoded, plan.turns);
-        decoded.reset();
-        pixels = &turned;
-        if (plan.turns % 2 == 1) {
+
+  private:
+    void Submit(int page) {
+        const PagePlan& p = plan_[static_cast<size_t>(page)];
+        std::shared_ptr<const Raster> decoded;
+        try {
+            decoded = source_.Decode(page);
+        } catch (const Error& e) {
+            failure_.Raise(e.Number(), e.Description());
+        }
+        if (!decoded) {
+            failure_.Raise(errors::kDamagedFile, PageName(page) + " could not be decoded");
+        }
+        const PageInfo info = source_.Info(page);
+        PageResolution resolution{info.xDpi, info.yDpi, info.pixelAspect};
+        if (p.turns % 2 == 1) {
             std::swap(resolution.xDpi, resolution.yDpi);
+            resolution.pixelAspect = resolution.pixelAspect > 0 ? 1.0 / resolution.pixelAspect : 1;
         }
-    }
-    errno = 0;
-    try {
-        if (!EncodePage(out, *pixels, resolution, position)) {
-            failure.RaiseWrite(page, log.Reason("the page could not be written"), errno);
+        queuedBytes_ += p.decodedBytes;
+        if (!pipeline_) {
+            pipeline_.emplace(workers_);
         }
-    } catch (const Error& e) {
-        failure.Raise(e.Number(), e.Description());
+        pipeline_->Submit(page, std::move(decoded), p.turns, resolution);
     }
-}
+
+    const PageSource& source_;
+    const std::vector<PagePlan>& plan_;
+    const ExportFailure& failure_;
+    unsigned workers_;
+    // Started with the first page that needs compressing.
+    std::optional<PageEncodePipeline> pipeline_;
+    int next_ = 0;
+    uint64_t queuedBytes_ = 0;
+};
 
 }  // namespace
 
@@ -133,11 +174,8 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
         failure.Raise(errors::kInvalidFileFormat, "the document has no pages");
     }
     TiffSourceFile file(source.FilePath());
-    const std::vector<PagePlan> plan = Plan(source, file, failure);
     uint64_t estimate = 0;
-    for (const PagePlan& p : plan) {
-        estimate += p.estimatedBytes;
-    }
+    const std::vector<PagePlan> plan = Plan(source, file, failure, estimate);
 
     AtomicFile temp(targetPath);
     const int fd = ::dup(temp.Descriptor());
@@ -151,19 +189,25 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
         ::close(fd);
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
+    DecodeAhead decoded(source, plan, failure);
     for (int page = 0; page < count; ++page) {
-        const PagePlan& p = plan[static_cast<size_t>(page)];
         const PagePosition position{page, count};
-        if (p.copy) {
-            errno = 0;
-            if (!file.SelectPage(source.DirectoryOffset(page)) ||
-                !CopyPageUnchanged(file.Handle(), out.get(), position)) {
-                const int err = errno;
-                failure.RaiseWrite(page, log.Reason(file.TakeError("its data could not be copied")),
-                                   err);
-            }
+        bool written = false;
+        errno = 0;
+        const bool copy = plan[static_cast<size_t>(page)].copy &&
+                          file.SelectPage(source.DirectoryOffset(page)) &&
+                          CanCopyUnchanged(file.Handle(), 0, file.FileSize());
+        if (copy) {
+            written = CopyPageUnchanged(file.Handle(), out.get(), position);
         } else {
-            EncodeDecoded(source, page, p, out.get(), position, log, failure);
+            const EncodedPage encoded = decoded.Take(page);
+            errno = 0;
+            written = WriteEncodedPage(out.get(), encoded, position);
+        }
+        if (!written) {
+            const int err = errno;
+            const std::string fromSource = file.TakeError("the page could not be written");
+            failure.RaiseWrite(page, log.Reason(fromSource), err);
         }
         ScopedExportProgress::Report(page + 1, count);
     }

@@ -53,6 +53,7 @@ Raster RasterFromSpec(const PageSpec& spec) {
     r.photometric = spec.photometric;
     r.extraSamples = spec.extraSamples;
     r.associatedAlpha = spec.extraSamples > 0 && spec.extraSampleKind == 1;
+    r.hasAlpha = spec.extraSamples > 0 && (spec.extraSampleKind == 1 || spec.extraSampleKind == 2);
     r.colorMap = spec.colorMap;
     r.stride = spec.RowBytes();
     r.data = spec.pixels;

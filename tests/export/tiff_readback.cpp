@@ -32,6 +32,7 @@ void ReadPixels(TIFF* tif, ReadBackPage& page) {
     if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) == 1 && extraCount > 0) {
         r.extraSamples = extraCount;
         r.associatedAlpha = extra[0] == EXTRASAMPLE_ASSOCALPHA;
+        r.hasAlpha = extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA;
     }
     uint16_t* red = nullptr;
     uint16_t* green = nullptr;
@@ -71,6 +72,7 @@ std::vector<ReadBackPage> ReadBack(const std::string& path) {
         page.compression = Field<uint16_t>(tif, TIFFTAG_COMPRESSION);
         page.orientation = Field<uint16_t>(tif, TIFFTAG_ORIENTATION);
         page.tiled = TIFFIsTiled(tif) != 0;
+        page.resolutionUnit = Field<uint16_t>(tif, TIFFTAG_RESOLUTIONUNIT);
         page.hasResolution = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &page.xResolution) == 1 &&
                              TIFFGetField(tif, TIFFTAG_YRESOLUTION, &page.yResolution) == 1;
         const uint32_t chunks = page.tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);

@@ -14,6 +14,7 @@ struct ReadBackPage {
     uint16_t orientation = 1;
     bool tiled = false;
     bool hasResolution = false;
+    uint16_t resolutionUnit = 2;
     float xResolution = 0;
     float yResolution = 0;
     Raster pixels;  // decoded; left empty (0 x 0) for tiled or planar pages

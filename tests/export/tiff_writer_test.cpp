@@ -69,6 +69,13 @@ PageSpec GrayAlphaPage() {
     return spec;
 }
 
+// An extra sample that is not alpha stays "unspecified".
+PageSpec RgbExtraPage() {
+    PageSpec spec = RgbaPage(false);
+    spec.extraSampleKind = EXTRASAMPLE_UNSPECIFIED;
+    return spec;
+}
+
 std::vector<Kind> Kinds() {
     return {
         {"BilevelMinIsWhite", BilevelPage(77, 45, COMPRESSION_NONE, PHOTOMETRIC_MINISWHITE),
@@ -86,6 +93,7 @@ std::vector<Kind> Kinds() {
         {"RgbAssociatedAlpha", RgbaPage(true), COMPRESSION_ADOBE_DEFLATE},
         {"RgbUnassociatedAlpha", RgbaPage(false), COMPRESSION_ADOBE_DEFLATE},
         {"GrayAlpha16", GrayAlphaPage(), COMPRESSION_ADOBE_DEFLATE},
+        {"RgbUnspecifiedExtra", RgbExtraPage(), COMPRESSION_ADOBE_DEFLATE},
         {"Cmyk8", CmykPage(), COMPRESSION_ADOBE_DEFLATE},
     };
 }
@@ -110,6 +118,7 @@ TEST_P(DecodedPageExport, ReadsBackPixelIdenticalAsTurned) {
     EXPECT_TRUE(SamePixels(pages[0].pixels, expected));
     EXPECT_EQ(pages[0].pixels.extraSamples, expected.extraSamples);
     EXPECT_EQ(pages[0].pixels.associatedAlpha, expected.associatedAlpha);
+    EXPECT_EQ(pages[0].pixels.hasAlpha, expected.hasAlpha);
     // A quarter turn swaps the resolutions with the axes.
     ASSERT_TRUE(pages[0].hasResolution);
     EXPECT_FLOAT_EQ(pages[0].xResolution, turns % 2 ? 100.f : 200.f);
@@ -138,6 +147,47 @@ TEST(TiffWriterExport, ManyPagesKeepOrderAndPagesWithoutResolutionGetNone) {
     }
     EXPECT_FALSE(pages[0].hasResolution);
     EXPECT_TRUE(pages[1].hasResolution);
+}
+
+TEST(TiffWriterExport, UnitlessResolutionKeepsThePixelShapeAcrossTurns) {
+    TempDir dir;
+    FakePageSource source;
+    FakePage page = PageFromSpec(BilevelPage(40, 20, COMPRESSION_NONE));
+    page.info.pixelAspect = 2.0;  // pixels twice as tall as wide
+    page.turns = 1;
+    source.Add(page);
+    page.turns = 2;
+    source.Add(page);
+    WriteTiff(source, dir.File("aspect.tiff"));
+    const auto pages = ReadBack(dir.File("aspect.tiff"));
+    ASSERT_EQ(pages.size(), 2u);
+    for (const auto& p : pages) {
+        ASSERT_TRUE(p.hasResolution);
+        EXPECT_EQ(p.resolutionUnit, RESUNIT_NONE);
+    }
+    EXPECT_FLOAT_EQ(pages[0].xResolution / pages[0].yResolution, 0.5f);
+    EXPECT_FLOAT_EQ(pages[1].xResolution / pages[1].yResolution, 2.0f);
+}
+
+TEST(TiffWriterExport, ManyDecodedPagesComeOutInOrder) {
+    // More pages than compressing threads, of different sizes and turns, so that
+    // they finish out of order.
+    TempDir dir;
+    FakePageSource source;
+    for (int i = 0; i < 12; ++i) {
+        PageSpec spec = i % 3 == 0 ? RgbPage(60 + i * 7, 30, 8) : GrayPage(10 + i, 8 + i, 8);
+        spec.pixels = PatternPixels(spec, static_cast<uint32_t>(i + 1));
+        FakePage page = PageFromSpec(spec);
+        page.turns = i % 4;
+        source.Add(page);
+    }
+    WriteTiff(source, dir.File("many.tiff"));
+    const auto pages = ReadBack(dir.File("many.tiff"));
+    ASSERT_EQ(pages.size(), 12u);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_TRUE(SamePixels(pages[i].pixels, ReferenceRotate(source.Page(i).raster, i % 4)))
+            << "page " << i;
+    }
 }
 
 // ---- Pages copied without decoding.
@@ -191,6 +241,21 @@ TEST_P(CopyUnchanged, PagesInTargetFormCopiedByteForByteWithoutDecoding) {
     EXPECT_TRUE(out[2].tiled);
     EXPECT_FLOAT_EQ(out[0].xResolution, 204.f);
     EXPECT_FLOAT_EQ(out[0].yResolution, 98.f);
+}
+
+TEST(CopyUnchangedFallback, PageWhoseDataDisagreesWithItsDescriptionIsDecoded) {
+    TempDir dir;
+    const PageSpec spec = BilevelPage(50, 20, COMPRESSION_LZW);
+    WriteTiffFile(dir.File("in.tif"), {spec, OddG4Page()});
+    FakePageSource source(dir.File("in.tif"), {spec, OddG4Page()});
+    source.Page(0).info.compression = COMPRESSION_CCITTFAX4;  // says G4, holds LZW
+    WriteTiff(source, dir.File("out.tiff"));
+    EXPECT_EQ(source.DecodeCalls(), 1);
+    const auto out = ReadBack(dir.File("out.tiff"));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].compression, COMPRESSION_CCITTFAX4);
+    EXPECT_TRUE(SamePixels(out[0].pixels, source.Page(0).raster));
+    EXPECT_EQ(out[1].rawChunks, ReadBack(dir.File("in.tif"))[1].rawChunks);
 }
 
 INSTANTIATE_TEST_SUITE_P(TiffAndMdi, CopyUnchanged, ::testing::Bool(),
