@@ -234,6 +234,7 @@ TEST(ConvertRender, ScaleOneReproducesTheDecodedPixels) {
     PageSpec gray = GrayPage(37, 23, 8, COMPRESSION_LZW);
     gray.xResolution = 300;
     gray.yResolution = 150;
+    gray.resolutionUnit = RESUNIT_NONE;  // pixels twice as wide as tall, no unit
     PageSpec bilevel = BilevelPage(45, 31, COMPRESSION_CCITTFAX4);
     WriteTiffFile(dir.File("doc.tif"), {gray, bilevel});
     for (int page = 1; page <= 2; ++page) {

@@ -1,7 +1,6 @@
 #include "render_command.h"
 
 #include <cmath>
-#include <utility>
 
 #include "argument_list.h"
 #include "document_opener.h"
@@ -14,25 +13,23 @@ namespace {
 // The largest side of an output image we accept from the command line.
 constexpr double kMaxSide = 100000.0;
 
+// How the page is to be drawn: at the viewer's zoom and DPI, or at a plain scale
+// of image pixels.
 struct RenderRequest {
-    double zoomX = 1.0;
-    double zoomY = 1.0;
-    double dpiX = 96.0;
-    double dpiY = 96.0;
-};
+    bool imageScale = false;
+    double zoom = 1.0;  // the viewer's zoom, or output pixels per image pixel
+    double dpi = 96.0;
 
-// --scale S: pixels of the page as turned map to S output pixels each. At zoom 1.0
-// a page is shown at its physical size at the given DPI, so asking for the page's
-// own resolution as the DPI makes zoom 1.0 one image pixel per output pixel.
-RenderRequest ForScale(const engine::EngineDocument& document, int page, double scale) {
-    const engine::PageInfo info = document.Info(page);
-    double xDpi = info.xDpi > 0 ? info.xDpi : 96.0;
-    double yDpi = info.yDpi > 0 ? info.yDpi : 96.0;
-    if (document.QuarterTurns(page) % 2 == 1) {
-        std::swap(xDpi, yDpi);
+    engine::DisplaySize Size(const engine::EngineDocument& document, int page) const {
+        return imageScale ? document.ScaledSize(page, zoom)
+                          : document.ShownSize(page, zoom, zoom, dpi, dpi);
     }
-    return {scale, scale, xDpi, yDpi};
-}
+    engine::RenderedImage Render(const engine::EngineDocument& document, int page,
+                                 engine::PixelRect region) const {
+        return imageScale ? document.RenderAtScale(page, zoom, region)
+                          : document.Render(page, zoom, zoom, dpi, dpi, region);
+    }
+};
 
 // --width PX: fit to width, both axes at the same zoom so the page keeps its shape.
 RenderRequest ForWidth(const engine::EngineDocument& document, int page, long width) {
@@ -40,8 +37,7 @@ RenderRequest ForWidth(const engine::EngineDocument& document, int page, long wi
     if (!(unit.width > 0)) {
         throw UsageError("the page has no width to fit");
     }
-    const double zoom = static_cast<double>(width) / unit.width;
-    return {zoom, zoom, 96.0, 96.0};
+    return {false, static_cast<double>(width) / unit.width, 96.0};
 }
 
 }  // namespace
@@ -67,16 +63,16 @@ int RunRender(const std::vector<std::string>& args) {
     const long pageNumber = list.IntValue("--page", 1, 1000000);
     RenderRequest request;
     long width = 0;
-    double scale = 0.0;
     if (list.Has("--zoom")) {
-        request.zoomX = request.zoomY = list.DoubleValue("--zoom", 1e-4, 1e4);
+        request.zoom = list.DoubleValue("--zoom", 1e-4, 1e4);
         if (list.Has("--dpi")) {
-            request.dpiX = request.dpiY = list.DoubleValue("--dpi", 1.0, 10000.0);
+            request.dpi = list.DoubleValue("--dpi", 1.0, 10000.0);
         }
     } else if (list.Has("--width")) {
         width = list.IntValue("--width", 1, static_cast<long>(kMaxSide));
     } else {
-        scale = list.DoubleValue("--scale", 1e-4, 1e4);
+        request.imageScale = true;
+        request.zoom = list.DoubleValue("--scale", 1e-4, 1e4);
     }
 
     const auto document = OpenDocument(list.Positional()[0]);
@@ -87,11 +83,8 @@ int RunRender(const std::vector<std::string>& args) {
     const int page = static_cast<int>(pageNumber - 1);
     if (width > 0) {
         request = ForWidth(*document, page, width);
-    } else if (scale > 0) {
-        request = ForScale(*document, page, scale);
     }
-    const engine::DisplaySize shown =
-        document->ShownSize(page, request.zoomX, request.zoomY, request.dpiX, request.dpiY);
+    const engine::DisplaySize shown = request.Size(*document, page);
     const double w = width > 0 ? static_cast<double>(width) : std::round(shown.width);
     const double h = std::round(shown.height);
     if (w < 1 || h < 1 || w > kMaxSide || h > kMaxSide) {
@@ -100,9 +93,7 @@ int RunRender(const std::vector<std::string>& args) {
                          " pixels; choose a zoom that gives 1 to 100000 pixels a side");
     }
     const engine::PixelRect region{0, 0, static_cast<int>(w), static_cast<int>(h)};
-    WritePng(
-        document->Render(page, request.zoomX, request.zoomY, request.dpiX, request.dpiY, region),
-        list.Value("-o"));
+    WritePng(request.Render(*document, page, region), list.Value("-o"));
     return 0;
 }
 
