@@ -304,6 +304,20 @@ TEST_P(ConvertExportTurns, WritesEveryPageAsTurned) {
     EXPECT_EQ(pages[2].width, swapped ? 1169u : 827u);
 }
 
+TEST(ConvertExport, ShowsProgressOnATerminalForLongDocuments) {
+    TempDir dir;
+    WriteTiffFile(dir.File("long.tif"),
+                  std::vector<PageSpec>(25, BilevelPage(64, 48, COMPRESSION_CCITTFAX4)));
+    // script(1) gives the tool a terminal for its output streams.
+    const std::string command = std::string("'") + FOLIO_CONVERT_TOOL + "' export '" +
+                                dir.File("long.tif") + "' '" + dir.File("out.tiff") + "'";
+    const ToolResult r = RunTool({}, {"script", "-qec", command, "/dev/null"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Exporting page 1 of 25")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Exporting page 25 of 25")) << r.out;
+    EXPECT_EQ(ReadTiffPages(dir.File("out.tiff")).size(), 25u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Angles, ConvertExportTurns,
                          ::testing::Values(std::make_pair("", false), std::make_pair("90", true),
                                            std::make_pair("-90", true),

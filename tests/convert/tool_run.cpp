@@ -37,9 +37,15 @@ int ToolResult::ErrLines() const {
     return static_cast<int>(std::count(err.begin(), err.end(), '\n'));
 }
 
-ToolResult RunTool(const std::vector<std::string>& args) {
+ToolResult RunTool(const std::vector<std::string>& args, const std::vector<std::string>& wrapper) {
     engine::testing::TempDir capture;
-    std::string command = Quote(FOLIO_CONVERT_TOOL);
+    std::string command;
+    for (const std::string& arg : wrapper) {
+        command += Quote(arg) + " ";
+    }
+    if (wrapper.empty()) {
+        command = Quote(FOLIO_CONVERT_TOOL);
+    }
     for (const std::string& arg : args) {
         command += " " + Quote(arg);
     }

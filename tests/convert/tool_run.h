@@ -15,7 +15,9 @@ struct ToolResult {
 };
 
 // Runs the built foliolens-convert with `args` (stdin from /dev/null), capturing
-// its exit status and both output streams.
-ToolResult RunTool(const std::vector<std::string>& args);
+// its exit status and both output streams. With `wrapper`, that command line runs
+// instead, the tool's arguments appended.
+ToolResult RunTool(const std::vector<std::string>& args,
+                   const std::vector<std::string>& wrapper = {});
 
 }  // namespace folio::convert::testing
