@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <fstream>
+
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/open_page.h"
@@ -83,6 +85,27 @@ TEST(OpenTest, OpensPathsWithNonLatinCharacters) {
     EngineDocument document;
     document.Create(FromUtf8(path));
     EXPECT_EQ(document.PageCount(), 1);
+}
+
+// Pages are reached through the directory offsets recorded at open, not by
+// walking the chain again: damage to page 1's directory after opening does not
+// stop page 3 from decoding.
+TEST(OpenTest, LaterPagesAreReachedWithoutWalkingTheChain) {
+    testing::TempDir dir;
+    const std::vector<PageSpec> pages = {testing::GrayPage(8, 8, 8), testing::GrayPage(9, 9, 8),
+                                         testing::GrayPage(10, 10, 8)};
+    auto document = testing::OpenPages(dir, pages);
+    const uint64_t first = document->DirectoryOffset(0);
+    auto bytes = testing::ReadFileBytes(document->FilePath());
+    bytes[first] = 0xFF;  // an entry count far beyond the file
+    bytes[first + 1] = 0xFF;
+    {
+        std::fstream file(document->FilePath(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(first));
+        file.write(reinterpret_cast<const char*>(&bytes[first]), 2);
+    }
+    EXPECT_EQ(document->Decode(2)->data, pages[2].pixels);
+    EXPECT_THROW(document->Decode(0), Error);
 }
 
 TEST(OpenTest, OpensDocumentsHeldInMemory) {

@@ -85,6 +85,62 @@ TEST_F(RenderTest, ColourPagesRenderOpaqueArgb) {
     }
 }
 
+TEST_F(RenderTest, CmykAndAlphaPagesRenderAsArgb) {
+    struct Model {
+        const char* name;
+        uint16_t photometric;
+        uint16_t samples;
+        uint16_t extraSampleKind;
+        uint16_t bits;
+    };
+    for (const Model& model :
+         {Model{"Cmyk8", PHOTOMETRIC_SEPARATED, 4, 0, 8},
+          Model{"Cmyk16", PHOTOMETRIC_SEPARATED, 4, 0, 16},
+          Model{"RgbUnassociatedAlpha", PHOTOMETRIC_RGB, 4, EXTRASAMPLE_UNASSALPHA, 8},
+          Model{"RgbAssociatedAlpha", PHOTOMETRIC_RGB, 4, EXTRASAMPLE_ASSOCALPHA, 8},
+          Model{"GrayAlpha", PHOTOMETRIC_MINISBLACK, 2, EXTRASAMPLE_UNASSALPHA, 8}}) {
+        SCOPED_TRACE(model.name);
+        PageSpec spec = testing::RgbPage(12, 5, model.bits);
+        spec.photometric = model.photometric;
+        spec.samplesPerPixel = model.samples;
+        spec.extraSamples = model.extraSampleKind ? 1 : 0;
+        spec.extraSampleKind = model.extraSampleKind;
+        spec.pixels = testing::PatternPixels(spec);
+        auto document = testing::OpenPages(dir_, {spec});
+        const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, {0, 0, 12, 5});
+        ASSERT_EQ(image.format, RenderedImage::Format::Argb32);
+        for (uint32_t y = 0; y < 5; ++y) {
+            for (uint32_t x = 0; x < 12; ++x) {
+                const auto at = [&](uint16_t c) {
+                    return Sample8(spec, x, y, c) / (model.bits == 16 ? 257.0 : 1.0);
+                };
+                double r, g, b, a = 255;
+                if (model.photometric == PHOTOMETRIC_SEPARATED) {
+                    const double k = 255 - at(3);
+                    r = (255 - at(0)) * k / 255, g = (255 - at(1)) * k / 255,
+                    b = (255 - at(2)) * k / 255;
+                } else if (model.samples == 2) {
+                    r = g = b = at(0), a = at(1);
+                } else {
+                    r = at(0), g = at(1), b = at(2), a = at(3);
+                }
+                if (model.extraSampleKind == EXTRASAMPLE_ASSOCALPHA && a > 0) {
+                    r = r * 255 / a, g = g * 255 / a, b = b * 255 / a;
+                }
+                const uint32_t pixel = ArgbAt(image, static_cast<int>(x), static_cast<int>(y));
+                ASSERT_NEAR(pixel >> 24, a, 1) << "alpha at (" << x << ", " << y << ")";
+                if (a < 8) {
+                    continue;  // colour of an almost transparent pixel is not meaningful
+                }
+                const double tolerance = 1.0 + 255.0 / a;
+                ASSERT_NEAR((pixel >> 16) & 0xFF, std::min(r, 255.0), tolerance) << x << "," << y;
+                ASSERT_NEAR((pixel >> 8) & 0xFF, std::min(g, 255.0), tolerance) << x << "," << y;
+                ASSERT_NEAR(pixel & 0xFF, std::min(b, 255.0), tolerance) << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST_F(RenderTest, PalettePagesShowTheirColourMap) {
     const PageSpec spec = testing::PalettePage(16, 8, 4);
     auto document = testing::OpenPages(dir_, {spec});
