@@ -22,9 +22,10 @@ void PageCache::Put(int page, std::shared_ptr<const Raster> raster) {
     }
     const size_t size = raster->ByteSize();
     if (size > budget_) {
-        return;
+        Clear();
     }
     while (bytes_ + size > budget_ && !order_.empty()) {
+        // (A page over the budget is alone, so this also lets go of it.)
         bytes_ -= order_.back().raster->ByteSize();
         entries_.erase(order_.back().page);
         order_.pop_back();

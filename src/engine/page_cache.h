@@ -10,8 +10,9 @@
 namespace folio::engine {
 
 // Decoded pages, least recently used first out, within a byte budget counted in
-// the rasters' own bytes. A page larger than the whole budget is not kept. Not
-// thread-safe by itself.
+// the rasters' own bytes. A page larger than the whole budget is kept alone (the
+// others are let go), so that showing it does not decode it again for every
+// part of it drawn; the next page put in lets go of it. Not thread-safe by itself.
 class PageCache {
   public:
     explicit PageCache(size_t budgetBytes) : budget_(budgetBytes) {}

@@ -146,10 +146,14 @@ TEST(PageCacheBudgetTest, DecodedBytesStayWithinTheBudgetWhateverThePageCount) {
     EXPECT_EQ(document->CacheBytes(), 5u * 100 * 100);
     // The most recent page is served from the cache, not decoded again.
     EXPECT_EQ(document->Decode(39), document->Decode(39));
-    // A page larger than the whole budget is decoded but not kept.
-    auto small = testing::OpenPages(dir, {testing::GrayPage(100, 100, 8)}, {}, 1000);
-    EXPECT_EQ(small->Decode(0)->data.size(), 10000u);
-    EXPECT_EQ(small->CacheBytes(), 0u);
+    // A page larger than the whole budget is kept alone until the next page.
+    auto small = testing::OpenPages(
+        dir, {testing::GrayPage(100, 100, 8), testing::GrayPage(10, 10, 8)}, {}, 1000);
+    const auto big = small->Decode(0);
+    EXPECT_EQ(small->CacheBytes(), 10000u);
+    EXPECT_EQ(small->Decode(0), big);
+    small->Decode(1);
+    EXPECT_EQ(small->CacheBytes(), 100u);
 }
 
 TEST(PageCacheBudgetTest, BilevelPagesAreHeldAtOneBitPerPixel) {
