@@ -13,7 +13,8 @@ inline constexpr size_t kMaxDecodedPageBytes = size_t{1} << 30;
 inline constexpr int64_t kMaxLibtiffAllocation = int64_t{1} << 30;
 // More pages than this is a broken or hostile page chain.
 inline constexpr int kMaxPages = 100000;
-// The largest rectangle one render call may produce, in pixels.
-inline constexpr int64_t kMaxRenderPixels = int64_t{1} << 27;
+// The largest rectangle one render call may produce, in pixels (256 MiB of
+// colour): a whole A4 page at 600 dpi fits, with room to spare.
+inline constexpr int64_t kMaxRenderPixels = int64_t{1} << 26;
 
 }  // namespace folio::engine

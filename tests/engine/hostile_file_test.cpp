@@ -25,6 +25,14 @@ std::vector<uint8_t> ValidTiff(const testing::TempDir& dir) {
     return testing::ReadFileBytes(path);
 }
 
+// A file of one single-strip page with whatever strip it is given.
+std::vector<uint8_t> OnePage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression,
+                             const std::vector<uint8_t>& strip) {
+    RawTiffBuilder builder;
+    builder.AddSimplePage(width, height, bits, compression, strip);
+    return builder.Bytes();
+}
+
 struct HostileCase {
     const char* name;
     // Makes the file's bytes.
@@ -123,26 +131,13 @@ std::vector<HostileCase> Cases() {
              return bytes;
          },
          errors::kDamagedFile, "page 1: the page's image data is damaged", true},
-        {"ZeroWidth",
-         [](const auto&) {
-             RawTiffBuilder b;
-             b.AddSimplePage(0, 64, 1, 1, std::vector<uint8_t>(10, 0));
-             return b.Bytes();
-         },
+        {"ZeroWidth", [](const auto&) { return OnePage(0, 64, 1, 1, std::vector<uint8_t>(10, 0)); },
          errors::kDamagedFile, "damaged file"},
         {"HugePageWithTenByteStrip",
-         [](const auto&) {
-             RawTiffBuilder b;
-             b.AddSimplePage(100000, 100000, 1, 4, std::vector<uint8_t>(10, 0));
-             return b.Bytes();
-         },
+         [](const auto&) { return OnePage(100000, 100000, 1, 4, std::vector<uint8_t>(10, 0)); },
          errors::kOutOfMemory, "page 1: the page is too large to decode", true},
         {"HugeGrayPageWithTenByteStrip",
-         [](const auto&) {
-             RawTiffBuilder b;
-             b.AddSimplePage(100000, 100000, 8, 1, std::vector<uint8_t>(10, 0));
-             return b.Bytes();
-         },
+         [](const auto&) { return OnePage(100000, 100000, 8, 1, std::vector<uint8_t>(10, 0)); },
          errors::kOutOfMemory,
          "page 1: the page is too large to decode (100000 x 100000 pixels, 9536 MiB", true},
         {"StripByteCountFarBeyondTheFile",
@@ -157,11 +152,7 @@ std::vector<HostileCase> Cases() {
          },
          errors::kDamagedFile, "page 1: the page's image data is damaged", true},
         {"AbsurdBitsPerSample",
-         [](const auto&) {
-             RawTiffBuilder b;
-             b.AddSimplePage(16, 16, 24, 1, std::vector<uint8_t>(768, 0));
-             return b.Bytes();
-         },
+         [](const auto&) { return OnePage(16, 16, 24, 1, std::vector<uint8_t>(768, 0)); },
          errors::kUnsupportedCompression, "page 1: this kind of page is not supported", true},
         {"ImpossibleTileSize",
          [](const auto&) {
