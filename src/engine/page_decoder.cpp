@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
@@ -165,7 +166,59 @@ Raster DecodeNative(TiffFile& file, const StoredLayout& layout, const PageInfo& 
     return raster;
 }
 
+uint32_t StoredWidth(TIFF* tif) {
+    uint32_t width = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    return width;
+}
+
+uint32_t StoredHeight(TIFF* tif) {
+    uint32_t height = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    return height;
+}
+
+// How the page is kept when it is kept in its own model, or nothing when it goes
+// through libtiff's RGBA conversion instead.
+std::optional<StoredLayout> NativeLayout(TIFF* tif, const PageInfo& info) {
+    StoredLayout layout;
+    layout.width = StoredWidth(tif);
+    layout.height = StoredHeight(tif);
+    layout.bits = info.bitsPerSample;
+    layout.samples = info.samplesPerPixel;
+    layout.photometric = info.photometric;
+    if (info.photometric == PHOTOMETRIC_YCBCR && info.compression == COMPRESSION_JPEG &&
+        info.bitsPerSample == 8) {
+        layout.photometric = PHOTOMETRIC_RGB;  // once libjpeg is asked to convert
+    }
+    layout.colourSamples = ModelColourSamples(tif, info, layout.photometric);
+    layout.isSigned = info.sampleFormat == SAMPLEFORMAT_INT;
+    layout.keptBits = layout.isSigned ? (layout.bits <= 8 ? 8 : 16)
+                                      : KeptBits(layout.bits, layout.samples, layout.photometric);
+    const bool separate = info.planarConfig == PLANARCONFIG_SEPARATE && layout.samples > 1;
+    const auto planeBits = static_cast<uint16_t>(layout.bits * (separate ? 1 : layout.samples));
+    const bool integers =
+        info.sampleFormat == SAMPLEFORMAT_UINT || info.sampleFormat == SAMPLEFORMAT_INT;
+    if (layout.colourSamples > 0 && integers && layout.bits >= 1 && layout.bits <= 16 &&
+        (!info.tiled || TilesAreByteAligned(tif, planeBits))) {
+        return layout;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+bool CanDecode(TIFF* tif, const PageInfo& info) {
+    const CompressionScheme scheme = LookUpCompression(info.compression);
+    if (!scheme.decodable) {
+        return false;
+    }
+    if (scheme.decoder || NativeLayout(tif, info)) {
+        return true;
+    }
+    char why[1024] = {};
+    return TIFFRGBAImageOK(tif, why) == 1;
+}
 
 Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where, size_t maxBytes) {
     TIFF* tif = file.Handle();
@@ -188,36 +241,15 @@ Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where
     Raster raster;
     if (scheme.decoder) {
         raster = scheme.decoder(tif, info);
-    } else {
-        StoredLayout layout;
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &layout.width);
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &layout.height);
-        layout.bits = info.bitsPerSample;
-        layout.samples = info.samplesPerPixel;
-        layout.photometric = info.photometric;
-        if (info.photometric == PHOTOMETRIC_YCBCR && info.compression == COMPRESSION_JPEG &&
-            info.bitsPerSample == 8) {
+    } else if (const auto layout = NativeLayout(tif, info)) {
+        if (info.photometric == PHOTOMETRIC_YCBCR) {
             // libjpeg converts to RGB for us, whatever the subsampling.
             TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-            layout.photometric = PHOTOMETRIC_RGB;
         }
-        layout.colourSamples = ModelColourSamples(tif, info, layout.photometric);
-        layout.isSigned = info.sampleFormat == SAMPLEFORMAT_INT;
-        layout.keptBits = layout.isSigned
-                              ? (layout.bits <= 8 ? 8 : 16)
-                              : KeptBits(layout.bits, layout.samples, layout.photometric);
-        const bool separate = info.planarConfig == PLANARCONFIG_SEPARATE && layout.samples > 1;
-        const auto planeBits = static_cast<uint16_t>(layout.bits * (separate ? 1 : layout.samples));
-        const bool integers =
-            info.sampleFormat == SAMPLEFORMAT_UINT || info.sampleFormat == SAMPLEFORMAT_INT;
-        const bool native = layout.colourSamples > 0 && integers && layout.bits >= 1 &&
-                            layout.bits <= 16 &&
-                            (!info.tiled || TilesAreByteAligned(tif, planeBits));
-        if (native) {
-            raster = DecodeNative(file, layout, info, where, maxBytes);
-        } else {
-            raster = DecodeThroughRgba(file, layout.width, layout.height, info, where, maxBytes);
-        }
+        raster = DecodeNative(file, *layout, info, where, maxBytes);
+    } else {
+        raster =
+            DecodeThroughRgba(file, StoredWidth(tif), StoredHeight(tif), info, where, maxBytes);
     }
     ApplyOrientation(raster, info.orientation);
     return raster;

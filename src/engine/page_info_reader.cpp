@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/compression_registry.h"
+#include "engine/page_decoder.h"
 
 namespace folio::engine {
 namespace {
@@ -73,9 +74,8 @@ PageInfo ReadPageInfo(TIFF* tif) {
         std::swap(info.xDpi, info.yDpi);
         info.pixelAspect = 1.0 / info.pixelAspect;
     }
-    const CompressionScheme scheme = LookUpCompression(info.compression);
-    info.compressionName = scheme.name;
-    info.decodable = scheme.decodable;
+    info.compressionName = LookUpCompression(info.compression).name;
+    info.decodable = CanDecode(tif, info);
     return info;
 }
 

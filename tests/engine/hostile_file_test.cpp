@@ -217,13 +217,17 @@ TEST(HostilePathTest, MissingFilesFoldersAndUnreadableFilesAreNamed) {
 
     EXPECT_EQ(OpenError(dir.Path(), &message), errors::kInvalidFileFormat);
     EXPECT_EQ(message, dir.Path() + ": is a folder, not a document");
+}
 
+TEST(HostilePathTest, UnreadableFilesAreNamed) {
+    testing::TempDir dir;
     const std::string locked = dir.File("locked.mdi");
     testing::WriteTiffFile(locked, {testing::GrayPage(4, 4, 8)}, {.mdiHeader = true});
     ::chmod(locked.c_str(), 0);
     if (::access(locked.c_str(), R_OK) == 0) {
         GTEST_SKIP() << "running with rights that ignore file permissions";
     }
+    std::string message;
     EXPECT_EQ(OpenError(locked, &message), errors::kPermissionDenied);
     EXPECT_EQ(message, locked + ": permission denied");
 }

@@ -158,6 +158,22 @@ TEST(OpenTest, ListsPagesOfTheMdiFormatsOwnCompressionsButRefusesTheirPixels) {
     }
 }
 
+TEST(OpenTest, PageListSaysWhichLayoutsCanBeDecoded) {
+    testing::TempDir dir;
+    testing::RawTiffBuilder builder;
+    builder.AddSimplePage(4, 4, 8, 1, std::vector<uint8_t>(16, 9));
+    builder.AddSimplePage(4, 4, 24, 1, std::vector<uint8_t>(48, 9));  // 24-bit gray
+    builder.AddSimplePage(4, 4, 12, 1, std::vector<uint8_t>(24, 9));  // 12-bit gray: widened
+    testing::WriteFileBytes(dir.File("mixed.tif"), builder.Bytes());
+    EngineDocument document;
+    document.Create(FromUtf8(dir.File("mixed.tif")));
+    ASSERT_EQ(document.PageCount(), 3);
+    EXPECT_TRUE(document.Info(0).decodable);
+    EXPECT_FALSE(document.Info(1).decodable);
+    EXPECT_TRUE(document.Info(2).decodable);
+    EXPECT_NO_THROW(document.Decode(2));
+}
+
 struct ResolutionCase {
     const char* name;
     double xResolution;
