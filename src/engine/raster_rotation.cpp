@@ -1,5 +1,7 @@
 #include "engine/raster_rotation.h"
 
+#include "engine/raster_header.h"
+
 #include <array>
 #include <cstring>
 
@@ -15,16 +17,9 @@ size_t RowBytes(uint32_t width, size_t pixelBits) {
 }
 
 Raster EmptyLike(const Raster& src, uint32_t width, uint32_t height) {
-    Raster out;
+    Raster out = RasterHeader(src);
     out.width = width;
     out.height = height;
-    out.bitsPerSample = src.bitsPerSample;
-    out.samplesPerPixel = src.samplesPerPixel;
-    out.photometric = src.photometric;
-    out.extraSamples = src.extraSamples;
-    out.associatedAlpha = src.associatedAlpha;
-    out.hasAlpha = src.hasAlpha;
-    out.colorMap = src.colorMap;
     out.stride = RowBytes(width, PixelBits(src));
     out.data.assign(out.stride * height, 0);
     return out;
@@ -77,26 +72,18 @@ void CopyBits(const uint8_t* src, size_t srcBit, uint8_t* dst, size_t dstBit, si
 void RotateGeneric(const Raster& src, Raster& dst, int turns) {
     const size_t bits = PixelBits(src);
     const SourceMap map{turns, src.width, src.height};
-    if (bits % 8 == 0) {
-        const size_t bytes = bits / 8;
-        for (uint32_t y = 0; y < dst.height; ++y) {
-            uint8_t* out = dst.data.data() + y * dst.stride;
-            for (uint32_t x = 0; x < dst.width; ++x) {
-                uint32_t sx = 0;
-                uint32_t sy = 0;
-                map.Locate(x, y, sx, sy);
-                std::memcpy(out + x * bytes, src.data.data() + sy * src.stride + sx * bytes, bytes);
-            }
-        }
-        return;
-    }
     for (uint32_t y = 0; y < dst.height; ++y) {
         uint8_t* out = dst.data.data() + y * dst.stride;
         for (uint32_t x = 0; x < dst.width; ++x) {
             uint32_t sx = 0;
             uint32_t sy = 0;
             map.Locate(x, y, sx, sy);
-            CopyBits(src.data.data() + sy * src.stride, sx * bits, out, x * bits, bits);
+            const uint8_t* in = src.data.data() + sy * src.stride;
+            if (bits % 8 == 0) {
+                std::memcpy(out + x * bits / 8, in + sx * bits / 8, bits / 8);
+            } else {
+                CopyBits(in, sx * bits, out, x * bits, bits);
+            }
         }
     }
 }

@@ -7,6 +7,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/memory_tiff.h"
+#include "engine/raster_header.h"
 
 namespace folio::engine {
 namespace {
@@ -91,21 +92,6 @@ void SetPixelTags(TIFF* out, const Raster& r, uint32_t rowsPerStrip) {
     }
 }
 
-Raster HeaderOf(const Raster& r) {
-    Raster header;
-    header.width = r.width;
-    header.height = r.height;
-    header.bitsPerSample = r.bitsPerSample;
-    header.samplesPerPixel = r.samplesPerPixel;
-    header.photometric = r.photometric;
-    header.extraSamples = r.extraSamples;
-    header.associatedAlpha = r.associatedAlpha;
-    header.hasAlpha = r.hasAlpha;
-    header.colorMap = r.colorMap;
-    header.stride = r.stride;
-    return header;
-}
-
 }  // namespace
 
 uint16_t TargetCompression(const Raster& raster) {
@@ -118,7 +104,7 @@ uint16_t TargetCompression(const Raster& raster) {
 EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page) {
     Check(raster, page);
     EncodedPage encoded;
-    encoded.header = HeaderOf(raster);
+    encoded.header = RasterHeader(raster);
     encoded.resolution = resolution;
     const size_t rowBytes = RowBytes(raster);
     encoded.rowsPerStrip =

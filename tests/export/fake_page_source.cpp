@@ -1,39 +1,11 @@
 #include "export/fake_page_source.h"
 
-#include <tiffio.h>
-
-#include <cstdio>
-#include <stdexcept>
-
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "export/raster_oracle.h"
+#include "export/tiff_readback.h"
 
 namespace folio::engine::testing {
-namespace {
-
-std::vector<uint64_t> DirectoryOffsets(const std::string& path) {
-    std::vector<uint8_t> bytes = ReadFileBytes(path);
-    // The offsets of an .mdi file are those of the TIFF it stands for.
-    if (bytes.size() > 2 && bytes[0] == 'E') {
-        bytes[0] = bytes[1] = 'I';
-    }
-    const std::string plain = path + ".plain";
-    WriteFileBytes(plain, bytes);
-    std::vector<uint64_t> offsets;
-    TIFF* tif = TIFFOpen(plain.c_str(), "r");
-    if (tif == nullptr) {
-        throw std::runtime_error("cannot reopen " + path);
-    }
-    do {
-        offsets.push_back(TIFFCurrentDirOffset(tif));
-    } while (TIFFReadDirectory(tif) == 1);
-    TIFFClose(tif);
-    std::remove(plain.c_str());
-    return offsets;
-}
-
-}  // namespace
 
 FakePage PageFromSpec(const PageSpec& spec) {
     FakePage page;
@@ -54,10 +26,10 @@ FakePage PageFromSpec(const PageSpec& spec) {
 
 FakePageSource::FakePageSource(const std::string& path, const std::vector<PageSpec>& specs)
     : path_(path) {
-    const std::vector<uint64_t> offsets = DirectoryOffsets(path);
+    const std::vector<ReadBackPage> read = ReadBack(path);
     for (size_t i = 0; i < specs.size(); ++i) {
         FakePage page = PageFromSpec(specs[i]);
-        page.directoryOffset = offsets.at(i);
+        page.directoryOffset = read.at(i).directoryOffset;
         pages_.push_back(std::move(page));
     }
 }

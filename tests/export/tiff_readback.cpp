@@ -69,6 +69,7 @@ std::vector<ReadBackPage> ReadBack(const std::string& path) {
     std::vector<ReadBackPage> pages;
     do {
         ReadBackPage page;
+        page.directoryOffset = TIFFCurrentDirOffset(tif);
         page.compression = Field<uint16_t>(tif, TIFFTAG_COMPRESSION);
         page.orientation = Field<uint16_t>(tif, TIFFTAG_ORIENTATION);
         page.tiled = TIFFIsTiled(tif) != 0;

@@ -10,6 +10,7 @@ namespace folio::engine::testing {
 
 // One page of a TIFF file as libtiff reads it back.
 struct ReadBackPage {
+    uint64_t directoryOffset = 0;
     uint16_t compression = 0;
     uint16_t orientation = 1;
     bool tiled = false;
