@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <random>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
@@ -58,22 +58,34 @@ AtomicFile::AtomicFile(const std::string& targetPath) : target_(targetPath) {
         throw Error(errors::kPathNotFound, "Cannot write \"" + targetPath + "\": no file name");
     }
     struct stat st {};
-    if (::stat(targetPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool exists = ::stat(targetPath.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         throw Error(errors::kPermissionDenied,
                     "Cannot write \"" + targetPath + "\": it is a folder");
     }
-    std::string pattern = FolderOf(targetPath) + "/." + name + ".XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    fd_ = ::mkstemp(buffer.data());
-    if (fd_ < 0) {
-        Fail(target_, "cannot create a file in its folder", errno);
+    // Created like any new file (so the umask applies), under a name no one else
+    // uses; a replaced file's permissions are carried over.
+    std::random_device random;
+    const char* const letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        std::string suffix(6, 'x');
+        for (char& ch : suffix) {
+            ch = letters[random() % 62];
+        }
+        tempPath_ = FolderOf(targetPath) + "/." + name + "." + suffix;
+        fd_ = ::open(tempPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) {
+            break;
+        }
     }
-    tempPath_ = buffer.data();
-    // mkstemp makes the file private; a document is an ordinary file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
+    if (fd_ < 0) {
+        const int err = errno;
+        tempPath_.clear();
+        Fail(target_, "cannot create a file in its folder", err);
+    }
+    if (exists) {
+        ::fchmod(fd_, st.st_mode & 07777);
+    }
 }
 
 AtomicFile::~AtomicFile() {

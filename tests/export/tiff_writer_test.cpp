@@ -4,6 +4,7 @@
 #include <tiffio.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csignal>
@@ -398,6 +399,26 @@ TEST(ExportTarget, EmptyDocumentIsRefused) {
     FakePageSource source;
     EXPECT_THROW(WriteTiff(source, dir.File("out.tiff")), Error);
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.tiff")));
+}
+
+TEST(ExportTarget, ReplacedFileKeepsItsPermissionsNewFileGetsTheUsualOnes) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    WriteFileBytes(dir.File("kept.tiff"), {'o', 'l', 'd'});
+    fs::permissions(dir.File("kept.tiff"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    FakePageSource source;
+    source.Add(PageFromSpec(GrayPage(8, 8, 8)));
+    WriteTiff(source, dir.File("kept.tiff"));
+    EXPECT_EQ(fs::status(dir.File("kept.tiff")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    const mode_t mask = umask(022);
+    WriteTiff(source, dir.File("new.tiff"));
+    umask(mask);
+    EXPECT_EQ(fs::status(dir.File("new.tiff")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
 }
 
 TEST(ExportTarget, ReplacesAnExistingFile) {
