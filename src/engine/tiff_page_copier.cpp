@@ -126,6 +126,11 @@ bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize) {
                       Defaulted<uint16_t>(in, TIFFTAG_ORIENTATION), quarterTurns)) {
         return false;
     }
+    // Samples wider than a byte are stored in the file's byte order; the output is
+    // written in the machine's.
+    if (Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE) > 8 && TIFFIsByteSwapped(in)) {
+        return false;
+    }
     const uint32_t chunks = ChunkCount(in);
     if (chunks == 0) {
         return false;

@@ -18,7 +18,9 @@ struct PagePosition {
 // strips or tiles copied without decoding. True only for a page that is not turned,
 // stands upright (Orientation 1), and is already in the form the writer produces:
 // bilevel as CCITT G4, anything else as LZW or Deflate in a colour model every
-// reader knows. `fileSize` bounds the data the page may claim.
+// reader knows, with samples of more than 8 bits only when the file's byte order
+// is the machine's (that of the output). `fileSize` bounds the data the page may
+// claim.
 bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize);
 
 // The same judged from what the document says of the page, without reading its
