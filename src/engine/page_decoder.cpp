@@ -9,6 +9,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/compression_registry.h"
+#include "engine/data_size_check.h"
 #include "engine/orientation.h"
 #include "engine/plane_reader.h"
 #include "engine/rgba_fallback.h"
@@ -236,6 +237,15 @@ Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where
     const double rowBytes = std::ceil(static_cast<double>(info.width) * info.samplesPerPixel *
                                       info.bitsPerSample / 8.0);
     CheckSize(rowBytes * info.height, info, where, maxBytes);
+    // (What the directory claims, but no more than the whole file holds.)
+    const uint64_t stored = std::min(StoredBytes(tif), file.Size());
+    const double least = LeastStoredBytes(info, StoredHeight(tif), rowBytes * info.height);
+    if (static_cast<double>(stored) < least) {
+        Fail(errors::kDamagedFile, where,
+             "the page's image data is far too short for its size (" + std::to_string(stored) +
+                 " bytes for " + std::to_string(info.width) + " x " + std::to_string(info.height) +
+                 " pixels)");
+    }
     file.TakeError();
 
     Raster raster;

@@ -120,17 +120,21 @@ std::vector<HostileCase> Cases() {
                        RawTiffBuilder::Short(258, 8), RawTiffBuilder::Short(259, 1),
                        RawTiffBuilder::Short(262, 1), RawTiffBuilder::Long(273, 0x100000),
                        RawTiffBuilder::Long(278, 64), RawTiffBuilder::Long(279, 4096)});
+             b.AddData(std::vector<uint8_t>(4096, 0));  // a file long enough to be plausible
              return b.Bytes();
          },
          errors::kDamagedFile, "page 1: the page's image data is damaged", true},
         {"TruncatedStrip",
-         [](const auto&) {
-             RawTiffBuilder b;
-             b.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(100, 7));
-             auto bytes = b.Bytes();
-             return bytes;
-         },
+         [](const auto&) { return OnePage(64, 64, 8, 1, std::vector<uint8_t>(3000, 7)); },
          errors::kDamagedFile, "page 1: the page's image data is damaged", true},
+        // Within the size limit, but refused before hundreds of megabytes are set
+        // aside for pixels that ten bytes cannot hold.
+        {"LargeG4PageWithTenByteStrip",
+         [](const auto&) { return OnePage(30000, 30000, 1, 4, std::vector<uint8_t>(10, 0)); },
+         errors::kDamagedFile, "page 1: the page's image data is far too short", true},
+        {"LargeJpegPageWithTenByteStrip",
+         [](const auto&) { return OnePage(30000, 30000, 8, 7, std::vector<uint8_t>(10, 0)); },
+         errors::kDamagedFile, "page 1: the page's image data is far too short", true},
         {"ZeroWidth", [](const auto&) { return OnePage(0, 64, 1, 1, std::vector<uint8_t>(10, 0)); },
          errors::kDamagedFile, "damaged file"},
         {"HugePageWithTenByteStrip",
@@ -150,19 +154,19 @@ std::vector<HostileCase> Cases() {
                        RawTiffBuilder::Long(278, 4000), RawTiffBuilder::Long(279, 0xFFFFFF00)});
              return b.Bytes();
          },
-         errors::kDamagedFile, "page 1: the page's image data is damaged", true},
+         errors::kDamagedFile, "page 1: the page's image data is far too short", true},
         {"AbsurdBitsPerSample",
          [](const auto&) { return OnePage(16, 16, 24, 1, std::vector<uint8_t>(768, 0)); },
          errors::kUnsupportedCompression, "page 1: this kind of page is not supported", true},
         {"ImpossibleTileSize",
          [](const auto&) {
              RawTiffBuilder b;
-             const uint32_t data = b.AddData(std::vector<uint8_t>(64, 0));
+             const uint32_t data = b.AddData(std::vector<uint8_t>(256, 0));
              b.AddIfd({RawTiffBuilder::Long(256, 16), RawTiffBuilder::Long(257, 16),
                        RawTiffBuilder::Short(258, 8), RawTiffBuilder::Short(259, 1),
                        RawTiffBuilder::Short(262, 1), RawTiffBuilder::Long(322, 0x40000000),
                        RawTiffBuilder::Long(323, 0x40000000), RawTiffBuilder::Long(324, data),
-                       RawTiffBuilder::Long(325, 64)});
+                       RawTiffBuilder::Long(325, 256)});
              return b.Bytes();
          },
          errors::kDamagedFile, "page 1: the page's image data is damaged", true},
@@ -194,6 +198,25 @@ TEST_P(HostileFileTest, FailsWithAClearErrorNamingTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileFileTest, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The other side of refusing pages whose data is far too short: blank pages,
+// which every scheme compresses best, still decode.
+TEST(PlausibleDataTest, BlankPagesCompressedToTheLimitStillDecode) {
+    testing::TempDir dir;
+    for (const uint16_t compression :
+         {COMPRESSION_CCITTFAX4, COMPRESSION_CCITTFAX3, COMPRESSION_CCITTRLE, COMPRESSION_LZW,
+          COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS, COMPRESSION_JPEG, COMPRESSION_NONE}) {
+        SCOPED_TRACE(compression);
+        const bool bilevel =
+            compression >= COMPRESSION_CCITTRLE && compression <= COMPRESSION_CCITTFAX4;
+        testing::PageSpec spec = bilevel ? testing::BilevelPage(2480, 3508, compression)
+                                         : testing::GrayPage(2000, 2000, 8, compression);
+        std::fill(spec.pixels.begin(), spec.pixels.end(), 0);
+        spec.rowsPerStrip = spec.height;
+        auto document = testing::OpenPages(dir, {spec});
+        EXPECT_EQ(document->Decode(0)->data, spec.pixels);
+    }
+}
 
 int32_t OpenError(const std::string& path, std::string* message = nullptr) {
     EngineDocument document;
