@@ -1,5 +1,6 @@
 #include "engine/tiff_page_copier.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace folio::engine {
@@ -65,7 +66,6 @@ void CopyText(TIFF* in, TIFF* out, uint32_t tag) {
 void CopyTags(TIFF* in, TIFF* out, PagePosition position) {
     const uint16_t compression = Defaulted<uint16_t>(in, TIFFTAG_COMPRESSION);
     const uint16_t bits = Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE);
-    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
     CopyField<uint32_t>(in, out, TIFFTAG_IMAGEWIDTH);
     CopyField<uint32_t>(in, out, TIFFTAG_IMAGELENGTH);
     TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, bits);
@@ -111,11 +111,18 @@ void CopyTags(TIFF* in, TIFF* out, PagePosition position) {
                          TIFFTAG_ARTIST, TIFFTAG_DATETIME, TIFFTAG_SOFTWARE}) {
         CopyText(in, out, tag);
     }
-    TIFFSetField(out, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(position.index),
-                 static_cast<uint16_t>(position.count));
+    SetPagePosition(out, position);
 }
 
 }  // namespace
+
+void SetPagePosition(TIFF* out, PagePosition position) {
+    const auto clamp16 = [](int value) {
+        return static_cast<uint16_t>(std::clamp(value, 0, 0xFFFF));
+    };
+    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(out, TIFFTAG_PAGENUMBER, clamp16(position.index), clamp16(position.count));
+}
 
 bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize) {
     uint16_t photometric = 0;

@@ -14,6 +14,10 @@ struct PagePosition {
     int count = 1;
 };
 
+// Marks the current directory of `out` as page `position` of a document (the
+// PageNumber tag holds 16 bits; larger numbers are written as the largest).
+void SetPagePosition(TIFF* out, PagePosition position);
+
 // Whether the current page of `in` can go to the output as it is: its compressed
 // strips or tiles copied without decoding. True only for a page that is not turned,
 // stands upright (Orientation 1), and is already in the form the writer produces:

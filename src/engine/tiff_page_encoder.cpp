@@ -138,11 +138,9 @@ EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page
 }
 
 bool WriteEncodedPage(TIFF* out, const EncodedPage& page, PagePosition position) {
-    TIFFSetField(out, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
     SetPixelTags(out, page.header, page.rowsPerStrip);
     SetResolution(out, page.resolution);
-    TIFFSetField(out, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(position.index),
-                 static_cast<uint16_t>(position.count));
+    SetPagePosition(out, position);
     for (size_t i = 0; i < page.strips.size(); ++i) {
         const auto& strip = page.strips[i];
         if (TIFFWriteRawStrip(out, static_cast<uint32_t>(i), const_cast<uint8_t*>(strip.data()),
