@@ -7,6 +7,7 @@ namespace {
 
 constexpr uint16_t kMinIsWhite = 0;
 constexpr uint16_t kMinIsBlack = 1;
+constexpr uint16_t kRgb = 2;
 constexpr uint16_t kPalette = 3;
 constexpr uint16_t kSeparated = 5;
 
@@ -86,6 +87,26 @@ void RowUnpacker::Accumulate(uint32_t y, uint32_t x0, uint32_t x1, float weight,
         }
         for (; x < x1; ++x) {
             *sums++ += weight * levels_[(row[x / 8] >> (7 - x % 8)) & 1u];
+        }
+        return;
+    }
+    const uint8_t* row = raster_.data.data() + static_cast<size_t>(y) * raster_.stride;
+    if (raster_.bitsPerSample == 8 && gray_) {
+        for (uint32_t x = x0; x < x1; ++x) {
+            *sums++ += weight * levels_[row[x]];
+        }
+        return;
+    }
+    if (raster_.bitsPerSample == 8 && raster_.photometric == kRgb && !raster_.hasAlpha) {
+        // Opaque 8-bit colour, the common scanned page: straight from the row.
+        const size_t step = raster_.samplesPerPixel;
+        const float opaque = weight * 255.0f;
+        const uint8_t* p = row + static_cast<size_t>(x0) * step;
+        for (uint32_t x = x0; x < x1; ++x, p += step, sums += 4) {
+            sums[0] += weight * p[0];
+            sums[1] += weight * p[1];
+            sums[2] += weight * p[2];
+            sums[3] += opaque;
         }
         return;
     }
