@@ -3,7 +3,6 @@
 #include <tiffio.h>
 
 #include <QImage>
-#include <cstdlib>
 #include <filesystem>
 
 #include "convert/tool_run.h"
@@ -25,10 +24,7 @@ using engine::testing::WriteTiffFile;
 using testing::RunTool;
 using testing::ToolResult;
 
-std::string SamplePath() {
-    const char* source = std::getenv("FOLIO_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/samples/sample.mdi";
-}
+std::string SamplePath() { return FOLIO_SOURCE_TREE "/samples/sample.mdi"; }
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
