@@ -124,8 +124,15 @@ void SetPagePosition(TIFF* out, PagePosition position) {
     TIFFSetField(out, TIFFTAG_PAGENUMBER, clamp16(position.index), clamp16(position.count));
 }
 
-bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize) {
+bool CanCopyUnchanged(TIFF* in, const PageInfo& expected, int quarterTurns, uint64_t fileSize) {
     uint16_t photometric = 0;
+    if (Defaulted<uint32_t>(in, TIFFTAG_IMAGEWIDTH) != expected.width ||
+        Defaulted<uint32_t>(in, TIFFTAG_IMAGELENGTH) != expected.height ||
+        Defaulted<uint16_t>(in, TIFFTAG_COMPRESSION) != expected.compression ||
+        Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE) != expected.bitsPerSample ||
+        Defaulted<uint16_t>(in, TIFFTAG_SAMPLESPERPIXEL) != expected.samplesPerPixel) {
+        return false;
+    }
     if (TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
         !InTargetForm(photometric, Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE),
                       Defaulted<uint16_t>(in, TIFFTAG_SAMPLESPERPIXEL),

@@ -23,9 +23,10 @@ void SetPagePosition(TIFF* out, PagePosition position);
 // stands upright (Orientation 1), and is already in the form the writer produces:
 // bilevel as CCITT G4, anything else as LZW or Deflate in a colour model every
 // reader knows, with samples of more than 8 bits only when the file's byte order
-// is the machine's (that of the output). `fileSize` bounds the data the page may
-// claim.
-bool CanCopyUnchanged(TIFF* in, int quarterTurns, uint64_t fileSize);
+// is the machine's (that of the output). The directory must also agree with what
+// the document says of the page (`expected`), so a file changed on disk since it
+// was opened is never copied from; `fileSize` bounds the data the page may claim.
+bool CanCopyUnchanged(TIFF* in, const PageInfo& expected, int quarterTurns, uint64_t fileSize);
 
 // The same judged from what the document says of the page, without reading its
 // directory again; CanCopyUnchanged has the last word.

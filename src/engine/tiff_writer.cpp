@@ -196,7 +196,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
         errno = 0;
         const bool copy = plan[static_cast<size_t>(page)].copy &&
                           file.SelectPage(source.DirectoryOffset(page)) &&
-                          CanCopyUnchanged(file.Handle(), 0, file.FileSize());
+                          CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
         if (copy) {
             written = CopyPageUnchanged(file.Handle(), out.get(), position);
         } else {

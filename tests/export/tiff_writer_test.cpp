@@ -259,6 +259,19 @@ TEST(CopyUnchangedFallback, PageWhoseDataDisagreesWithItsDescriptionIsDecoded) {
     EXPECT_EQ(out[1].rawChunks, ReadBack(dir.File("in.tif"))[1].rawChunks);
 }
 
+TEST(CopyUnchangedFallback, DirectoryNotMatchingTheDocumentIsNotCopiedFrom) {
+    // As when the file changed on disk after the document was opened.
+    TempDir dir;
+    WriteTiffFile(dir.File("in.tif"), {LzwGrayPage()});
+    FakePageSource source(dir.File("in.tif"), {LzwGrayPage()});
+    source.Page(0).info.width += 1;
+    WriteTiff(source, dir.File("out.tiff"));
+    EXPECT_EQ(source.DecodeCalls(), 1);
+    const auto out = ReadBack(dir.File("out.tiff"));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_TRUE(SamePixels(out[0].pixels, source.Page(0).raster));
+}
+
 INSTANTIATE_TEST_SUITE_P(TiffAndMdi, CopyUnchanged, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Mdi" : "Tiff"; });
 
