@@ -6,7 +6,6 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/engine_limits.h"
 #include "engine/page_info_reader.h"
 #include "engine/tiff_file.h"
 
@@ -19,7 +18,7 @@ namespace {
 
 }  // namespace
 
-std::vector<PageEntry> ReadPageDirectory(TiffFile& file) {
+std::vector<PageEntry> ReadPageDirectory(TiffFile& file, int maxPages) {
     TIFF* tif = file.Handle();
     std::vector<PageEntry> pages;
     std::unordered_set<uint64_t> seen;
@@ -28,8 +27,8 @@ std::vector<PageEntry> ReadPageDirectory(TiffFile& file) {
         if (!seen.insert(offset).second) {
             Fail(file, "the page chain loops back after page " + std::to_string(pages.size()));
         }
-        if (static_cast<int>(pages.size()) >= kMaxPages) {
-            Fail(file, "more than " + std::to_string(kMaxPages) + " pages");
+        if (static_cast<int>(pages.size()) >= maxPages) {
+            Fail(file, "more than " + std::to_string(maxPages) + " pages");
         }
         pages.push_back({offset, ReadPageInfo(tif)});
         if (TIFFLastDirectory(tif)) {

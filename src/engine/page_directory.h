@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/engine_limits.h"
 #include "engine/page_info.h"
 
 namespace folio::engine {
@@ -17,7 +18,7 @@ struct PageEntry {
 
 // Walks the file's page chain once, from the first page (where a freshly opened
 // file stands). Raises folio::Error naming the file for a chain that loops, a
-// directory that cannot be read (past the end, damaged), or an absurd page count.
-std::vector<PageEntry> ReadPageDirectory(TiffFile& file);
+// directory that cannot be read (past the end, damaged), or more than `maxPages`.
+std::vector<PageEntry> ReadPageDirectory(TiffFile& file, int maxPages = kMaxPages);
 
 }  // namespace folio::engine

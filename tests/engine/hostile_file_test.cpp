@@ -10,7 +10,9 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/open_page.h"
+#include "engine/page_directory.h"
 #include "engine/raw_tiff_builder.h"
+#include "engine/tiff_file.h"
 
 namespace folio::engine {
 namespace {
@@ -216,6 +218,22 @@ TEST(PlausibleDataTest, BlankPagesCompressedToTheLimitStillDecode) {
         auto document = testing::OpenPages(dir, {spec});
         EXPECT_EQ(document->Decode(0)->data, spec.pixels);
     }
+}
+
+TEST(PageChainTest, AnAbsurdPageCountIsRefused) {
+    RawTiffBuilder builder;
+    for (int i = 0; i < 7; ++i) {
+        builder.AddSimplePage(4, 1, 8, 1, std::vector<uint8_t>(4, 0));
+    }
+    auto file = TiffFile::OpenBytes(builder.Bytes(), "many.tif");
+    try {
+        ReadPageDirectory(*file, 5);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Description(), "many.tif: more than 5 pages");
+    }
+    auto again = TiffFile::OpenBytes(builder.Bytes(), "many.tif");
+    EXPECT_EQ(ReadPageDirectory(*again, 7).size(), 7u);
 }
 
 int32_t OpenError(const std::string& path, std::string* message = nullptr) {
