@@ -24,6 +24,8 @@ namespace {
 
 // Classic TIFF addresses 4 GiB; past this estimate the output is written as BigTIFF.
 constexpr uint64_t kClassicLimit = uint64_t{0xF0000000};
+// Bytes written between nudges to the disk to start writing them.
+constexpr uint64_t kFlushStep = uint64_t{2} << 20;
 // Decoded pixels queued for compression at most (beyond the page being waited for).
 constexpr uint64_t kQueuedBytes = uint64_t{256} << 20;
 
@@ -165,6 +167,28 @@ class DecodeAhead {
     uint64_t queuedBytes_ = 0;
 };
 
+// Has the disk start on pages already written while later ones are prepared. Only
+// data before the previous page's end is handed over: libtiff still writes into
+// the last page's directory (its link to the next page) when the next is added.
+class FlushBehind {
+  public:
+    explicit FlushBehind(AtomicFile& file) : file_(file) {}
+
+    void PageWritten() {
+        const uint64_t settled = previousEnd_ & ~uint64_t{4095};
+        previousEnd_ = file_.Size();
+        if (settled >= flushed_ + kFlushStep) {
+            file_.FlushAhead(settled);
+            flushed_ = settled;
+        }
+    }
+
+  private:
+    AtomicFile& file_;
+    uint64_t previousEnd_ = 0;
+    uint64_t flushed_ = 0;
+};
+
 }  // namespace
 
 void WriteTiff(const PageSource& source, const std::string& targetPath) {
@@ -190,6 +214,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
     DecodeAhead decoded(source, plan, failure);
+    FlushBehind flusher(temp);
     for (int page = 0; page < count; ++page) {
         const PagePosition position{page, count};
         bool written = false;
@@ -209,6 +234,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
             const std::string fromSource = file.TakeError("the page could not be written");
             failure.RaiseWrite(page, log.Reason(fromSource), err);
         }
+        flusher.PageWritten();
         ScopedExportProgress::Report(page + 1, count);
     }
     errno = 0;
