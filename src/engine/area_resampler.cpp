@@ -64,6 +64,16 @@ void StoreGray(const float* acc, float rowCoverage, const Taps& x, int width, ui
     }
 }
 
+void StoreRgb(const float* acc, float rowCoverage, const Taps& x, int width, uint8_t* out) {
+    for (int i = 0; i < width; ++i) {
+        const float white = (1.0f - x.coverage[static_cast<size_t>(i)] * rowCoverage) * 255.0f;
+        const float* p = acc + 3 * i;
+        const uint32_t argb = 0xFF000000u | (uint32_t{ToByte(p[0] + white)} << 16) |
+                              (uint32_t{ToByte(p[1] + white)} << 8) | ToByte(p[2] + white);
+        std::memcpy(out + 4 * i, &argb, 4);
+    }
+}
+
 void StoreArgb(const float* acc, float rowCoverage, const Taps& x, int width, uint8_t* out) {
     for (int i = 0; i < width; ++i) {
         const float outside = 1.0f - x.coverage[static_cast<size_t>(i)] * rowCoverage;
@@ -80,6 +90,23 @@ void StoreArgb(const float* acc, float rowCoverage, const Taps& x, int width, ui
         const uint32_t argb = (uint32_t{ToByte(a)} << 24) | (uint32_t{ToByte(r)} << 16) |
                               (uint32_t{ToByte(g)} << 8) | ToByte(b);
         std::memcpy(out + 4 * i, &argb, 4);
+    }
+}
+
+// The weighted sums across the source columns each output pixel covers.
+template <size_t C>
+void SumAcross(const float* columns, uint32_t spanStart, const Taps& x, int width, float* acc) {
+    for (int i = 0; i < width; ++i) {
+        const auto col = static_cast<size_t>(i);
+        const float* w = x.weights.data() + x.offset[col];
+        const float* s = columns + (x.first[col] - spanStart) * C;
+        float sum[C] = {};
+        for (uint32_t k = 0; k < x.count[col]; ++k) {
+            for (size_t c = 0; c < C; ++c) {
+                sum[c] += w[k] * s[C * k + c];
+            }
+        }
+        std::copy(sum, sum + C, acc + col * C);
     }
 }
 
@@ -135,33 +162,21 @@ RenderedImage ResampleArea(const Raster& raster, const ResampleGrid& grid) {
                                     scratch.data());
             }
         }
-        for (int i = 0; i < image.width; ++i) {
-            const auto col = static_cast<size_t>(i);
-            const float* w = x.weights.data() + x.offset[col];
-            const float* s = columns.data() + (x.first[col] - spanStart) * channels;
-            float* a = acc.data() + col * channels;
-            const uint32_t n = x.count[col];
-            if (channels == 1) {
-                float sum = 0.0f;
-                for (uint32_t k = 0; k < n; ++k) {
-                    sum += w[k] * s[k];
-                }
-                a[0] = sum;
-            } else {
-                float sum[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-                for (uint32_t k = 0; k < n; ++k) {
-                    for (size_t c = 0; c < 4; ++c) {
-                        sum[c] += w[k] * s[4 * k + c];
-                    }
-                }
-                std::copy(sum, sum + 4, a);
-            }
-        }
         uint8_t* out = image.pixels.data() + row * image.stride;
-        if (channels == 1) {
-            StoreGray(acc.data(), y.coverage[row], x, image.width, out);
-        } else {
-            StoreArgb(acc.data(), y.coverage[row], x, image.width, out);
+        const float* sums = acc.data();
+        switch (channels) {
+            case 1:
+                SumAcross<1>(columns.data(), spanStart, x, image.width, acc.data());
+                StoreGray(sums, y.coverage[row], x, image.width, out);
+                break;
+            case 3:
+                SumAcross<3>(columns.data(), spanStart, x, image.width, acc.data());
+                StoreRgb(sums, y.coverage[row], x, image.width, out);
+                break;
+            default:
+                SumAcross<4>(columns.data(), spanStart, x, image.width, acc.data());
+                StoreArgb(sums, y.coverage[row], x, image.width, out);
+                break;
         }
     }
     return image;

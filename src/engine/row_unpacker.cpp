@@ -16,6 +16,7 @@ constexpr uint16_t kSeparated = 5;
 RowUnpacker::RowUnpacker(const Raster& raster) : raster_(raster) {
     gray_ = (raster.photometric == kMinIsWhite || raster.photometric == kMinIsBlack) &&
             raster.samplesPerPixel == 1;
+    alpha_ = !gray_ && raster.hasAlpha && raster.extraSamples > 0;
     const uint16_t bits = raster.bitsPerSample;
     if (bits <= 8) {
         const unsigned max = (1u << bits) - 1u;
@@ -100,13 +101,11 @@ void RowUnpacker::Accumulate(uint32_t y, uint32_t x0, uint32_t x1, float weight,
     if (raster_.bitsPerSample == 8 && raster_.photometric == kRgb && !raster_.hasAlpha) {
         // Opaque 8-bit colour, the common scanned page: straight from the row.
         const size_t step = raster_.samplesPerPixel;
-        const float opaque = weight * 255.0f;
         const uint8_t* p = row + static_cast<size_t>(x0) * step;
-        for (uint32_t x = x0; x < x1; ++x, p += step, sums += 4) {
+        for (uint32_t x = x0; x < x1; ++x, p += step, sums += 3) {
             sums[0] += weight * p[0];
             sums[1] += weight * p[1];
             sums[2] += weight * p[2];
-            sums[3] += opaque;
         }
         return;
     }
@@ -155,8 +154,8 @@ void RowUnpacker::UnpackGray(const uint8_t* row, uint32_t x0, uint32_t x1, float
 
 void RowUnpacker::UnpackColour(const uint8_t* row, uint32_t x0, uint32_t x1, float* out) const {
     const uint16_t colour = static_cast<uint16_t>(raster_.samplesPerPixel - raster_.extraSamples);
-    const bool alpha = raster_.hasAlpha && raster_.extraSamples > 0;
-    for (uint32_t x = x0; x < x1; ++x, out += 4) {
+    const size_t channels = alpha_ ? 4 : 3;
+    for (uint32_t x = x0; x < x1; ++x, out += channels) {
         float r;
         float g;
         float b;
@@ -179,14 +178,14 @@ void RowUnpacker::UnpackColour(const uint8_t* row, uint32_t x0, uint32_t x1, flo
             }
             r = g = b = v;
         }
-        float a = 255.0f;
-        if (alpha) {
-            a = Sample(row, x, colour);
+        if (alpha_) {
+            const float a = Sample(row, x, colour);
             if (!raster_.associatedAlpha) {
                 r = r * a / 255.0f, g = g * a / 255.0f, b = b * a / 255.0f;
             }
+            out[3] = a;
         }
-        out[0] = r, out[1] = g, out[2] = b, out[3] = a;
+        out[0] = r, out[1] = g, out[2] = b;
     }
 }
 
