@@ -167,6 +167,8 @@ Raster DecodeNative(TiffFile& file, const StoredLayout& layout, const PageInfo& 
     return raster;
 }
 
+constexpr uint16_t kMaxNativeSamples = 8;
+
 uint32_t StoredWidth(TIFF* tif) {
     uint32_t width = 0;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
@@ -197,10 +199,14 @@ std::optional<StoredLayout> NativeLayout(TIFF* tif, const PageInfo& info) {
     layout.keptBits = layout.isSigned ? (layout.bits <= 8 ? 8 : 16)
                                       : KeptBits(layout.bits, layout.samples, layout.photometric);
     const bool separate = info.planarConfig == PLANARCONFIG_SEPARATE && layout.samples > 1;
-    const auto planeBits = static_cast<uint16_t>(layout.bits * (separate ? 1 : layout.samples));
     const bool integers =
         info.sampleFormat == SAMPLEFORMAT_UINT || info.sampleFormat == SAMPLEFORMAT_INT;
-    if (layout.colourSamples > 0 && integers && layout.bits >= 1 && layout.bits <= 16 &&
+    // Colour plus a few extra samples; more is not a page we keep as is.
+    if (layout.samples > kMaxNativeSamples || layout.bits < 1 || layout.bits > 16) {
+        return std::nullopt;
+    }
+    const auto planeBits = static_cast<uint16_t>(layout.bits * (separate ? 1 : layout.samples));
+    if (layout.colourSamples > 0 && integers &&
         (!info.tiled || TilesAreByteAligned(tif, planeBits))) {
         return layout;
     }

@@ -160,6 +160,18 @@ std::vector<HostileCase> Cases() {
         {"AbsurdBitsPerSample",
          [](const auto&) { return OnePage(16, 16, 24, 1, std::vector<uint8_t>(768, 0)); },
          errors::kUnsupportedCompression, "page 1: this kind of page is not supported", true},
+        {"AbsurdDepthAndSampleCount",
+         [](const auto&) {
+             RawTiffBuilder b;
+             const uint32_t data = b.AddData(std::vector<uint8_t>(70000, 0));
+             b.AddIfd({RawTiffBuilder::Long(256, 1), RawTiffBuilder::Long(257, 1),
+                       RawTiffBuilder::Short(258, 65281), RawTiffBuilder::Short(259, 5),
+                       RawTiffBuilder::Short(262, 2), RawTiffBuilder::Long(273, data),
+                       RawTiffBuilder::Short(277, 64001), RawTiffBuilder::Long(278, 1),
+                       RawTiffBuilder::Long(279, 70000)});
+             return b.Bytes();
+         },
+         errors::kUnsupportedCompression, "page 1: this kind of page is not supported", true},
         {"ImpossibleTileSize",
          [](const auto&) {
              RawTiffBuilder b;
@@ -218,6 +230,23 @@ TEST(PlausibleDataTest, BlankPagesCompressedToTheLimitStillDecode) {
         auto document = testing::OpenPages(dir, {spec});
         EXPECT_EQ(document->Decode(0)->data, spec.pixels);
     }
+}
+
+// 64001 samples of 16 bits make a pixel of a million bits: no overflow on the
+// way, and libtiff's conversion shows the colour samples.
+TEST(AbsurdLayoutTest, HugeSampleCountsAreHandledWithoutOverflow) {
+    RawTiffBuilder b;
+    const uint32_t data = b.AddData(std::vector<uint8_t>(64001 * 2, 0));
+    b.AddIfd({RawTiffBuilder::Long(256, 1), RawTiffBuilder::Long(257, 1),
+              RawTiffBuilder::Short(258, 16), RawTiffBuilder::Short(259, 1),
+              RawTiffBuilder::Short(262, 2), RawTiffBuilder::Long(273, data),
+              RawTiffBuilder::Short(277, 64001), RawTiffBuilder::Long(278, 1),
+              RawTiffBuilder::Long(279, 64001 * 2)});
+    EngineDocument document;
+    document.OpenBytes(b.Bytes(), "samples.tif");
+    const auto raster = document.Decode(0);
+    EXPECT_EQ(raster->samplesPerPixel, 3);
+    EXPECT_EQ(raster->bitsPerSample, 8);
 }
 
 TEST(PageChainTest, AnAbsurdPageCountIsRefused) {
