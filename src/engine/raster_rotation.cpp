@@ -1,9 +1,13 @@
 #include "engine/raster_rotation.h"
 
-#include "engine/raster_header.h"
-
 #include <array>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "engine/raster_header.h"
 
 namespace folio::engine {
 namespace {
@@ -105,27 +109,38 @@ void Transpose8(const uint8_t in[8], uint8_t out[8]) {
     }
 }
 
-// One bit per pixel, a quarter turn either way, in 8x8 blocks. A clockwise turn is
-// the transpose of the source read bottom row first; a counter-clockwise turn is
-// the transpose written bottom row first.
-void RotateBilevelQuarter(const Raster& src, Raster& dst, bool clockwise) {
+// The source row that becomes destination column `c` (0 when there is none).
+const uint8_t* SourceRowFor(const Raster& src, uint32_t c, bool clockwise) {
+    if (c >= src.height) {
+        return nullptr;
+    }
+    return src.data.data() + (clockwise ? src.height - 1 - c : c) * src.stride;
+}
+
+// The destination row that source pixel column `x` becomes.
+uint32_t DestRowFor(const Raster& src, uint32_t x, bool clockwise) {
+    return clockwise ? x : src.width - 1 - x;
+}
+
+// Source byte columns handled together: the destination rows they become stay in
+// the cache while every column byte of those rows is filled.
+constexpr size_t kBand = 16;
+
+// One bit per pixel, a quarter turn either way, in 8x8 blocks, for destination
+// column bytes from `firstByte` on. A clockwise turn is the transpose of the
+// source read bottom row first; a counter-clockwise turn is the transpose written
+// bottom row first.
+void RotateBilevelBlocks(const Raster& src, Raster& dst, bool clockwise, size_t firstByte) {
     const uint32_t w = src.width;
-    const uint32_t h = src.height;
     const size_t srcBytes = RowBytes(w, 1);
-    // Source byte columns handled together: the destination rows they become stay
-    // in the cache while every column byte of those rows is filled.
-    constexpr size_t kBand = 16;
     uint8_t in[8];
     uint8_t out[8];
     for (size_t band = 0; band < srcBytes; band += kBand) {
         const size_t bandEnd = band + kBand < srcBytes ? band + kBand : srcBytes;
-        for (size_t cb = 0; cb < dst.stride; ++cb) {
-            const uint32_t c0 = static_cast<uint32_t>(cb * 8);
+        for (size_t cb = firstByte; cb < dst.stride; ++cb) {
             const uint8_t* rows[8];
             for (uint32_t i = 0; i < 8; ++i) {
-                const uint32_t c = c0 + i;
-                rows[i] =
-                    c >= h ? nullptr : src.data.data() + (clockwise ? h - 1 - c : c) * src.stride;
+                rows[i] = SourceRowFor(src, static_cast<uint32_t>(cb * 8 + i), clockwise);
             }
             for (size_t bx = band; bx < bandEnd; ++bx) {
                 for (int i = 0; i < 8; ++i) {
@@ -134,12 +149,62 @@ void RotateBilevelQuarter(const Raster& src, Raster& dst, bool clockwise) {
                 Transpose8(in, out);
                 const uint32_t x0 = static_cast<uint32_t>(bx * 8);
                 for (uint32_t j = 0; j < 8 && x0 + j < w; ++j) {
-                    const uint32_t dy = clockwise ? x0 + j : w - 1 - (x0 + j);
-                    dst.data[dy * dst.stride + cb] = out[j];
+                    dst.data[DestRowFor(src, x0 + j, clockwise) * dst.stride + cb] = out[j];
                 }
             }
         }
     }
+}
+
+#if defined(__SSE2__)
+// The same for 16 source rows at a time: the byte of each row at one column goes
+// into one register, whose byte sign bits (movemask) then give two destination
+// bytes of a row at once; doubling every byte moves on to the next pixel column.
+// Returns the first destination column byte left for RotateBilevelBlocks.
+size_t RotateBilevelSse2(const Raster& src, Raster& dst, bool clockwise) {
+    const uint32_t w = src.width;
+    const size_t srcBytes = RowBytes(w, 1);
+    const uint32_t groups = src.height / 16;
+    for (size_t band = 0; band < srcBytes; band += kBand) {
+        const size_t bandEnd = band + kBand < srcBytes ? band + kBand : srcBytes;
+        for (uint32_t g = 0; g < groups; ++g) {
+            const uint8_t* r[16];
+            for (uint32_t i = 0; i < 16; ++i) {
+                r[i] = SourceRowFor(src, g * 16 + i, clockwise);
+            }
+            uint8_t* out = dst.data.data() + size_t{g} * 2;
+            for (size_t b = band; b < bandEnd; ++b) {
+                // Register byte k holds row 7-k (k < 8) or row 23-k, so that mask
+                // bit k is bit 7-k of the first or second destination byte.
+                __m128i v = _mm_set_epi8(static_cast<char>(r[8][b]), static_cast<char>(r[9][b]),
+                                         static_cast<char>(r[10][b]), static_cast<char>(r[11][b]),
+                                         static_cast<char>(r[12][b]), static_cast<char>(r[13][b]),
+                                         static_cast<char>(r[14][b]), static_cast<char>(r[15][b]),
+                                         static_cast<char>(r[0][b]), static_cast<char>(r[1][b]),
+                                         static_cast<char>(r[2][b]), static_cast<char>(r[3][b]),
+                                         static_cast<char>(r[4][b]), static_cast<char>(r[5][b]),
+                                         static_cast<char>(r[6][b]), static_cast<char>(r[7][b]));
+                const uint32_t x0 = static_cast<uint32_t>(b * 8);
+                for (uint32_t j = 0; j < 8 && x0 + j < w; ++j) {
+                    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(v));
+                    uint8_t* row = out + DestRowFor(src, x0 + j, clockwise) * dst.stride;
+                    row[0] = static_cast<uint8_t>(mask);
+                    row[1] = static_cast<uint8_t>(mask >> 8);
+                    v = _mm_add_epi8(v, v);
+                }
+            }
+        }
+    }
+    return size_t{groups} * 2;
+}
+#endif
+
+void RotateBilevelQuarter(const Raster& src, Raster& dst, bool clockwise) {
+    size_t firstByte = 0;
+#if defined(__SSE2__)
+    firstByte = RotateBilevelSse2(src, dst, clockwise);
+#endif
+    RotateBilevelBlocks(src, dst, clockwise, firstByte);
 }
 
 const std::array<uint8_t, 256>& BitReversal() {

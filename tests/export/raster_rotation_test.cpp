@@ -86,19 +86,21 @@ TEST_P(RotateRasterTest, PaddingBitsOfTurnedRowsAreZero) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, RotateRasterTest,
-                         ::testing::Values(Shape{1, 1, 8, 8}, Shape{1, 1, 13, 7},
-                                           Shape{1, 1, 70, 19}, Shape{1, 1, 1, 17},
-                                           Shape{1, 1, 16, 24}, Shape{2, 1, 11, 6},
-                                           Shape{4, 1, 9, 13}, Shape{8, 1, 10, 3},
-                                           Shape{16, 1, 5, 9}, Shape{8, 3, 7, 5},
-                                           Shape{16, 4, 6, 4}, Shape{4, 3, 5, 7}, Shape{1, 3, 9, 4},
-                                           Shape{12, 1, 5, 6}, Shape{8, 2, 3, 8}),
-                         [](const auto& info) {
-                             const Shape& s = info.param;
-                             return std::to_string(s.bits) + "bit" + std::to_string(s.samples) +
-                                    "x_" + std::to_string(s.width) + "x" + std::to_string(s.height);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Depths, RotateRasterTest,
+    ::testing::Values(Shape{1, 1, 8, 8}, Shape{1, 1, 13, 7},
+                      // 16-row groups with rows left over, over
+                      // several bands of columns.
+                      Shape{1, 1, 300, 37}, Shape{1, 1, 129, 16}, Shape{1, 1, 17, 50},
+                      Shape{1, 1, 70, 19}, Shape{1, 1, 1, 17}, Shape{1, 1, 16, 24},
+                      Shape{2, 1, 11, 6}, Shape{4, 1, 9, 13}, Shape{8, 1, 10, 3},
+                      Shape{16, 1, 5, 9}, Shape{8, 3, 7, 5}, Shape{16, 4, 6, 4}, Shape{4, 3, 5, 7},
+                      Shape{1, 3, 9, 4}, Shape{12, 1, 5, 6}, Shape{8, 2, 3, 8}),
+    [](const auto& info) {
+        const Shape& s = info.param;
+        return std::to_string(s.bits) + "bit" + std::to_string(s.samples) + "x_" +
+               std::to_string(s.width) + "x" + std::to_string(s.height);
+    });
 
 TEST(RotateRasterKnownPattern, BilevelThreeByTwo) {
     // X . X      clockwise:  . X     counter-clockwise:  X X
