@@ -24,7 +24,9 @@ using engine::testing::WriteTiffFile;
 using testing::RunTool;
 using testing::ToolResult;
 
-std::string SamplePath() { return FOLIO_SOURCE_TREE "/samples/sample.mdi"; }
+std::string SamplePath() {
+    return FOLIO_SOURCE_TREE "/samples/sample.mdi";
+}
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -123,7 +125,9 @@ TEST(ConvertInfo, JsonReportsEachFileAndErrorsInPlaceOfPages) {
 
 struct BadCall {
     const char* name;
-    std::vector<std::string> args;  // "@" stands for a readable document, "#" for the output
+    // "@" stands for a readable document, "#" for the output, "%name" for a file
+    // of the test's folder.
+    std::vector<std::string> args;
     int status;
     const char* mentions;
 };
@@ -134,9 +138,23 @@ TEST_P(ConvertRefuses, WithOneLineAndNoOutput) {
     TempDir dir;
     WriteTiffFile(dir.File("doc.tif"), {GrayPage(20, 20, 8)});
     WriteFileBytes(dir.File("notes.mdi"), {'h', 'e', 'l', 'l', 'o', '\n'});
+    WriteFileBytes(dir.File("empty.mdi"), {});
+    WriteFileBytes(dir.File("picture.mdi"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0});
+    std::vector<uint8_t> cut = engine::testing::ReadFileBytes(SamplePath());
+    cut.resize(1000);
+    WriteFileBytes(dir.File("cut.mdi"), cut);
+    std::filesystem::create_directory(dir.File("folder.mdi"));
     std::vector<std::string> args;
     for (const std::string& arg : GetParam().args) {
-        args.push_back(arg == "@" ? dir.File("doc.tif") : arg == "#" ? dir.File("out") : arg);
+        if (arg == "@") {
+            args.push_back(dir.File("doc.tif"));
+        } else if (arg == "#") {
+            args.push_back(dir.File("out"));
+        } else if (arg[0] == '%') {
+            args.push_back(dir.File(arg.substr(1)));
+        } else {
+            args.push_back(arg);
+        }
     }
     const ToolResult r = RunTool(args);
     EXPECT_EQ(r.status, GetParam().status) << r.err;
@@ -148,7 +166,7 @@ TEST_P(ConvertRefuses, WithOneLineAndNoOutput) {
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         ++files;
     }
-    EXPECT_EQ(files, 2u) << "a stray file was left";
+    EXPECT_EQ(files, 6u) << "a stray file was left";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -159,7 +177,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadCall{"InfoWithoutFiles", {"info"}, 2, "at least one file"},
         BadCall{"UnknownOption", {"info", "--colour", "@"}, 2, "unknown option --colour"},
         BadCall{"MissingFile", {"info", "/no/such/file.mdi"}, 1, "/no/such/file.mdi"},
-        BadCall{"TextRenamedMdi", {"export", "notes.mdi", "#"}, 1, "notes.mdi"},
+        BadCall{"TextRenamedMdi", {"export", "%notes.mdi", "#"}, 1, "notes.mdi"},
+        BadCall{"EmptyFile", {"info", "%empty.mdi"}, 1, "empty.mdi"},
+        BadCall{"PngRenamedMdi",
+                {"render", "%picture.mdi", "--page", "1", "--scale", "1", "-o", "#"},
+                1,
+                "picture.mdi"},
+        BadCall{"TruncatedMdi", {"export", "%cut.mdi", "#"}, 1, "cut.mdi"},
+        BadCall{"FolderGivenAsFile", {"info", "--json", "%folder.mdi"}, 1, "folder.mdi"},
         BadCall{"RenderNoMode",
                 {"render", "@", "--page", "1", "-o", "#"},
                 2,
