@@ -1,0 +1,486 @@
+#include "engine/widget/document_view.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <string>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "common/utf8.h"
+#include "engine/widget/rendered_qimage.h"
+
+namespace folio::viewer {
+namespace {
+
+constexpr int kTwipsPerInch = 1440;
+const QColor kBackground(0x6b, 0x6e, 0x73);
+const QColor kShadow(0, 0, 0, 70);
+
+double CheckedFactor(double factor) {
+    if (!std::isfinite(factor) || factor <= 0.0) {
+        throw Error(errors::kInvalidProcedureCall, "The zoom factor " + std::to_string(factor) +
+                                                       " is not a positive finite number");
+    }
+    return std::clamp(factor, DocumentView::kMinZoom, DocumentView::kMaxZoom);
+}
+
+int TwipsToPixels(float twips, int dpi, const char* what) {
+    if (!std::isfinite(twips) || twips < 0.0f) {
+        throw Error(errors::kInvalidProcedureCall,
+                    std::string("The viewer's ") + what + " cannot be " + std::to_string(twips));
+    }
+    return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / kTwipsPerInch));
+}
+
+QString ErrorText(const std::exception& e) {
+    return QString::fromUtf8(e.what());
+}
+
+}  // namespace
+
+DocumentView::DocumentView(QWidget* parent)
+    : QAbstractScrollArea(parent), tiles_(kTileCacheBudget) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
+}
+
+DocumentView::~DocumentView() {
+    if (document_) {
+        document_->SetChangeListener(nullptr);
+    }
+}
+
+void DocumentView::SetDocument(std::shared_ptr<imaging::Document> document) {
+    if (!document) {
+        LetGo();
+        return;
+    }
+    auto engineDocument = std::dynamic_pointer_cast<engine::EngineDocument>(document);
+    if (!engineDocument) {
+        throw Error(errors::kTypeMismatch,
+                    "The viewer can show only documents opened by the FolioLens engine");
+    }
+    const int pages = engineDocument->PageCount();
+    LetGo();
+    document_ = std::move(engineDocument);
+    generations_.assign(static_cast<size_t>(pages), 0);
+    currentPage_ = pages > 0 ? 0 : -1;
+    document_->SetChangeListener([this](int page) { OnPageTurned(page); });
+    Relayout();
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    UpdateCurrentPage();
+    viewport()->update();
+}
+
+std::shared_ptr<imaging::Document> DocumentView::GetDocument() {
+    return document_;
+}
+
+void DocumentView::SetFileName(const std::u16string& fileName) {
+    if (!fileName.empty()) {
+        throw Error(errors::kNotImplemented,
+                    "The viewer shows the document it is given; it does not open \"" +
+                        ToUtf8(fileName) + "\" by name");
+    }
+    LetGo();
+}
+
+std::u16string DocumentView::GetFileName() {
+    return document_ ? FromUtf8(document_->FilePath()) : std::u16string();
+}
+
+void DocumentView::LetGo() {
+    if (document_) {
+        document_->SetChangeListener(nullptr);
+    }
+    document_.reset();
+    generations_.clear();
+    deviceSizes_.clear();
+    pageErrors_.clear();
+    tiles_.Clear();
+    currentPage_ = -1;
+    layout_ = PageLayout();
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+int32_t DocumentView::PageNum() {
+    return currentPage_ + 1;
+}
+
+void DocumentView::SetPageNum(int32_t page) {
+    if (page < 1 || page > layout_.PageCount()) {
+        throw Error(errors::kInvalidProcedureCall,
+                    "Page " + std::to_string(page) + " does not exist; the document has " +
+                        std::to_string(layout_.PageCount()) + " pages");
+    }
+    verticalScrollBar()->setValue(layout_.Page(page - 1).top() - PageLayout::kMargin);
+    currentPage_ = page - 1;
+    viewport()->update();
+}
+
+int32_t DocumentView::NumPages() {
+    return document_ ? document_->PageCount() : 0;
+}
+
+void DocumentView::SetFitMode(int32_t mode) {
+    if (mode != 0 && mode != imaging::kFitWidth && mode != imaging::kFitHeight) {
+        throw Error(errors::kInvalidProcedureCall,
+                    "Fit mode " + std::to_string(mode) + " is not known (1 width, 2 height)");
+    }
+    fitMode_ = mode;
+    ApplyFit();
+}
+
+int32_t DocumentView::GetFitMode() {
+    return fitMode_;
+}
+
+void DocumentView::GetZoom(double& first, double& second) {
+    first = zoomX_;
+    second = zoomY_;
+}
+
+void DocumentView::SetZoom(double& first, double& second) {
+    const double x = CheckedFactor(first);
+    const double y = CheckedFactor(second);
+    fitMode_ = 0;
+    SetZoomKeepingView(x, y);
+    first = zoomX_;
+    second = zoomY_;
+}
+
+int32_t DocumentView::LivenessProbe() {
+    return 1;
+}
+
+void DocumentView::SetWidth(float width) {
+    resize(TwipsToPixels(width, logicalDpiX(), "width"), height());
+}
+
+void DocumentView::SetHeight(float height) {
+    resize(width(), TwipsToPixels(height, logicalDpiY(), "height"));
+}
+
+QString DocumentView::PageIndicatorText() const {
+    if (!document_ || layout_.PageCount() == 0 || currentPage_ < 0) {
+        return {};
+    }
+    return QStringLiteral("%1 / %2").arg(currentPage_ + 1).arg(layout_.PageCount());
+}
+
+QRect DocumentView::PageRect(int page) const {
+    return page >= 0 && page < layout_.PageCount() ? layout_.Page(page) : QRect();
+}
+
+QString DocumentView::PageNotice(int page) const {
+    const auto found = pageErrors_.find(page);
+    return found == pageErrors_.end() ? QString() : found->second;
+}
+
+double DocumentView::DeviceScale() const {
+    return devicePixelRatioF();
+}
+
+QSize DocumentView::DevicePageSize(int page) const {
+    const double scale = DeviceScale();
+    const engine::DisplaySize shown =
+        document_->ShownSize(page, zoomX_, zoomY_, logicalDpiX() * scale, logicalDpiY() * scale);
+    return QSize(std::max(1, static_cast<int>(std::lround(shown.width))),
+                 std::max(1, static_cast<int>(std::lround(shown.height))));
+}
+
+void DocumentView::Relayout() {
+    std::vector<QSize> logical;
+    deviceSizes_.clear();
+    if (document_) {
+        const int pages = static_cast<int>(generations_.size());
+        const double scale = DeviceScale();
+        deviceSizes_.reserve(static_cast<size_t>(pages));
+        logical.reserve(static_cast<size_t>(pages));
+        for (int page = 0; page < pages; ++page) {
+            QSize device;
+            try {
+                device = DevicePageSize(page);
+            } catch (const std::exception& e) {
+                // A page whose size cannot be read still takes a place for its notice.
+                pageErrors_[page] = ErrorText(e);
+                device =
+                    QSize(static_cast<int>(std::lround(8.27 * logicalDpiX() * zoomX_ * scale)),
+                          static_cast<int>(std::lround(11.69 * logicalDpiY() * zoomY_ * scale)));
+            }
+            deviceSizes_.push_back(device);
+            logical.emplace_back(static_cast<int>(std::ceil(device.width() / scale)),
+                                 static_cast<int>(std::ceil(device.height() / scale)));
+        }
+    }
+    layout_ = PageLayout(logical, viewport()->width());
+    UpdateScrollBars();
+}
+
+void DocumentView::UpdateScrollBars() {
+    const QSize content = layout_.ContentSize();
+    const QSize view = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, content.width() - view.width()));
+    horizontalScrollBar()->setPageStep(view.width());
+    horizontalScrollBar()->setSingleStep(40);
+    verticalScrollBar()->setRange(0, std::max(0, content.height() - view.height()));
+    verticalScrollBar()->setPageStep(view.height());
+    verticalScrollBar()->setSingleStep(40);
+}
+
+QRect DocumentView::VisibleArea() const {
+    return QRect(QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()),
+                 viewport()->size());
+}
+
+DocumentView::Anchor DocumentView::CaptureAnchor() const {
+    Anchor anchor;
+    const QRect area = VisibleArea();
+    anchor.page = layout_.MostVisiblePage(area);
+    if (anchor.page < 0) {
+        return anchor;
+    }
+    const QRect& page = layout_.Page(anchor.page);
+    const QPoint centre = area.center();
+    anchor.fx = (centre.x() - page.left()) / static_cast<double>(std::max(1, page.width()));
+    anchor.fy = (centre.y() - page.top()) / static_cast<double>(std::max(1, page.height()));
+    return anchor;
+}
+
+void DocumentView::RestoreAnchor(const Anchor& anchor) {
+    if (anchor.page < 0 || anchor.page >= layout_.PageCount()) {
+        return;
+    }
+    const QRect& page = layout_.Page(anchor.page);
+    const QSize view = viewport()->size();
+    horizontalScrollBar()->setValue(
+        static_cast<int>(std::lround(page.left() + anchor.fx * page.width() - view.width() / 2.0)));
+    verticalScrollBar()->setValue(static_cast<int>(
+        std::lround(page.top() + anchor.fy * page.height() - view.height() / 2.0)));
+}
+
+void DocumentView::SetZoomKeepingView(double zoomX, double zoomY) {
+    const Anchor anchor = CaptureAnchor();
+    zoomX_ = zoomX;
+    zoomY_ = zoomY;
+    if (!document_) {
+        return;
+    }
+    Relayout();
+    RestoreAnchor(anchor);
+    UpdateCurrentPage();
+    viewport()->update();
+}
+
+void DocumentView::ApplyFit() {
+    if (fitMode_ == 0 || !document_ || currentPage_ < 0 || fitting_) {
+        return;
+    }
+    fitting_ = true;
+    const int page = currentPage_;
+    double factor = zoomX_;
+    try {
+        const engine::DisplaySize natural =
+            document_->ShownSize(page, 1.0, 1.0, logicalDpiX(), logicalDpiY());
+        const double margins = 2.0 * PageLayout::kMargin;
+        if (fitMode_ == imaging::kFitWidth) {
+            factor = (viewport()->width() - margins) / std::max(1.0, natural.width);
+        } else {
+            const int barExtent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+            const int fullHeight =
+                viewport()->height() + (horizontalScrollBar()->isVisible() ? barExtent : 0);
+            factor = (fullHeight - margins) / std::max(1.0, natural.height);
+            if (natural.width * factor + margins > viewport()->width()) {
+                // The page will need a horizontal scroll bar, which takes height away.
+                factor = (fullHeight - barExtent - margins) / std::max(1.0, natural.height);
+            }
+        }
+    } catch (const std::exception& e) {
+        pageErrors_[page] = ErrorText(e);
+    }
+    factor = std::clamp(factor, kMinZoom, kMaxZoom);
+    zoomX_ = factor;
+    zoomY_ = factor;
+    Relayout();
+    if (page < layout_.PageCount()) {
+        verticalScrollBar()->setValue(layout_.Page(page).top() - PageLayout::kMargin);
+    }
+    horizontalScrollBar()->setValue(
+        fitMode_ == imaging::kFitWidth ? 0 : horizontalScrollBar()->value());
+    currentPage_ = page;
+    viewport()->update();
+    fitting_ = false;
+}
+
+void DocumentView::UpdateCurrentPage() {
+    if (!document_) {
+        currentPage_ = -1;
+        return;
+    }
+    currentPage_ = layout_.MostVisiblePage(VisibleArea());
+}
+
+void DocumentView::OnPageTurned(int page) {
+    if (page >= 0 && page < static_cast<int>(generations_.size())) {
+        ++generations_[static_cast<size_t>(page)];
+        pageErrors_.erase(page);
+    }
+    const Anchor anchor = CaptureAnchor();
+    Relayout();
+    RestoreAnchor(anchor);
+    UpdateCurrentPage();
+    viewport()->update();
+}
+
+void DocumentView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    const Anchor anchor = CaptureAnchor();
+    Relayout();
+    if (fitMode_ != 0 && !fitting_) {
+        ApplyFit();
+    } else {
+        RestoreAnchor(anchor);
+    }
+    UpdateCurrentPage();
+}
+
+void DocumentView::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::ControlModifier) {
+        if (event->key() == Qt::Key_Home) {
+            verticalScrollBar()->setValue(verticalScrollBar()->minimum());
+            return;
+        }
+        if (event->key() == Qt::Key_End) {
+            verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+            return;
+        }
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+void DocumentView::scrollContentsBy(int, int) {
+    UpdateCurrentPage();
+    viewport()->update();
+}
+
+void DocumentView::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), kBackground);
+    if (!document_) {
+        return;
+    }
+    const QRect visible = VisibleArea();
+    const auto [first, last] = layout_.PagesIn(visible);
+    for (int page = first; page < last; ++page) {
+        PaintPage(painter, page, visible);
+    }
+    PaintIndicator(painter);
+}
+
+void DocumentView::PaintPage(QPainter& painter, int page, const QRect& visible) {
+    const QPoint origin = layout_.Page(page).topLeft() - visible.topLeft();
+    const QRect onScreen(origin, layout_.Page(page).size());
+    painter.fillRect(onScreen.translated(3, 3), kShadow);
+    painter.fillRect(onScreen, Qt::white);
+    if (const auto error = pageErrors_.find(page); error != pageErrors_.end()) {
+        PaintNotice(painter, page, onScreen, error->second);
+        return;
+    }
+    const double scale = DeviceScale();
+    const QSize device = deviceSizes_.at(static_cast<size_t>(page));
+    // The visible part of the page in its own device pixels.
+    const QRect local =
+        visible.intersected(layout_.Page(page)).translated(-layout_.Page(page).topLeft());
+    const int left = static_cast<int>(std::floor(local.left() * scale)) / kTileSize;
+    const int top = static_cast<int>(std::floor(local.top() * scale)) / kTileSize;
+    const int right =
+        std::min(device.width() - 1, static_cast<int>(std::ceil((local.right() + 1) * scale)) - 1) /
+        kTileSize;
+    const int bottom = std::min(device.height() - 1,
+                                static_cast<int>(std::ceil((local.bottom() + 1) * scale)) - 1) /
+                       kTileSize;
+    for (int row = top; row <= bottom; ++row) {
+        for (int column = left; column <= right; ++column) {
+            QImage tile;
+            try {
+                tile = Tile(page, device, column, row);
+            } catch (const std::exception& e) {
+                pageErrors_[page] = ErrorText(e);
+                painter.fillRect(onScreen, Qt::white);
+                PaintNotice(painter, page, onScreen, pageErrors_[page]);
+                return;
+            }
+            const QPointF at(origin.x() + column * kTileSize / scale,
+                             origin.y() + row * kTileSize / scale);
+            painter.drawImage(at, tile);
+        }
+    }
+}
+
+QImage DocumentView::Tile(int page, const QSize& pageSize, int column, int row) {
+    const double scale = DeviceScale();
+    const TileKey key{
+        page, generations_.at(static_cast<size_t>(page)), zoomX_, zoomY_, scale, column, row};
+    QImage tile = tiles_.Find(key);
+    if (!tile.isNull()) {
+        return tile;
+    }
+    engine::PixelRect region;
+    region.x = column * kTileSize;
+    region.y = row * kTileSize;
+    region.width = std::min(kTileSize, pageSize.width() - region.x);
+    region.height = std::min(kTileSize, pageSize.height() - region.y);
+    tile = ToQImage(document_->Render(page, zoomX_, zoomY_, logicalDpiX() * scale,
+                                      logicalDpiY() * scale, region));
+    tile.setDevicePixelRatio(scale);
+    tiles_.Insert(key, tile);
+    return tile;
+}
+
+void DocumentView::PaintNotice(QPainter& painter, int page, const QRect& pageRect,
+                               const QString& text) {
+    painter.save();
+    painter.setPen(QPen(QColor(0xb0, 0x30, 0x30), 2));
+    painter.drawRect(pageRect.adjusted(1, 1, -2, -2));
+    painter.setPen(QColor(0x40, 0x40, 0x40));
+    const QString message =
+        tr("Page %1 cannot be shown.").arg(page + 1) + QStringLiteral("\n\n") + text;
+    painter.drawText(pageRect.adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap,
+                     message);
+    painter.restore();
+}
+
+void DocumentView::PaintIndicator(QPainter& painter) {
+    const QString text = PageIndicatorText();
+    if (text.isEmpty()) {
+        return;
+    }
+    painter.save();
+    QFont font = painter.font();
+    font.setPointSizeF(font.pointSizeF() * 0.9);
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    const QSize size(metrics.horizontalAdvance(text) + 16, metrics.height() + 8);
+    const QRect box(viewport()->width() - size.width() - 12,
+                    viewport()->height() - size.height() - 12, size.width(), size.height());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x20, 0x20, 0x20, 160));
+    painter.drawRoundedRect(box, 6, 6);
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, text);
+    painter.restore();
+}
+
+}  // namespace folio::viewer

@@ -1,0 +1,31 @@
+#include "engine/widget/rendered_qimage.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+
+namespace folio::viewer {
+
+QImage ToQImage(const engine::RenderedImage& rendered) {
+    const bool gray = rendered.format == engine::RenderedImage::Format::Gray8;
+    const size_t rowBytes = static_cast<size_t>(rendered.width) * (gray ? 1 : 4);
+    if (rendered.width <= 0 || rendered.height <= 0 || rendered.stride < rowBytes ||
+        rendered.pixels.size() < rendered.stride * static_cast<size_t>(rendered.height)) {
+        throw Error(errors::kInvalidProcedureCall,
+                    "The rendered area has no pixels or fewer than its size needs");
+    }
+    QImage image(rendered.width, rendered.height,
+                 gray ? QImage::Format_Grayscale8 : QImage::Format_ARGB32);
+    if (image.isNull()) {
+        throw Error(errors::kOutOfMemory, "Out of memory for a rendered area");
+    }
+    for (int y = 0; y < rendered.height; ++y) {
+        std::memcpy(image.scanLine(y),
+                    rendered.pixels.data() + rendered.stride * static_cast<size_t>(y), rowBytes);
+    }
+    return image;
+}
+
+}  // namespace folio::viewer

@@ -1,0 +1,317 @@
+#include "engine/widget/document_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+#include <cmath>
+#include <limits>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "common/utf8.h"
+#include "engine/raw_tiff_builder.h"
+#include "engine/temp_dir.h"
+#include "viewer/test_document.h"
+
+namespace folio::viewer {
+namespace {
+
+using engine::EngineDocument;
+using engine::testing::TempDir;
+using engine::testing::WriteTiffFile;
+
+std::shared_ptr<EngineDocument> OpenDocument(const std::string& path) {
+    auto document = std::make_shared<EngineDocument>();
+    document->Create(FromUtf8(path));
+    return document;
+}
+
+// Shows `document` in a view of the given viewport size, painted once.
+struct ShownView {
+    DocumentView view;
+
+    ShownView(std::shared_ptr<EngineDocument> document, QSize size) {
+        view.resize(size);
+        view.show();
+        QApplication::processEvents();
+        view.SetDocument(std::move(document));
+        QApplication::processEvents();
+    }
+
+    QImage Grab() { return view.viewport()->grab().toImage(); }
+    // A point of the page, in the page's own logical pixels, on the grabbed image.
+    QPoint OnScreen(int page, QPointF inPage) const {
+        const QPoint scroll(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
+        return view.PageRect(page).topLeft() - scroll + inPage.toPoint();
+    }
+};
+
+class DocumentViewTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+
+    std::shared_ptr<EngineDocument> SquareDocument(int pages) {
+        std::vector<engine::testing::PageSpec> specs;
+        for (int i = 0; i < pages; ++i) {
+            specs.push_back(testing::SquarePage(240, 320, 96.0, 100, 100, 40));
+        }
+        const std::string path = dir.File("squares.tif");
+        WriteTiffFile(path, specs);
+        return OpenDocument(path);
+    }
+};
+
+TEST_F(DocumentViewTest, ShowsPagesAtPhysicalSizeWithTheirContent) {
+    auto document = SquareDocument(3);
+    ShownView shown(document, QSize(500, 400));
+    DocumentView& view = shown.view;
+    EXPECT_EQ(view.NumPages(), 3);
+    EXPECT_EQ(view.PageNum(), 1);
+    EXPECT_EQ(view.PageIndicatorText(), QStringLiteral("1 / 3"));
+    EXPECT_EQ(view.GetDocument(), document);
+
+    const engine::DisplaySize size =
+        document->ShownSize(0, 1.0, 1.0, view.logicalDpiX(), view.logicalDpiY());
+    const QRect page = view.PageRect(0);
+    EXPECT_NEAR(page.width(), size.width, 1.0);
+    EXPECT_NEAR(page.height(), size.height, 1.0);
+    EXPECT_NEAR(page.center().x(), std::max(view.viewport()->width(), page.width() + 24) / 2, 1);
+    EXPECT_GT(view.PageRect(1).top(), page.bottom()) << "pages are stacked with a gap";
+
+    const QImage image = shown.Grab();
+    const double scale = size.width / 240.0;
+    const QPoint square = shown.OnScreen(0, QPointF(120 * scale, 120 * scale));
+    const QPoint paper = shown.OnScreen(0, QPointF(20 * scale, 20 * scale));
+    EXPECT_LT(qGray(image.pixel(square)), 40) << "the black square is drawn";
+    EXPECT_GT(qGray(image.pixel(paper)), 230) << "the page is white";
+    const QRgb outside = image.pixel(2, 2);
+    EXPECT_LT(qGray(outside), 200) << "the area around the pages is not paper-white";
+    EXPECT_GT(view.Tiles().Count(), 0u);
+}
+
+struct ZoomCase {
+    const char* name;
+    double first;
+    double second;
+    double reportedFirst;
+    double reportedSecond;
+};
+
+class ViewZoom : public DocumentViewTest, public ::testing::WithParamInterface<ZoomCase> {};
+
+TEST_P(ViewZoom, KeepsFactorsExactlyOrClampsAndReports) {
+    for (const bool withDocument : {false, true}) {
+        DocumentView view;
+        view.resize(400, 300);
+        if (withDocument) {
+            view.SetDocument(SquareDocument(1));
+        }
+        double first = GetParam().first;
+        double second = GetParam().second;
+        view.SetZoom(first, second);
+        EXPECT_EQ(first, GetParam().reportedFirst);
+        EXPECT_EQ(second, GetParam().reportedSecond);
+        double readFirst = 0.0;
+        double readSecond = 0.0;
+        view.GetZoom(readFirst, readSecond);
+        EXPECT_EQ(readFirst, GetParam().reportedFirst);
+        EXPECT_EQ(readSecond, GetParam().reportedSecond);
+        EXPECT_EQ(view.GetFitMode(), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Factors, ViewZoom,
+    ::testing::Values(ZoomCase{"Drifted", 1.0000000000000002, 1.0000000000000002,
+                               1.0000000000000002, 1.0000000000000002},
+                      ZoomCase{"Stepped", 2.1970000000000005, 0.7692307692307692,
+                               2.1970000000000005, 0.7692307692307692},
+                      ZoomCase{"TooSmall", 0.001, 1.0, 0.01, 1.0},
+                      ZoomCase{"TooLarge", 1.0, 100.0, 1.0, 64.0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DocumentViewTest, ImpossibleFactorsRaiseAndChangeNothing) {
+    DocumentView view;
+    view.SetDocument(SquareDocument(1));
+    const double bad[] = {0.0, -1.0, std::numeric_limits<double>::infinity(),
+                          std::numeric_limits<double>::quiet_NaN()};
+    for (const double value : bad) {
+        double first = 1.0;
+        double second = value;
+        try {
+            view.SetZoom(first, second);
+            ADD_FAILURE() << "accepted " << value;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Number(), errors::kInvalidProcedureCall);
+        }
+        double a = 0.0;
+        double b = 0.0;
+        view.GetZoom(a, b);
+        EXPECT_EQ(a, 1.0);
+        EXPECT_EQ(b, 1.0);
+    }
+}
+
+class ViewFit : public DocumentViewTest, public ::testing::WithParamInterface<QSize> {};
+
+TEST_P(ViewFit, FitsThePageToTheViewAndReportsTheFactors) {
+    auto document = SquareDocument(2);
+    ShownView shown(document, GetParam());
+    DocumentView& view = shown.view;
+    const double dpiX = view.logicalDpiX();
+    const double dpiY = view.logicalDpiY();
+
+    view.SetFitMode(imaging::kFitWidth);
+    QApplication::processEvents();
+    double first = 0.0;
+    double second = 0.0;
+    view.GetZoom(first, second);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(view.GetFitMode(), imaging::kFitWidth);
+    EXPECT_NEAR(document->ShownSize(0, first, second, dpiX, dpiY).width + 24,
+                view.viewport()->width(), 1.0);
+
+    view.SetFitMode(imaging::kFitHeight);
+    QApplication::processEvents();
+    view.GetZoom(first, second);
+    EXPECT_NEAR(document->ShownSize(0, first, second, dpiX, dpiY).height + 24,
+                view.viewport()->height(), 1.0);
+    EXPECT_EQ(view.PageNum(), 1);
+
+    // The fit follows the view's size until a zoom is set.
+    view.resize(view.size() + QSize(0, 100));
+    QApplication::processEvents();
+    view.GetZoom(first, second);
+    EXPECT_NEAR(document->ShownSize(0, first, second, dpiX, dpiY).height + 24,
+                view.viewport()->height(), 1.0);
+    double one = 1.0;
+    double other = 1.0;
+    view.SetZoom(one, other);
+    EXPECT_EQ(view.GetFitMode(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ViewFit,
+                         ::testing::Values(QSize(600, 400), QSize(300, 900), QSize(1200, 250)));
+
+TEST_F(DocumentViewTest, SmallerPagesAverageThinLinesToGray) {
+    const std::string path = dir.File("striped.tif");
+    WriteTiffFile(path, {testing::StripedPage(200, 200, 96.0)});
+    auto document = OpenDocument(path);
+    ShownView shown(document, QSize(400, 400));
+    double half = 0.5;
+    double alsoHalf = 0.5;
+    shown.view.SetZoom(half, alsoHalf);
+    QApplication::processEvents();
+    const QImage image = shown.Grab();
+    const double scale = shown.view.PageRect(0).width() / 200.0;  // page pixels to screen
+    for (const int y : {40, 41, 42, 43, 120}) {
+        const int gray = qGray(image.pixel(shown.OnScreen(0, QPointF(100 * scale, y * scale))));
+        EXPECT_GT(gray, 64) << "row " << y << " sampled, not averaged";
+        EXPECT_LT(gray, 192) << "row " << y << " sampled, not averaged";
+    }
+}
+
+TEST_F(DocumentViewTest, AnUndecodablePageShowsANoticeAndTheOthersStillShow) {
+    engine::testing::RawTiffBuilder builder;
+    builder.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(64 * 64, 0x00));
+    builder.AddSimplePage(64, 64, 1, 34719, std::vector<uint8_t>(64, 0x55));
+    const std::string path = dir.File("mixed.tif");
+    engine::testing::WriteFileBytes(path, builder.Bytes());
+    auto document = OpenDocument(path);
+    ShownView shown(document, QSize(300, 400));
+    const QImage image = shown.Grab();
+    EXPECT_TRUE(shown.view.PageNotice(0).isEmpty());
+    EXPECT_FALSE(shown.view.PageNotice(1).isEmpty());
+    EXPECT_LT(qGray(image.pixel(shown.OnScreen(0, QPointF(32, 32)))), 40) << "page 1 is drawn";
+    // The notice's red frame runs along the page's edge.
+    const QRgb frame = image.pixel(shown.OnScreen(1, QPointF(1, 30)));
+    EXPECT_GT(qRed(frame), qGreen(frame) + 60) << "page 2 shows the notice";
+}
+
+TEST_F(DocumentViewTest, KeysScrollAndTrackTheCurrentPage) {
+    ShownView shown(SquareDocument(3), QSize(400, 300));
+    DocumentView& view = shown.view;
+    QScrollBar* bar = view.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    EXPECT_EQ(bar->value(), std::min(bar->maximum(), bar->pageStep()));
+    QTest::keyClick(&view, Qt::Key_Down);
+    EXPECT_GT(bar->value(), std::min(bar->maximum() - 1, bar->pageStep()));
+    QTest::keyClick(&view, Qt::Key_End);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(view.PageNum(), 3);
+    EXPECT_EQ(view.PageIndicatorText(), QStringLiteral("3 / 3"));
+    QTest::keyClick(&view, Qt::Key_Home);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(view.PageNum(), 1);
+    view.SetPageNum(2);
+    EXPECT_EQ(view.PageNum(), 2);
+    EXPECT_THROW(view.SetPageNum(4), Error);
+}
+
+TEST_F(DocumentViewTest, ATurnedPageIsLaidOutAgain) {
+    auto document = SquareDocument(2);
+    ShownView shown(document, QSize(500, 500));
+    const QSize before = shown.view.PageRect(0).size();
+    document->RotatePage(0, 90);
+    EXPECT_EQ(shown.view.PageRect(0).size(), before.transposed());
+    EXPECT_EQ(shown.view.PageRect(1).size(), before);
+}
+
+class ForeignDocument : public imaging::Document {
+  public:
+    void Create(const std::u16string&) override {}
+    std::shared_ptr<imaging::ImageCollection> Images() override { return nullptr; }
+    void Close(bool) override {}
+    void SaveAs(const std::u16string&, int32_t, int32_t) override {}
+    void PrintOut(int32_t, int32_t, int32_t, const std::u16string&, const std::u16string&, bool,
+                  int32_t) override {}
+};
+
+TEST_F(DocumentViewTest, LettingGoAndForeignDocuments) {
+    auto document = SquareDocument(2);
+    ShownView shown(document, QSize(300, 300));
+    DocumentView& view = shown.view;
+    EXPECT_NE(view.LivenessProbe(), 0);
+    EXPECT_EQ(view.GetFileName(), FromUtf8(document->FilePath()));
+    try {
+        view.SetDocument(std::make_shared<ForeignDocument>());
+        ADD_FAILURE() << "a document the engine did not open was accepted";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), errors::kTypeMismatch);
+    }
+    EXPECT_EQ(view.GetDocument(), document) << "the shown document stays";
+    EXPECT_THROW(view.SetFileName(u"/some/file.mdi"), Error);
+
+    view.SetFileName(u"");
+    EXPECT_EQ(view.GetDocument(), nullptr);
+    EXPECT_EQ(view.NumPages(), 0);
+    EXPECT_EQ(view.PageNum(), 0);
+    EXPECT_TRUE(view.PageIndicatorText().isEmpty());
+    EXPECT_EQ(document.use_count(), 1) << "the view holds no reference any more";
+    EXPECT_EQ(view.Tiles().Count(), 0u);
+    const QImage empty = shown.Grab();
+    EXPECT_EQ(empty.pixel(150, 150), empty.pixel(10, 10)) << "nothing is drawn";
+    double a = 2.0;
+    double b = 3.0;
+    view.SetZoom(a, b);  // works without a document
+    view.GetZoom(a, b);
+    EXPECT_EQ(a, 2.0);
+    EXPECT_EQ(b, 3.0);
+}
+
+TEST_F(DocumentViewTest, TwipSizesResizeAndNegativeOnesRaise) {
+    DocumentView view;
+    view.SetWidth(1440.0f * 3);
+    view.SetHeight(1440.0f);
+    EXPECT_EQ(view.width(), view.logicalDpiX() * 3);
+    EXPECT_EQ(view.height(), view.logicalDpiY());
+    EXPECT_THROW(view.SetWidth(-15.0f), Error);
+    EXPECT_EQ(view.width(), view.logicalDpiX() * 3);
+}
+
+}  // namespace
+}  // namespace folio::viewer

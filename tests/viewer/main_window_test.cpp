@@ -1,0 +1,245 @@
+#include "platform/qt/qt_main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTest>
+
+#include "app/form1.h"
+#include "common/utf8.h"
+#include "engine/document_factory.h"
+#include "engine/temp_dir.h"
+#include "engine/widget/document_view.h"
+#include "platform/qt/qstring_conversion.h"
+#include "platform/qt/qt_message_box.h"
+#include "platform/qt/qt_open_file_dialog.h"
+#include "platform/qt/qt_settings_store.h"
+#include "platform/qt/window_handles.h"
+#include "viewer/modal_driver.h"
+#include "viewer/test_document.h"
+
+namespace folio::viewer {
+namespace {
+
+using engine::testing::TempDir;
+using testing::WhenModalShown;
+
+struct Expected {
+    const char* menu;
+    const char* name;
+    const char* caption;
+    const char* shortcut;
+};
+
+// The menu bar as users know it from the program's documentation.
+const Expected kMenuBar[] = {
+    {"File_", "fileOpen", "&Open...", "Ctrl+O"},
+    {"File_", "sep1", "-", ""},
+    {"File_", "fileClose", "&Close", "Ctrl+C"},
+    {"image_", "sep2", "-", ""},
+    {"image_", "data_inc", "&Zoom Out", "Shift+Ins"},
+    {"image_", "data_dec", "&ZoomIn", "Shift+Del"},
+    {"image_", "sep3", "-", ""},
+    {"image_", "original_size", "&Original size", ""},
+    {"image_", "data_byHeight", "&Fit to Height", ""},
+    {"image_", "data_byWidth", "&Fit to Width", ""},
+};
+
+TEST(MainWindow, MenusCaptionsSeparatorsAndShortcutsFollowTheTable) {
+    qt::QtMainWindow window(app::MainMenus(), new DocumentView);
+    QList<QMenu*> menus;
+    for (QAction* top : window.menuBar()->actions()) {
+        menus << top->menu();
+    }
+    ASSERT_EQ(menus.size(), 3);
+    EXPECT_EQ(menus[0]->title(), QStringLiteral("&File"));
+    EXPECT_EQ(menus[1]->title(), QStringLiteral("&Image"));
+    EXPECT_EQ(menus[2]->title(), QStringLiteral("&Help"));
+
+    std::vector<QAction*> actions;
+    for (QMenu* menu : menus) {
+        for (QAction* action : menu->actions()) {
+            EXPECT_EQ(action->parent(), menu);
+            actions.push_back(action);
+        }
+    }
+    ASSERT_EQ(actions.size(), std::size(kMenuBar));
+    for (size_t i = 0; i < actions.size(); ++i) {
+        const Expected& e = kMenuBar[i];
+        QAction* action = actions[i];
+        SCOPED_TRACE(e.name);
+        EXPECT_EQ(action->parent()->objectName(), QString::fromUtf8(e.menu));
+        EXPECT_EQ(action->objectName(), QString::fromUtf8(e.name));
+        if (std::string(e.caption) == "-") {
+            EXPECT_TRUE(action->isSeparator());
+        } else {
+            EXPECT_EQ(action->text(), QString::fromUtf8(e.caption));
+            EXPECT_EQ(action->shortcut(), QKeySequence(QString::fromUtf8(e.shortcut)));
+            EXPECT_TRUE(action->isEnabled());
+        }
+    }
+}
+
+TEST(MainWindow, CaptionIconAndAViewerFillingTheClientArea) {
+    auto* viewer = new DocumentView;
+    qt::QtMainWindow window(app::MainMenus(), viewer);
+    window.show();
+    QApplication::processEvents();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("FolioLens"));
+    EXPECT_EQ(window.Caption(), u"FolioLens");
+    EXPECT_GE(window.windowIcon().availableSizes().size(), 5);
+    EXPECT_EQ(viewer->objectName(), QStringLiteral("MiDocView1"));
+    for (const QSize size : {QSize(640, 480), QSize(300, 200), QSize(1000, 700)}) {
+        window.resize(size);
+        QApplication::processEvents();
+        EXPECT_EQ(viewer->x(), 0);
+        EXPECT_EQ(viewer->y(), window.menuBar()->geometry().bottom() + 1);
+        EXPECT_EQ(viewer->width(), window.width());
+        EXPECT_EQ(viewer->geometry().bottom(), window.height() - 1);
+    }
+    EXPECT_EQ(qt::WidgetOf(window.Handle()), &window);
+}
+
+TEST(MainWindow, EveryItemAndShortcutGoesToTheOneHandler) {
+    qt::QtMainWindow window(app::MainMenus(), new DocumentView);
+    std::vector<std::u16string> ran;
+    window.SetCommandHandler([&ran](const std::u16string& name) { ran.push_back(name); });
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (QAction* action : window.findChildren<QAction*>(QStringLiteral("original_size"))) {
+        action->trigger();
+    }
+    QTest::keySequence(&window, QKeySequence(QStringLiteral("Ctrl+O")));
+    QTest::keySequence(&window, QKeySequence(QStringLiteral("Ctrl+C")));
+    QTest::keySequence(&window, QKeySequence(QStringLiteral("Shift+Ins")));
+    QTest::keySequence(&window, QKeySequence(QStringLiteral("Shift+Del")));
+    EXPECT_EQ(ran, (std::vector<std::u16string>{u"original_size", u"fileOpen", u"fileClose",
+                                                u"data_inc", u"data_dec"}));
+}
+
+// The program wired as main() wires it, with settings in a temporary config folder.
+class WiredProgram : public ::testing::Test {
+  protected:
+    TempDir config;
+    TempDir documents;
+    QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    DocumentView* viewer = new DocumentView;
+    qt::QtMainWindow window{app::MainMenus(), viewer};
+    engine::EngineDocumentFactory factory;
+    qt::QtSettingsStore settings;
+    qt::QtOpenFileDialog dialog;
+    qt::QtMessageBox messages;
+    app::Form1 form{app::Form1Ports{*viewer, factory, settings, dialog, messages, window,
+                                    PlatformTraits::Posix(u"/nonexistent-home")}};
+
+    WiredProgram() {
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+        window.SetCommandHandler([this](const std::u16string& name) { form.RunCommand(name); });
+        window.show();
+    }
+    ~WiredProgram() override { qputenv("XDG_CONFIG_HOME", oldConfig); }
+
+    QString SettingsFile() const {
+        return QString::fromStdString(config.Path()) + QStringLiteral("/FolioLens/FolioLens.conf");
+    }
+
+    // Chooses `path` in the open dialog the File menu's "&Open..." shows; returns the
+    // folder the dialog started in and the filters it offered.
+    std::pair<QString, QStringList> OpenThroughMenu(const QString& path) {
+        std::pair<QString, QStringList> seen;
+        WhenModalShown<QFileDialog>([&seen, path](QFileDialog* shown) {
+            EXPECT_EQ(shown->windowTitle(), QStringLiteral("Open file to process"));
+            EXPECT_EQ(shown->fileMode(), QFileDialog::ExistingFile);
+            seen.first = shown->directory().absolutePath();
+            if (auto* types = shown->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+                for (int i = 0; i < types->count(); ++i) {
+                    seen.second << types->itemText(i);
+                }
+            }
+            // Typed as a user would; selecting in the list races with its loading.
+            auto* name = shown->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(path);
+            static_cast<QDialog*>(shown)->accept();
+            if (shown->isVisible()) {
+                ADD_FAILURE() << "the dialog did not take " << path.toStdString();
+                static_cast<QDialog*>(shown)->reject();
+            }
+        });
+        window.findChild<QAction*>(QStringLiteral("fileOpen"))->trigger();
+        return seen;
+    }
+};
+
+TEST_F(WiredProgram, OpenThroughTheMenuShowsTheDocumentAndRemembersItsFolder) {
+    const std::string path = documents.File("letter.tif");
+    testing::WriteTextDocument(path, 2, 850, 1100, 100.0);
+    const auto [startFolder, filters] = OpenThroughMenu(QString::fromStdString(path));
+    EXPECT_EQ(filters,
+              (QStringList{QStringLiteral("Microsoft Office Document Imaging files (*.mdi)"),
+                           QStringLiteral("All Files (*.*)")}));
+    EXPECT_TRUE(form.DocumentLoaded);
+    EXPECT_EQ(viewer->GetDocument(), form.CurrentDocument);
+    EXPECT_EQ(viewer->NumPages(), 2);
+    double first = 0.0;
+    double second = 0.0;
+    viewer->GetZoom(first, second);
+    EXPECT_EQ(first, 1.0);
+    EXPECT_EQ(second, 1.0);
+
+    ASSERT_TRUE(QFile::exists(SettingsFile()));
+    QSettings stored(SettingsFile(), QSettings::IniFormat);
+    const QString folder = QString::fromStdString(documents.Path()) + u'/';
+    EXPECT_EQ(stored.value(QStringLiteral("open/fo")).toString(), folder);
+
+    // A later run (a fresh store reading the same file) starts its dialog there.
+    qt::QtSettingsStore restarted;
+    EXPECT_EQ(qt::ToQString(restarted.GetSetting(u"FolioLens", u"open", u"fo", u"/x/")), folder);
+    const auto second_open = OpenThroughMenu(QString::fromStdString(path));
+    EXPECT_EQ(second_open.first + u'/', folder);
+}
+
+TEST_F(WiredProgram, AFailedOpenIsReportedAndTheProgramGoesOnWithoutADocument) {
+    const std::string good = documents.File("good.tif");
+    testing::WriteTextDocument(good, 1, 400, 500, 50.0);
+    OpenThroughMenu(QString::fromStdString(good));
+    ASSERT_TRUE(form.DocumentLoaded);
+
+    const std::string broken = documents.File("broken.mdi");
+    engine::testing::WriteFileBytes(broken, {'n', 'o', 't', ' ', 'a', ' ', 't', 'i', 'f', 'f'});
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    WhenModalShown<QMessageBox>([&](QMessageBox* box) {
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->accept();
+    });
+    OpenThroughMenu(QString::fromStdString(broken));
+    EXPECT_EQ(title, QStringLiteral("FolioLens"));
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Error "))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("broken.mdi"))) << text.toStdString();
+    EXPECT_FALSE(form.DocumentLoaded);
+    EXPECT_EQ(form.CurrentDocument, nullptr);
+    EXPECT_EQ(viewer->GetDocument(), nullptr);
+    QSettings stored(SettingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("open/fo")).toString(),
+              QString::fromStdString(documents.Path()) + u'/');
+    // The window still works: close and the zoom commands run without a document.
+    EXPECT_TRUE(form.RunCommand(u"fileClose"));
+    EXPECT_TRUE(form.RunCommand(u"data_dec"));
+}
+
+}  // namespace
+}  // namespace folio::viewer

@@ -1,0 +1,58 @@
+#include "platform/qt/qt_settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "common/error.h"
+#include "engine/temp_dir.h"
+#include "engine/tiff_fixture.h"
+
+namespace folio::qt {
+namespace {
+
+using engine::testing::TempDir;
+
+class SettingsStoreTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+
+    void UseConfig(const std::string& path) {
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(path));
+    }
+    ~SettingsStoreTest() override { qputenv("XDG_CONFIG_HOME", oldConfig); }
+};
+
+TEST_F(SettingsStoreTest, KeepsValuesBySectionInTheXdgConfigFile) {
+    UseConfig(dir.Path());
+    QtSettingsStore store;
+    EXPECT_EQ(store.GetSetting(u"FolioLens", u"open", u"fo", u"/home/ann/"), u"/home/ann/");
+    store.SaveSetting(u"FolioLens", u"open", u"fo", u"/srv/\u00fcber scans/");
+    store.SaveSetting(u"FolioLens", u"save", u"fo", u"");
+    EXPECT_EQ(QtSettingsStore::FilePath(u"FolioLens"),
+              QString::fromStdString(dir.Path() + "/FolioLens/FolioLens.conf"));
+    EXPECT_EQ(store.GetSetting(u"FolioLens", u"open", u"fo", u"/x/"), u"/srv/\u00fcber scans/");
+    EXPECT_EQ(store.GetSetting(u"FolioLens", u"save", u"fo", u"/x/"), u"")
+        << "a stored empty folder is not the default";
+    QFile file(QtSettingsStore::FilePath(u"FolioLens"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("[open]")) << text.toStdString();
+    EXPECT_TRUE(text.contains("[save]")) << text.toStdString();
+}
+
+TEST_F(SettingsStoreTest, DefaultsToDotConfigAndRejectsAnUnwritableFolder) {
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(
+        QtSettingsStore::FilePath(u"FolioLens").endsWith(u"/.config/FolioLens/FolioLens.conf"));
+    const std::string blocker = dir.File("not-a-folder");
+    engine::testing::WriteFileBytes(blocker, {'x'});
+    UseConfig(blocker);
+    QtSettingsStore store;
+    EXPECT_THROW(store.SaveSetting(u"FolioLens", u"open", u"fo", u"/a/"), Error);
+    EXPECT_EQ(store.GetSetting(u"FolioLens", u"open", u"fo", u"/d/"), u"/d/");
+}
+
+}  // namespace
+}  // namespace folio::qt
