@@ -143,28 +143,5 @@ TEST(ZoomStep, ViewerErrorsPassThroughAndLeaveTheZoom) {
     EXPECT_THROW(ResetToOriginalSize(viewer), Error);
 }
 
-struct FitCase {
-    const char* name;
-    int32_t mode;
-};
-
-class Fit : public ::testing::TestWithParam<FitCase> {};
-
-TEST_P(Fit, WithoutADocumentNoCallReachesTheViewer) {
-    StrictMock<MockViewer> viewer;  // any call fails the test
-    FitToView(viewer, false, GetParam().mode);
-}
-
-TEST_P(Fit, WithADocumentSetsTheFitModeOnly) {
-    StrictMock<MockViewer> viewer;
-    EXPECT_CALL(viewer, SetFitMode(GetParam().mode));
-    FitToView(viewer, true, GetParam().mode);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, Fit,
-                         ::testing::Values(FitCase{"Width", imaging::kFitWidth},
-                                           FitCase{"Height", imaging::kFitHeight}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 }  // namespace
 }  // namespace folio::view

@@ -194,7 +194,11 @@ TEST_P(ViewFit, FitsThePageToTheViewAndReportsTheFactors) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ViewFit,
-                         ::testing::Values(QSize(600, 400), QSize(300, 900), QSize(1200, 250)));
+                         ::testing::Values(QSize(600, 400), QSize(300, 900), QSize(1200, 250)),
+                         [](const auto& info) {
+                             return std::to_string(info.param.width()) + "x" +
+                                    std::to_string(info.param.height());
+                         });
 
 TEST_F(DocumentViewTest, SmallerPagesAverageThinLinesToGray) {
     const std::string path = dir.File("striped.tif");
