@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libtiff-dev libtiff-tools
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    xvfb xauth x11-apps imagemagick poppler-utils
+    xvfb xauth x11-apps xdotool imagemagick poppler-utils
     xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin
     fonts-dejavu-core
 )

@@ -1,41 +1,66 @@
 #!/usr/bin/env bash
-# Starts the real program in a virtual X server on a document, takes a screenshot
-# and checks that a page is on the screen: enough paper-white pixels and some ink.
+# Starts the real program in a virtual X server, opens a document through File >
+# Open... as a user would (Ctrl+O, type the path, Enter), takes a screenshot and checks
+# that a page is on the screen: enough paper-white pixels and some ink in the window.
 # usage: xvfb_smoke.sh FOLIOLENS MAKE_TEST_DOCUMENT [DOCUMENT]
 set -euo pipefail
 
 program=$1
 maker=$2
+for tool in xvfb-run xdotool import convert; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "FAIL: $tool is missing (scripts/setup.sh installs it)" >&2
+        exit 1
+    fi
+done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 document=${3:-}
-if [[ -z $document ]]; then
+if [[ -z $document || ! -f $document ]]; then
     document=$work/document.tif
     "$maker" "$document" 3
 fi
+document=$(realpath "$document")  # the dialog reads a typed name against its own folder
 
 cat >"$work/run.sh" <<'INNER'
 #!/usr/bin/env bash
 set -euo pipefail
-"$1" "$2" &
+program=$1 document=$2 shot=$3
+wait_for() {  # a window title; prints the window's id
+    for _ in $(seq 1 100); do
+        if id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [[ -n $id ]]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "FAIL: no window \"$1\"" >&2
+    return 1
+}
+"$program" &
 pid=$!
-# Wait until the window is mapped, then give it a moment to paint.
-for _ in $(seq 1 100); do
-    if xwininfo -root -tree 2>/dev/null | grep -q '"FolioLens"'; then
-        break
-    fi
-    sleep 0.1
-done
-sleep 1
-import -window root "$3"
-# The window's place on the screen, so that only the window is judged.
-xwininfo -name FolioLens | awk '
-    /Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
-    /Width:/ {w = $NF} /Height:/ {h = $NF}
-    END {printf "%dx%d+%d+%d\n", w, h, x, y}' >"$3.geometry"
-kill "$pid"
-wait "$pid" 2>/dev/null || true
+trap 'kill "$pid" 2>/dev/null || true' EXIT
+window=$(wait_for FolioLens)
+xdotool windowfocus --sync "$window"
+xdotool key --clearmodifiers ctrl+o
+dialog=$(wait_for "Open file to process")
+xdotool windowfocus --sync "$dialog"
+xdotool type --delay 5 "$document"
+xdotool key Return
+sleep 0.5
+# The first Return may only have taken the completion the dialog offered.
+if xdotool search --onlyvisible --name "^Open file to process\$" >/dev/null 2>&1; then
+    xdotool key Return
+fi
+sleep 2
+import -window root "$shot"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+echo "${WIDTH}x${HEIGHT}+${X}+${Y}" >"$shot.geometry"
+if xdotool search --onlyvisible --name "^Open file to process\$" >/dev/null 2>&1; then
+    echo "FAIL: the open dialog is still there" >&2
+    exit 1
+fi
 INNER
 
 XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb \
