@@ -88,6 +88,21 @@ void BM_ScrollFitWidthFirstVisit(benchmark::State& state) {
 }
 BENCHMARK(BM_ScrollFitWidthFirstVisit)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Page Down through the document: every frame shows a page not decoded before (until
+// the run wraps around), so this is the cost of a page's first appearance.
+void BM_PageDownFirstVisit(benchmark::State& state) {
+    BenchView bench(LongDocument());
+    bench.view.SetFitMode(folio::imaging::kFitWidth);
+    QScrollBar* bar = bench.view.verticalScrollBar();
+    for (auto _ : state) {
+        const int next = bar->value() + bar->pageStep();
+        bar->setValue(next > bar->maximum() ? 0 : next);
+        bench.Paint();
+    }
+    state.counters["page"] = bench.view.PageNum();
+}
+BENCHMARK(BM_PageDownFirstVisit)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // Zoom steps between factors never shown before: every frame renders afresh from the
 // decoded page.
 void BM_ZoomStepNewFactor(benchmark::State& state) {

@@ -160,6 +160,8 @@ class WiredProgram : public ::testing::Test {
             EXPECT_EQ(shown->windowTitle(), QStringLiteral("Open file to process"));
             EXPECT_EQ(shown->fileMode(), QFileDialog::ExistingFile);
             seen.first = shown->directory().absolutePath();
+            // "*.*" selects every file, also those without a dot in their name.
+            EXPECT_TRUE(shown->nameFilters().value(1).endsWith(QStringLiteral("(*)")));
             if (auto* types = shown->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
                 for (int i = 0; i < types->count(); ++i) {
                     seen.second << types->itemText(i);
