@@ -251,6 +251,12 @@ TEST_F(DocumentViewTest, KeysScrollAndTrackTheCurrentPage) {
     QTest::keyClick(&view, Qt::Key_Home);
     EXPECT_EQ(bar->value(), 0);
     EXPECT_EQ(view.PageNum(), 1);
+    // Dragging up by 50 pixels moves the pages up with the pointer.
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(200, 200));
+    QTest::mouseMove(view.viewport(), QPoint(200, 150));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(200, 150));
+    EXPECT_EQ(bar->value(), 50);
+    bar->setValue(0);
     view.SetPageNum(2);
     EXPECT_EQ(view.PageNum(), 2);
     EXPECT_THROW(view.SetPageNum(4), Error);

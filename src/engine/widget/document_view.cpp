@@ -1,6 +1,7 @@
 #include "engine/widget/document_view.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -367,6 +368,36 @@ void DocumentView::keyPressEvent(QKeyEvent* event) {
         }
     }
     QAbstractScrollArea::keyPressEvent(event);
+}
+
+void DocumentView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !document_) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    dragFrom_ = event->position().toPoint();
+    viewport()->setCursor(Qt::ClosedHandCursor);
+}
+
+void DocumentView::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragFrom_) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    const QPoint moved = at - *dragFrom_;
+    dragFrom_ = at;
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() - moved.x());
+    verticalScrollBar()->setValue(verticalScrollBar()->value() - moved.y());
+}
+
+void DocumentView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!dragFrom_ || event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    dragFrom_.reset();
+    viewport()->unsetCursor();
 }
 
 void DocumentView::scrollContentsBy(int, int) {

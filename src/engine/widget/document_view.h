@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/engine_document.h"
@@ -61,6 +62,10 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    // Dragging with the left button moves the pages under the pointer.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     struct Anchor {
@@ -98,6 +103,7 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     std::map<int, QString> pageErrors_;
     TileCache tiles_;
     bool fitting_ = false;
+    std::optional<QPoint> dragFrom_;
 };
 
 }  // namespace folio::viewer
