@@ -74,11 +74,14 @@ void BM_ScrollFitWidthCached(benchmark::State& state) {
 }
 BENCHMARK(BM_ScrollFitWidthCached)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Scrolling forward through pages never shown before (until the run wraps around), by
+// a brisk wheel step (120 pixels) or by Page Down (argument 0): the cost of a page's
+// first appearance, decoding included.
 void BM_ScrollFitWidthFirstVisit(benchmark::State& state) {
     BenchView bench(LongDocument());
     bench.view.SetFitMode(folio::imaging::kFitWidth);
     QScrollBar* bar = bench.view.verticalScrollBar();
-    const int step = 120;  // a brisk wheel scroll
+    const int step = state.range(0) > 0 ? static_cast<int>(state.range(0)) : bar->pageStep();
     for (auto _ : state) {
         const int next = bar->value() + step;
         bar->setValue(next > bar->maximum() ? 0 : next);
@@ -86,22 +89,11 @@ void BM_ScrollFitWidthFirstVisit(benchmark::State& state) {
     }
     state.counters["page"] = bench.view.PageNum();
 }
-BENCHMARK(BM_ScrollFitWidthFirstVisit)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Page Down through the document: every frame shows a page not decoded before (until
-// the run wraps around), so this is the cost of a page's first appearance.
-void BM_PageDownFirstVisit(benchmark::State& state) {
-    BenchView bench(LongDocument());
-    bench.view.SetFitMode(folio::imaging::kFitWidth);
-    QScrollBar* bar = bench.view.verticalScrollBar();
-    for (auto _ : state) {
-        const int next = bar->value() + bar->pageStep();
-        bar->setValue(next > bar->maximum() ? 0 : next);
-        bench.Paint();
-    }
-    state.counters["page"] = bench.view.PageNum();
-}
-BENCHMARK(BM_PageDownFirstVisit)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ScrollFitWidthFirstVisit)
+    ->Arg(120)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Zoom steps between factors never shown before: every frame renders afresh from the
 // decoded page.
