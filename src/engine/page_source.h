@@ -11,7 +11,7 @@ namespace folio::engine {
 
 // A document's pages as the TIFF writer (export) and the printer see them.
 class PageSource {
-public:
+  public:
     virtual ~PageSource() = default;
 
     virtual int PageCount() const = 0;

@@ -16,7 +16,7 @@ inline constexpr int32_t kPrintFitToPage = 1;
 // An imaging document: a multi-page file loaded for viewing, turning, exporting
 // and printing. Every failing call raises folio::Error naming what was wrong.
 class Document {
-public:
+  public:
     virtual ~Document() = default;
 
     // Loads the file at `path` into this (fresh) document.

@@ -8,7 +8,7 @@ namespace folio::imaging {
 
 // Makes fresh, empty imaging documents.
 class DocumentFactory {
-public:
+  public:
     virtual ~DocumentFactory() = default;
     virtual std::shared_ptr<Document> NewDocument() = 0;
 };

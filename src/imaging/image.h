@@ -6,7 +6,7 @@ namespace folio::imaging {
 
 // One page of an imaging document.
 class Image {
-public:
+  public:
     virtual ~Image() = default;
 
     // Turns the page by `angle` degrees, clockwise when positive. The view showing

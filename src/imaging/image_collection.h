@@ -9,7 +9,7 @@ namespace folio::imaging {
 
 // The pages of a document, in page order.
 class ImageCollection {
-public:
+  public:
     virtual ~ImageCollection() = default;
 
     virtual int32_t Count() = 0;

@@ -14,7 +14,7 @@ inline constexpr int32_t kFitHeight = 2;
 
 // The viewer control hosted by the main window. Every failing call raises folio::Error.
 class ViewerControl {
-public:
+  public:
     virtual ~ViewerControl() = default;
 
     // Shows `document`'s pages (null shows nothing).

@@ -13,8 +13,8 @@ TEST(Utf8, RoundTripsEveryPlane) {
 }
 
 TEST(Utf8, MalformedInputBecomesReplacementWithoutOverrun) {
-    EXPECT_EQ(FromUtf8("a\xC3"), u"a\uFFFD");              // truncated sequence at the end
-    EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");      // overlong form
+    EXPECT_EQ(FromUtf8("a\xC3"), u"a\uFFFD");                    // truncated sequence at the end
+    EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong form
     EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
     EXPECT_EQ(FromUtf8("\xFF"), u"\uFFFD");
     const char16_t lone[] = {u'x', 0xD800, 0};
