@@ -16,9 +16,9 @@ namespace {
 using engine::testing::BilevelPage;
 using engine::testing::FileOptions;
 using engine::testing::GrayPage;
-using engine::testing::PageSpec;
 using engine::testing::RgbPage;
 using engine::testing::TempDir;
+using engine::testing::TestPage;
 using engine::testing::WriteFileBytes;
 using engine::testing::WriteTiffFile;
 using testing::RunTool;
@@ -75,10 +75,10 @@ TEST(ConvertInfo, ListsTheSamplePages) {
 
 TEST(ConvertInfo, DescribesFilesOfEveryLayout) {
     TempDir dir;
-    PageSpec gray = GrayPage(30, 20, 16, COMPRESSION_LZW);
+    TestPage gray = GrayPage(30, 20, 16, COMPRESSION_LZW);
     gray.xResolution = 204;
     gray.yResolution = 98;
-    PageSpec tiled = RgbPage(40, 40, 8, COMPRESSION_ADOBE_DEFLATE);
+    TestPage tiled = RgbPage(40, 40, 8, COMPRESSION_ADOBE_DEFLATE);
     tiled.tiled = true;
     FileOptions bigEndian;
     bigEndian.bigEndian = true;
@@ -252,27 +252,27 @@ TEST(ConvertHelp, PrintsUsageAndSucceeds) {
 
 TEST(ConvertRender, ScaleOneReproducesTheDecodedPixels) {
     TempDir dir;
-    PageSpec gray = GrayPage(37, 23, 8, COMPRESSION_LZW);
+    TestPage gray = GrayPage(37, 23, 8, COMPRESSION_LZW);
     gray.xResolution = 300;
     gray.yResolution = 150;
     gray.resolutionUnit = RESUNIT_NONE;  // pixels twice as wide as tall, no unit
-    PageSpec bilevel = BilevelPage(45, 31, COMPRESSION_CCITTFAX4);
+    TestPage bilevel = BilevelPage(45, 31, COMPRESSION_CCITTFAX4);
     WriteTiffFile(dir.File("doc.tif"), {gray, bilevel});
     for (int page = 1; page <= 2; ++page) {
         const std::string png = dir.File("p" + std::to_string(page) + ".png");
         const ToolResult r = RunTool({"render", dir.File("doc.tif"), "--page", std::to_string(page),
                                       "--scale", "1", "-o", png});
         ASSERT_EQ(r.status, 0) << r.err;
-        const PageSpec& spec = page == 1 ? gray : bilevel;
+        const TestPage& layout = page == 1 ? gray : bilevel;
         const QImage image =
             QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_Grayscale8);
-        ASSERT_EQ(image.width(), static_cast<int>(spec.width));
-        ASSERT_EQ(image.height(), static_cast<int>(spec.height));
+        ASSERT_EQ(image.width(), static_cast<int>(layout.width));
+        ASSERT_EQ(image.height(), static_cast<int>(layout.height));
         int differences = 0;
-        for (uint32_t y = 0; y < spec.height; ++y) {
-            for (uint32_t x = 0; x < spec.width; ++x) {
-                const uint32_t sample = engine::testing::SampleAt(spec.pixels, spec.RowBytes(),
-                                                                  spec.bitsPerSample, 1, x, y, 0);
+        for (uint32_t y = 0; y < layout.height; ++y) {
+            for (uint32_t x = 0; x < layout.width; ++x) {
+                const uint32_t sample = engine::testing::SampleAt(layout.pixels, layout.RowBytes(),
+                                                                  layout.bitsPerSample, 1, x, y, 0);
                 // Bilevel MinIsWhite: 1 is black.
                 const int expected = page == 1 ? static_cast<int>(sample) : (sample ? 0 : 255);
                 differences += image.constScanLine(static_cast<int>(y))[x] != expected;
@@ -328,7 +328,7 @@ TEST_P(ConvertExportTurns, WritesEveryPageAsTurned) {
 TEST(ConvertExport, ShowsProgressOnATerminalForLongDocuments) {
     TempDir dir;
     WriteTiffFile(dir.File("long.tif"),
-                  std::vector<PageSpec>(25, BilevelPage(64, 48, COMPRESSION_CCITTFAX4)));
+                  std::vector<TestPage>(25, BilevelPage(64, 48, COMPRESSION_CCITTFAX4)));
     // script(1) gives the tool a terminal for its output streams.
     const std::string command = std::string("'") + FOLIO_CONVERT_TOOL + "' export '" +
                                 dir.File("long.tif") + "' '" + dir.File("out.tiff") + "'";

@@ -130,7 +130,7 @@ TEST(DocumentFactoryTest, MakesFreshEmptyDocuments) {
 TEST(PageCacheBudgetTest, DecodedBytesStayWithinTheBudgetWhateverThePageCount) {
     testing::TempDir dir;
     // 40 gray pages of 100 x 100 bytes: 400 000 bytes in all; the budget holds 5.
-    std::vector<testing::PageSpec> pages;
+    std::vector<testing::TestPage> pages;
     for (uint32_t i = 0; i < 40; ++i) {
         pages.push_back(testing::GrayPage(100, 100, 8, COMPRESSION_LZW));
     }

@@ -223,12 +223,12 @@ TEST(PlausibleDataTest, BlankPagesCompressedToTheLimitStillDecode) {
         SCOPED_TRACE(compression);
         const bool bilevel =
             compression >= COMPRESSION_CCITTRLE && compression <= COMPRESSION_CCITTFAX4;
-        testing::PageSpec spec = bilevel ? testing::BilevelPage(2480, 3508, compression)
-                                         : testing::GrayPage(2000, 2000, 8, compression);
-        std::fill(spec.pixels.begin(), spec.pixels.end(), 0);
-        spec.rowsPerStrip = spec.height;
-        auto document = testing::OpenPages(dir, {spec});
-        EXPECT_EQ(document->Decode(0)->data, spec.pixels);
+        testing::TestPage layout = bilevel ? testing::BilevelPage(2480, 3508, compression)
+                                           : testing::GrayPage(2000, 2000, 8, compression);
+        std::fill(layout.pixels.begin(), layout.pixels.end(), 0);
+        layout.rowsPerStrip = layout.height;
+        auto document = testing::OpenPages(dir, {layout});
+        EXPECT_EQ(document->Decode(0)->data, layout.pixels);
     }
 }
 

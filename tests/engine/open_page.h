@@ -13,7 +13,7 @@ namespace folio::engine::testing {
 
 // Writes the pages to a file in `dir` and opens it.
 inline std::unique_ptr<EngineDocument> OpenPages(
-    const TempDir& dir, const std::vector<PageSpec>& pages, const FileOptions& options = {},
+    const TempDir& dir, const std::vector<TestPage>& pages, const FileOptions& options = {},
     size_t cacheBudget = EngineDocument::kDefaultCacheBudget) {
     const std::string path = dir.File(options.mdiHeader ? "pages.mdi" : "pages.tif");
     WriteTiffFile(path, pages, options);

@@ -13,7 +13,7 @@ namespace folio::engine {
 namespace {
 
 using testing::FileOptions;
-using testing::PageSpec;
+using testing::TestPage;
 
 struct ContainerCase {
     const char* name;
@@ -30,7 +30,7 @@ class ContainerTest : public ::testing::TestWithParam<ContainerCase> {};
 TEST_P(ContainerTest, OpensEveryPageWithItsDirectoryAndPixels) {
     const ContainerCase& c = GetParam();
     testing::TempDir dir;
-    const std::vector<PageSpec> pages = {
+    const std::vector<TestPage> pages = {
         testing::BilevelPage(64, 40, COMPRESSION_CCITTFAX4),
         testing::GrayPage(30, 20, 16, COMPRESSION_LZW),
         testing::RgbPage(12, 34, 8, COMPRESSION_ADOBE_DEFLATE),
@@ -41,14 +41,14 @@ TEST_P(ContainerTest, OpensEveryPageWithItsDirectoryAndPixels) {
     ASSERT_EQ(document->Images()->Count(), 3);
     uint64_t previousOffset = 0;
     for (int page = 0; page < 3; ++page) {
-        const PageSpec& spec = pages[static_cast<size_t>(page)];
+        const TestPage& layout = pages[static_cast<size_t>(page)];
         const PageInfo info = document->Info(page);
-        EXPECT_EQ(info.width, spec.width);
-        EXPECT_EQ(info.height, spec.height);
-        EXPECT_EQ(info.bitsPerSample, spec.bitsPerSample);
-        EXPECT_EQ(info.samplesPerPixel, spec.samplesPerPixel);
-        EXPECT_EQ(info.photometric, spec.photometric);
-        EXPECT_EQ(info.compression, spec.compression);
+        EXPECT_EQ(info.width, layout.width);
+        EXPECT_EQ(info.height, layout.height);
+        EXPECT_EQ(info.bitsPerSample, layout.bitsPerSample);
+        EXPECT_EQ(info.samplesPerPixel, layout.samplesPerPixel);
+        EXPECT_EQ(info.photometric, layout.photometric);
+        EXPECT_EQ(info.compression, layout.compression);
         EXPECT_NE(document->DirectoryOffset(page), previousOffset);
         previousOffset = document->DirectoryOffset(page);
         // Pages decode in any order, each from its own directory.
@@ -92,7 +92,7 @@ TEST(OpenTest, OpensPathsWithNonLatinCharacters) {
 // stop page 3 from decoding.
 TEST(OpenTest, LaterPagesAreReachedWithoutWalkingTheChain) {
     testing::TempDir dir;
-    const std::vector<PageSpec> pages = {testing::GrayPage(8, 8, 8), testing::GrayPage(9, 9, 8),
+    const std::vector<TestPage> pages = {testing::GrayPage(8, 8, 8), testing::GrayPage(9, 9, 8),
                                          testing::GrayPage(10, 10, 8)};
     auto document = testing::OpenPages(dir, pages);
     const uint64_t first = document->DirectoryOffset(0);
@@ -110,12 +110,12 @@ TEST(OpenTest, LaterPagesAreReachedWithoutWalkingTheChain) {
 
 TEST(OpenTest, OpensDocumentsHeldInMemory) {
     testing::TempDir dir;
-    const PageSpec spec = testing::BilevelPage(30, 10, COMPRESSION_CCITTFAX3);
-    testing::WriteTiffFile(dir.File("a.mdi"), {spec, spec}, {.mdiHeader = true});
+    const TestPage layout = testing::BilevelPage(30, 10, COMPRESSION_CCITTFAX3);
+    testing::WriteTiffFile(dir.File("a.mdi"), {layout, layout}, {.mdiHeader = true});
     EngineDocument document;
     document.OpenBytes(testing::ReadFileBytes(dir.File("a.mdi")), "a.mdi");
     EXPECT_EQ(document.PageCount(), 2);
-    EXPECT_EQ(document.Decode(1)->data, spec.pixels);
+    EXPECT_EQ(document.Decode(1)->data, layout.pixels);
     EXPECT_EQ(document.FilePath(), "");
 }
 
@@ -194,12 +194,12 @@ class ShownSizeTest : public ::testing::TestWithParam<ResolutionCase> {};
 TEST_P(ShownSizeTest, ZoomOneIsThePhysicalSize) {
     const ResolutionCase& c = GetParam();
     testing::TempDir dir;
-    PageSpec spec = testing::BilevelPage(816, 408, COMPRESSION_CCITTFAX4);
-    spec.xResolution = c.xResolution;
-    spec.yResolution = c.yResolution;
-    spec.resolutionUnit = c.unit;
-    spec.orientation = c.orientation;
-    auto document = testing::OpenPages(dir, {spec});
+    TestPage layout = testing::BilevelPage(816, 408, COMPRESSION_CCITTFAX4);
+    layout.xResolution = c.xResolution;
+    layout.yResolution = c.yResolution;
+    layout.resolutionUnit = c.unit;
+    layout.orientation = c.orientation;
+    auto document = testing::OpenPages(dir, {layout});
     document->RotatePage(0, c.quarterTurns * 90);
     const DisplaySize size = document->ShownSize(0, 1.0, 1.0, 96.0, 96.0);
     EXPECT_NEAR(size.width, c.width, 1e-3);
@@ -239,10 +239,10 @@ TEST_P(OrientationTest, PagesComeOutUpright) {
     const uint16_t orientation = GetParam();
     testing::TempDir dir;
     for (const uint16_t bits : {1, 8}) {
-        PageSpec spec = bits == 1 ? testing::BilevelPage(13, 7, COMPRESSION_PACKBITS)
-                                  : testing::GrayPage(13, 7, 8);
-        spec.orientation = orientation;
-        auto document = testing::OpenPages(dir, {spec});
+        TestPage layout = bits == 1 ? testing::BilevelPage(13, 7, COMPRESSION_PACKBITS)
+                                    : testing::GrayPage(13, 7, 8);
+        layout.orientation = orientation;
+        auto document = testing::OpenPages(dir, {layout});
         const auto raster = document->Decode(0);
         const bool transposed = orientation >= 5;
         ASSERT_EQ(raster->width, transposed ? 7u : 13u);
@@ -279,7 +279,7 @@ TEST_P(OrientationTest, PagesComeOutUpright) {
                         break;
                 }
                 ASSERT_EQ(testing::SampleAt(raster->data, raster->stride, bits, 1, dx, dy, 0),
-                          testing::SampleAt(spec.pixels, spec.RowBytes(), bits, 1, sx, sy, 0))
+                          testing::SampleAt(layout.pixels, layout.RowBytes(), bits, 1, sx, sy, 0))
                     << bits << "-bit, at (" << dx << ", " << dy << ")";
             }
         }

@@ -12,7 +12,7 @@
 namespace folio::engine {
 namespace {
 
-using testing::PageSpec;
+using testing::TestPage;
 
 constexpr double kDpi = 96.0;
 
@@ -27,9 +27,9 @@ uint32_t ArgbAt(const RenderedImage& image, int x, int y) {
     return v;
 }
 
-uint32_t Sample8(const PageSpec& spec, uint32_t x, uint32_t y, uint16_t channel = 0) {
-    return testing::SampleAt(spec.pixels, spec.RowBytes(), spec.bitsPerSample, spec.samplesPerPixel,
-                             x, y, channel);
+uint32_t Sample8(const TestPage& layout, uint32_t x, uint32_t y, uint16_t channel = 0) {
+    return testing::SampleAt(layout.pixels, layout.RowBytes(), layout.bitsPerSample,
+                             layout.samplesPerPixel, x, y, channel);
 }
 
 class RenderTest : public ::testing::Test {
@@ -38,8 +38,8 @@ class RenderTest : public ::testing::Test {
 };
 
 TEST_F(RenderTest, ScaleOneReproducesGrayPixelsInAnyRectangle) {
-    const PageSpec spec = testing::GrayPage(37, 29, 8);
-    auto document = testing::OpenPages(dir_, {spec});
+    const TestPage layout = testing::GrayPage(37, 29, 8);
+    auto document = testing::OpenPages(dir_, {layout});
     for (const PixelRect rect :
          {PixelRect{0, 0, 37, 29}, PixelRect{5, 3, 10, 7}, PixelRect{36, 28, 1, 1}}) {
         const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, rect);
@@ -48,7 +48,7 @@ TEST_F(RenderTest, ScaleOneReproducesGrayPixelsInAnyRectangle) {
         ASSERT_EQ(image.height, rect.height);
         for (int y = 0; y < rect.height; ++y) {
             for (int x = 0; x < rect.width; ++x) {
-                ASSERT_EQ(GrayAt(image, x, y), Sample8(spec, rect.x + x, rect.y + y))
+                ASSERT_EQ(GrayAt(image, x, y), Sample8(layout, rect.x + x, rect.y + y))
                     << "at (" << rect.x + x << ", " << rect.y + y << ")";
             }
         }
@@ -57,13 +57,13 @@ TEST_F(RenderTest, ScaleOneReproducesGrayPixelsInAnyRectangle) {
 
 TEST_F(RenderTest, ScaleOneShowsBilevelAsBlackAndWhiteWhateverThePhotometric) {
     for (const uint16_t photometric : {PHOTOMETRIC_MINISWHITE, PHOTOMETRIC_MINISBLACK}) {
-        const PageSpec spec = testing::BilevelPage(40, 20, COMPRESSION_CCITTFAX4, photometric);
-        auto document = testing::OpenPages(dir_, {spec});
+        const TestPage layout = testing::BilevelPage(40, 20, COMPRESSION_CCITTFAX4, photometric);
+        auto document = testing::OpenPages(dir_, {layout});
         const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, {0, 0, 40, 20});
         ASSERT_EQ(image.format, RenderedImage::Format::Gray8);
         for (int y = 0; y < 20; ++y) {
             for (int x = 0; x < 40; ++x) {
-                const bool bit = Sample8(spec, x, y) == 1;
+                const bool bit = Sample8(layout, x, y) == 1;
                 const bool black = photometric == PHOTOMETRIC_MINISWHITE ? bit : !bit;
                 ASSERT_EQ(GrayAt(image, x, y), black ? 0 : 255) << "at (" << x << ", " << y << ")";
             }
@@ -89,21 +89,21 @@ TEST_F(RenderTest, ColourPagesRenderAsArgb) {
           Model{"RgbAssociatedAlpha", PHOTOMETRIC_RGB, 4, EXTRASAMPLE_ASSOCALPHA, 8},
           Model{"GrayAlpha", PHOTOMETRIC_MINISBLACK, 2, EXTRASAMPLE_UNASSALPHA, 8}}) {
         SCOPED_TRACE(model.name);
-        PageSpec spec = model.photometric == PHOTOMETRIC_PALETTE
-                            ? testing::PalettePage(12, 5, model.bits)
-                            : testing::RgbPage(12, 5, model.bits);
-        spec.photometric = model.photometric;
-        spec.samplesPerPixel = model.samples;
-        spec.extraSamples = model.extraSampleKind ? 1 : 0;
-        spec.extraSampleKind = model.extraSampleKind;
-        spec.pixels = testing::PatternPixels(spec);
-        auto document = testing::OpenPages(dir_, {spec});
+        TestPage layout = model.photometric == PHOTOMETRIC_PALETTE
+                              ? testing::PalettePage(12, 5, model.bits)
+                              : testing::RgbPage(12, 5, model.bits);
+        layout.photometric = model.photometric;
+        layout.samplesPerPixel = model.samples;
+        layout.extraSamples = model.extraSampleKind ? 1 : 0;
+        layout.extraSampleKind = model.extraSampleKind;
+        layout.pixels = testing::PatternPixels(layout);
+        auto document = testing::OpenPages(dir_, {layout});
         const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, {0, 0, 12, 5});
         ASSERT_EQ(image.format, RenderedImage::Format::Argb32);
         for (uint32_t y = 0; y < 5; ++y) {
             for (uint32_t x = 0; x < 12; ++x) {
                 const auto at = [&](uint16_t c) {
-                    return Sample8(spec, x, y, c) / (model.bits == 16 ? 257.0 : 1.0);
+                    return Sample8(layout, x, y, c) / (model.bits == 16 ? 257.0 : 1.0);
                 };
                 double r, g, b, a = 255;
                 if (model.photometric == PHOTOMETRIC_SEPARATED) {
@@ -111,9 +111,9 @@ TEST_F(RenderTest, ColourPagesRenderAsArgb) {
                     r = (255 - at(0)) * k / 255, g = (255 - at(1)) * k / 255,
                     b = (255 - at(2)) * k / 255;
                 } else if (model.photometric == PHOTOMETRIC_PALETTE) {
-                    const size_t index = Sample8(spec, x, y), n = spec.colorMap.size() / 3;
-                    r = spec.colorMap[index] / 257, g = spec.colorMap[n + index] / 257,
-                    b = spec.colorMap[2 * n + index] / 257;
+                    const size_t index = Sample8(layout, x, y), n = layout.colorMap.size() / 3;
+                    r = layout.colorMap[index] / 257, g = layout.colorMap[n + index] / 257,
+                    b = layout.colorMap[2 * n + index] / 257;
                 } else if (model.samples == 2) {
                     r = g = b = at(0), a = at(1);
                 } else {
@@ -137,14 +137,14 @@ TEST_F(RenderTest, ColourPagesRenderAsArgb) {
 }
 
 TEST_F(RenderTest, HalfScaleAveragesEachTwoByTwoBlock) {
-    const PageSpec spec = testing::GrayPage(40, 30, 8);
-    auto document = testing::OpenPages(dir_, {spec});
+    const TestPage layout = testing::GrayPage(40, 30, 8);
+    auto document = testing::OpenPages(dir_, {layout});
     const RenderedImage image = document->Render(0, 0.5, 0.5, kDpi, kDpi, {0, 0, 20, 15});
     for (int y = 0; y < 15; ++y) {
         for (int x = 0; x < 20; ++x) {
             const double mean =
-                (Sample8(spec, 2 * x, 2 * y) + Sample8(spec, 2 * x + 1, 2 * y) +
-                 Sample8(spec, 2 * x, 2 * y + 1) + Sample8(spec, 2 * x + 1, 2 * y + 1)) /
+                (Sample8(layout, 2 * x, 2 * y) + Sample8(layout, 2 * x + 1, 2 * y) +
+                 Sample8(layout, 2 * x, 2 * y + 1) + Sample8(layout, 2 * x + 1, 2 * y + 1)) /
                 4.0;
             ASSERT_NEAR(GrayAt(image, x, y), mean, 0.51) << "at (" << x << ", " << y << ")";
         }
@@ -152,8 +152,8 @@ TEST_F(RenderTest, HalfScaleAveragesEachTwoByTwoBlock) {
 }
 
 TEST_F(RenderTest, ShrunkenBilevelPagesShowGrayLevels) {
-    const PageSpec spec = testing::BilevelPage(300, 200, COMPRESSION_CCITTFAX4);
-    auto document = testing::OpenPages(dir_, {spec});
+    const TestPage layout = testing::BilevelPage(300, 200, COMPRESSION_CCITTFAX4);
+    auto document = testing::OpenPages(dir_, {layout});
     const RenderedImage image = document->Render(0, 0.3, 0.3, kDpi, kDpi, {0, 0, 90, 60});
     std::set<uint8_t> levels(image.pixels.begin(), image.pixels.end());
     EXPECT_GT(levels.size(), 4u) << "a shrunken bilevel page must not be thresholded";
@@ -161,7 +161,7 @@ TEST_F(RenderTest, ShrunkenBilevelPagesShowGrayLevels) {
     double source = 0;
     for (uint32_t y = 0; y < 200; ++y) {
         for (uint32_t x = 0; x < 300; ++x) {
-            source += Sample8(spec, x, y) ? 0.0 : 255.0;
+            source += Sample8(layout, x, y) ? 0.0 : 255.0;
         }
     }
     double shown = 0;
@@ -174,24 +174,24 @@ TEST_F(RenderTest, ShrunkenBilevelPagesShowGrayLevels) {
 }
 
 TEST_F(RenderTest, EnlargedPagesKeepCrispPixelsAndOnlyTheRectangleIsMade) {
-    const PageSpec spec = testing::GrayPage(37, 29, 8);
-    auto document = testing::OpenPages(dir_, {spec});
+    const TestPage layout = testing::GrayPage(37, 29, 8);
+    auto document = testing::OpenPages(dir_, {layout});
     // At 1000x the page is 37000 pixels wide; one 50 x 50 rectangle inside pixel (12, 7).
     const RenderedImage image =
         document->Render(0, 1000.0, 1000.0, kDpi, kDpi, {12000 + 100, 7000 + 200, 50, 50});
     ASSERT_EQ(image.pixels.size(), image.stride * 50);
     for (int y = 0; y < 50; ++y) {
         for (int x = 0; x < 50; ++x) {
-            ASSERT_EQ(GrayAt(image, x, y), Sample8(spec, 12, 7));
+            ASSERT_EQ(GrayAt(image, x, y), Sample8(layout, 12, 7));
         }
     }
 }
 
 TEST_F(RenderTest, AreaBeyondThePageIsWhite) {
-    const PageSpec spec = testing::GrayPage(10, 10, 8);
-    auto document = testing::OpenPages(dir_, {spec});
+    const TestPage layout = testing::GrayPage(10, 10, 8);
+    auto document = testing::OpenPages(dir_, {layout});
     const RenderedImage image = document->Render(0, 1.0, 1.0, kDpi, kDpi, {5, 5, 10, 10});
-    EXPECT_EQ(GrayAt(image, 0, 0), Sample8(spec, 5, 5));
+    EXPECT_EQ(GrayAt(image, 0, 0), Sample8(layout, 5, 5));
     EXPECT_EQ(GrayAt(image, 9, 9), 255);
     EXPECT_EQ(GrayAt(image, 6, 2), 255);
 }
@@ -216,8 +216,8 @@ class TurnedRenderTest : public RenderTest, public ::testing::WithParamInterface
 TEST_P(TurnedRenderTest, RenderOfATurnedPageIsTheTurnedPixels) {
     const int angle = GetParam();
     const int turns = ((angle / 90) % 4 + 4) % 4;
-    const PageSpec spec = testing::GrayPage(23, 13, 8);
-    auto document = testing::OpenPages(dir_, {spec});
+    const TestPage layout = testing::GrayPage(23, 13, 8);
+    auto document = testing::OpenPages(dir_, {layout});
     document->Images()->Item(0)->Rotate(angle);
     EXPECT_EQ(document->QuarterTurns(0), turns);
     const DisplaySize size = document->ShownSize(0, 1.0, 1.0, kDpi, kDpi);
@@ -231,7 +231,8 @@ TEST_P(TurnedRenderTest, RenderOfATurnedPageIsTheTurnedPixels) {
     for (int v = 0; v < rect.height; ++v) {
         for (int u = 0; u < rect.width; ++u) {
             const auto [x, y] = SourceOf(turns, 23, 13, rect.x + u, rect.y + v);
-            ASSERT_EQ(GrayAt(image, u, v), Sample8(spec, x, y)) << "at (" << u << ", " << v << ")";
+            ASSERT_EQ(GrayAt(image, u, v), Sample8(layout, x, y))
+                << "at (" << u << ", " << v << ")";
         }
     }
 }
@@ -239,10 +240,10 @@ TEST_P(TurnedRenderTest, RenderOfATurnedPageIsTheTurnedPixels) {
 INSTANTIATE_TEST_SUITE_P(Angles, TurnedRenderTest, ::testing::Values(0, 90, 180, 270, -90, 450));
 
 TEST_F(RenderTest, RenderAtScaleIgnoresResolutionAndKeepsPixelsExact) {
-    PageSpec spec = testing::GrayPage(30, 20, 8);
-    spec.xResolution = 204;
-    spec.yResolution = 98;
-    auto document = testing::OpenPages(dir_, {spec});
+    TestPage layout = testing::GrayPage(30, 20, 8);
+    layout.xResolution = 204;
+    layout.yResolution = 98;
+    auto document = testing::OpenPages(dir_, {layout});
     document->RotatePage(0, 90);
     const DisplaySize size = document->ScaledSize(0, 1.0);
     ASSERT_EQ(size.width, 20);
@@ -251,7 +252,7 @@ TEST_F(RenderTest, RenderAtScaleIgnoresResolutionAndKeepsPixelsExact) {
     for (int v = 0; v < 30; ++v) {
         for (int u = 0; u < 20; ++u) {
             const auto [x, y] = SourceOf(1, 30, 20, u, v);
-            ASSERT_EQ(GrayAt(image, u, v), Sample8(spec, x, y));
+            ASSERT_EQ(GrayAt(image, u, v), Sample8(layout, x, y));
         }
     }
     EXPECT_EQ(document->ScaledSize(0, 0.5).height, 15);

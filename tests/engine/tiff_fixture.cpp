@@ -52,103 +52,104 @@ void Check(bool ok, const std::string& what, const std::string& message) {
 }
 
 // One plane (or all samples, when chunky) of rows [0, height) in the file's layout.
-std::vector<uint8_t> PlaneRow(const PageSpec& spec, uint32_t y, int sample) {
+std::vector<uint8_t> PlaneRow(const TestPage& layout, uint32_t y, int sample) {
     if (sample < 0) {
-        const size_t rowBytes = spec.RowBytes();
-        return {spec.pixels.begin() + static_cast<std::ptrdiff_t>(y * rowBytes),
-                spec.pixels.begin() + static_cast<std::ptrdiff_t>((y + 1) * rowBytes)};
+        const size_t rowBytes = layout.RowBytes();
+        return {layout.pixels.begin() + static_cast<std::ptrdiff_t>(y * rowBytes),
+                layout.pixels.begin() + static_cast<std::ptrdiff_t>((y + 1) * rowBytes)};
     }
-    std::vector<uint8_t> row((static_cast<size_t>(spec.width) * spec.bitsPerSample + 7) / 8, 0);
-    for (uint32_t x = 0; x < spec.width; ++x) {
-        const uint32_t v = SampleAt(spec.pixels, spec.RowBytes(), spec.bitsPerSample,
-                                    spec.samplesPerPixel, x, y, static_cast<uint16_t>(sample));
-        SetBits(row, static_cast<size_t>(x) * spec.bitsPerSample, spec.bitsPerSample, v);
+    std::vector<uint8_t> row((static_cast<size_t>(layout.width) * layout.bitsPerSample + 7) / 8, 0);
+    for (uint32_t x = 0; x < layout.width; ++x) {
+        const uint32_t v = SampleAt(layout.pixels, layout.RowBytes(), layout.bitsPerSample,
+                                    layout.samplesPerPixel, x, y, static_cast<uint16_t>(sample));
+        SetBits(row, static_cast<size_t>(x) * layout.bitsPerSample, layout.bitsPerSample, v);
     }
     return row;
 }
 
-void SetPageTags(TIFF* tif, const PageSpec& spec) {
+void SetPageTags(TIFF* tif, const TestPage& layout) {
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.height);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.bitsPerSample);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.samplesPerPixel);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, spec.planarConfig);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, spec.compression);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
-    if (spec.fillOrder != 1) {
-        TIFFSetField(tif, TIFFTAG_FILLORDER, spec.fillOrder);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, layout.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, layout.height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, layout.bitsPerSample);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, layout.samplesPerPixel);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, layout.planarConfig);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, layout.compression);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, layout.photometric);
+    if (layout.fillOrder != 1) {
+        TIFFSetField(tif, TIFFTAG_FILLORDER, layout.fillOrder);
     }
-    if (spec.orientation != 0) {
-        TIFFSetField(tif, TIFFTAG_ORIENTATION, spec.orientation);
+    if (layout.orientation != 0) {
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, layout.orientation);
     }
-    if (spec.sampleFormat != SAMPLEFORMAT_UINT) {
-        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, spec.sampleFormat);
+    if (layout.sampleFormat != SAMPLEFORMAT_UINT) {
+        TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, layout.sampleFormat);
     }
-    if (spec.predictor != 0) {
-        TIFFSetField(tif, TIFFTAG_PREDICTOR, spec.predictor);
+    if (layout.predictor != 0) {
+        TIFFSetField(tif, TIFFTAG_PREDICTOR, layout.predictor);
     }
-    if (spec.xResolution > 0 || spec.yResolution > 0) {
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(spec.xResolution));
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(spec.yResolution));
-        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, spec.resolutionUnit);
+    if (layout.xResolution > 0 || layout.yResolution > 0) {
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(layout.xResolution));
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(layout.yResolution));
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, layout.resolutionUnit);
     }
-    if (spec.extraSamples > 0) {
-        std::vector<uint16_t> kinds(spec.extraSamples, 0);
-        kinds[0] = spec.extraSampleKind;
-        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, spec.extraSamples, kinds.data());
+    if (layout.extraSamples > 0) {
+        std::vector<uint16_t> kinds(layout.extraSamples, 0);
+        kinds[0] = layout.extraSampleKind;
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, layout.extraSamples, kinds.data());
     }
-    if (!spec.colorMap.empty()) {
-        const size_t n = spec.colorMap.size() / 3;
-        TIFFSetField(tif, TIFFTAG_COLORMAP, spec.colorMap.data(), spec.colorMap.data() + n,
-                     spec.colorMap.data() + 2 * n);
+    if (!layout.colorMap.empty()) {
+        const size_t n = layout.colorMap.size() / 3;
+        TIFFSetField(tif, TIFFTAG_COLORMAP, layout.colorMap.data(), layout.colorMap.data() + n,
+                     layout.colorMap.data() + 2 * n);
     }
-    if (spec.compression == COMPRESSION_JPEG) {
-        TIFFSetField(tif, TIFFTAG_JPEGQUALITY, spec.jpegQuality);
-        if (spec.photometric == PHOTOMETRIC_YCBCR) {
+    if (layout.compression == COMPRESSION_JPEG) {
+        TIFFSetField(tif, TIFFTAG_JPEGQUALITY, layout.jpegQuality);
+        if (layout.photometric == PHOTOMETRIC_YCBCR) {
             TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
         }
     }
-    if (spec.ycbcrSubsampling != 0) {
-        TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, spec.ycbcrSubsampling, spec.ycbcrSubsampling);
+    if (layout.ycbcrSubsampling != 0) {
+        TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, layout.ycbcrSubsampling,
+                     layout.ycbcrSubsampling);
     }
-    if (spec.compression == COMPRESSION_WEBP) {
+    if (layout.compression == COMPRESSION_WEBP) {
         TIFFSetField(tif, TIFFTAG_WEBP_LOSSLESS, 1);
     }
-    if (spec.tiled) {
-        TIFFSetField(tif, TIFFTAG_TILEWIDTH, spec.tileWidth);
-        TIFFSetField(tif, TIFFTAG_TILELENGTH, spec.tileHeight);
+    if (layout.tiled) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, layout.tileWidth);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, layout.tileHeight);
     } else {
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
-                     spec.rowsPerStrip ? spec.rowsPerStrip : TIFFDefaultStripSize(tif, 0));
+                     layout.rowsPerStrip ? layout.rowsPerStrip : TIFFDefaultStripSize(tif, 0));
     }
 }
 
-void WriteStrips(TIFF* tif, const PageSpec& spec, const std::string& message) {
-    const bool separate = spec.planarConfig == PLANARCONFIG_SEPARATE;
-    const int planes = separate ? spec.samplesPerPixel : 1;
+void WriteStrips(TIFF* tif, const TestPage& layout, const std::string& message) {
+    const bool separate = layout.planarConfig == PLANARCONFIG_SEPARATE;
+    const int planes = separate ? layout.samplesPerPixel : 1;
     for (int plane = 0; plane < planes; ++plane) {
-        for (uint32_t y = 0; y < spec.height; ++y) {
-            auto row = PlaneRow(spec, y, separate ? plane : -1);
+        for (uint32_t y = 0; y < layout.height; ++y) {
+            auto row = PlaneRow(layout, y, separate ? plane : -1);
             Check(TIFFWriteScanline(tif, row.data(), y, static_cast<uint16_t>(plane)) == 1,
                   "cannot write a row", message);
         }
     }
 }
 
-void WriteTiles(TIFF* tif, const PageSpec& spec, const std::string& message) {
-    const bool separate = spec.planarConfig == PLANARCONFIG_SEPARATE;
-    const int planes = separate ? spec.samplesPerPixel : 1;
+void WriteTiles(TIFF* tif, const TestPage& layout, const std::string& message) {
+    const bool separate = layout.planarConfig == PLANARCONFIG_SEPARATE;
+    const int planes = separate ? layout.samplesPerPixel : 1;
     const uint16_t pixelBits =
-        static_cast<uint16_t>(spec.bitsPerSample * (separate ? 1 : spec.samplesPerPixel));
+        static_cast<uint16_t>(layout.bitsPerSample * (separate ? 1 : layout.samplesPerPixel));
     const size_t tileRowBytes = static_cast<size_t>(TIFFTileRowSize64(tif));
     std::vector<uint8_t> tile(static_cast<size_t>(TIFFTileSize64(tif)));
     for (int plane = 0; plane < planes; ++plane) {
-        for (uint32_t ty = 0; ty < spec.height; ty += spec.tileHeight) {
-            for (uint32_t tx = 0; tx < spec.width; tx += spec.tileWidth) {
+        for (uint32_t ty = 0; ty < layout.height; ty += layout.tileHeight) {
+            for (uint32_t tx = 0; tx < layout.width; tx += layout.tileWidth) {
                 std::fill(tile.begin(), tile.end(), 0);
-                for (uint32_t y = ty; y < ty + spec.tileHeight && y < spec.height; ++y) {
-                    const auto row = PlaneRow(spec, y, separate ? plane : -1);
+                for (uint32_t y = ty; y < ty + layout.tileHeight && y < layout.height; ++y) {
+                    const auto row = PlaneRow(layout, y, separate ? plane : -1);
                     const size_t from = static_cast<size_t>(tx) * pixelBits / 8;
                     const size_t count = std::min(tileRowBytes, row.size() - from);
                     std::memcpy(&tile[(y - ty) * tileRowBytes], &row[from], count);
@@ -162,11 +163,11 @@ void WriteTiles(TIFF* tif, const PageSpec& spec, const std::string& message) {
 
 }  // namespace
 
-size_t PageSpec::RowBytes() const {
+size_t TestPage::RowBytes() const {
     return (static_cast<size_t>(width) * samplesPerPixel * bitsPerSample + 7) / 8;
 }
 
-void WriteTiffFile(const std::string& path, const std::vector<PageSpec>& pages,
+void WriteTiffFile(const std::string& path, const std::vector<TestPage>& pages,
                    const FileOptions& options) {
     std::string message;
     TIFFOpenOptions* openOptions = TIFFOpenOptionsAlloc();
@@ -180,14 +181,14 @@ void WriteTiffFile(const std::string& path, const std::vector<PageSpec>& pages,
     TIFFOpenOptionsFree(openOptions);
     Check(tif != nullptr, "cannot create " + path, message);
     try {
-        for (const auto& spec : pages) {
-            Check(spec.pixels.size() >= spec.RowBytes() * spec.height,
+        for (const auto& layout : pages) {
+            Check(layout.pixels.size() >= layout.RowBytes() * layout.height,
                   "page pixels too short for its size", "");
-            SetPageTags(tif, spec);
-            if (spec.tiled) {
-                WriteTiles(tif, spec, message);
+            SetPageTags(tif, layout);
+            if (layout.tiled) {
+                WriteTiles(tif, layout, message);
             } else {
-                WriteStrips(tif, spec, message);
+                WriteStrips(tif, layout, message);
             }
             Check(TIFFWriteDirectory(tif) == 1, "cannot write a page", message);
         }
@@ -205,16 +206,16 @@ void WriteTiffFile(const std::string& path, const std::vector<PageSpec>& pages,
     }
 }
 
-std::vector<uint8_t> PatternPixels(const PageSpec& spec, uint32_t seed) {
-    const size_t rowBytes = spec.RowBytes();
-    std::vector<uint8_t> pixels(rowBytes * spec.height, 0);
-    const uint32_t max = MaxSample(spec.bitsPerSample);
-    const bool smooth = spec.compression == COMPRESSION_JPEG;
-    for (uint32_t y = 0; y < spec.height; ++y) {
-        for (uint32_t x = 0; x < spec.width; ++x) {
-            for (uint16_t c = 0; c < spec.samplesPerPixel; ++c) {
+std::vector<uint8_t> PatternPixels(const TestPage& layout, uint32_t seed) {
+    const size_t rowBytes = layout.RowBytes();
+    std::vector<uint8_t> pixels(rowBytes * layout.height, 0);
+    const uint32_t max = MaxSample(layout.bitsPerSample);
+    const bool smooth = layout.compression == COMPRESSION_JPEG;
+    for (uint32_t y = 0; y < layout.height; ++y) {
+        for (uint32_t x = 0; x < layout.width; ++x) {
+            for (uint16_t c = 0; c < layout.samplesPerPixel; ++c) {
                 uint32_t v;
-                if (spec.bitsPerSample == 1) {
+                if (layout.bitsPerSample == 1) {
                     // Text-like strokes: runs of black and white of varying length.
                     v = ((x / (3 + seed % 4) + y / 5 + (x * y) % 7 + seed) % 4 == 0) ? 1u : 0u;
                 } else if (smooth) {
@@ -227,8 +228,8 @@ std::vector<uint8_t> PatternPixels(const PageSpec& spec, uint32_t seed) {
                 }
                 const size_t bit =
                     y * rowBytes * 8 +
-                    (static_cast<size_t>(x) * spec.samplesPerPixel + c) * spec.bitsPerSample;
-                SetBits(pixels, bit, spec.bitsPerSample, v);
+                    (static_cast<size_t>(x) * layout.samplesPerPixel + c) * layout.bitsPerSample;
+                SetBits(pixels, bit, layout.bitsPerSample, v);
             }
         }
     }
@@ -237,36 +238,36 @@ std::vector<uint8_t> PatternPixels(const PageSpec& spec, uint32_t seed) {
 
 namespace {
 
-PageSpec PatternPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t samples,
+TestPage PatternPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t samples,
                      uint16_t photometric, uint16_t compression,
                      std::vector<uint16_t> colorMap = {}) {
-    PageSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitsPerSample = bits;
-    spec.samplesPerPixel = samples;
-    spec.photometric = photometric;
-    spec.compression = compression;
-    spec.colorMap = std::move(colorMap);
-    spec.pixels = PatternPixels(spec);
-    return spec;
+    TestPage layout;
+    layout.width = width;
+    layout.height = height;
+    layout.bitsPerSample = bits;
+    layout.samplesPerPixel = samples;
+    layout.photometric = photometric;
+    layout.compression = compression;
+    layout.colorMap = std::move(colorMap);
+    layout.pixels = PatternPixels(layout);
+    return layout;
 }
 
 }  // namespace
 
-PageSpec BilevelPage(uint32_t width, uint32_t height, uint16_t compression, uint16_t photometric) {
+TestPage BilevelPage(uint32_t width, uint32_t height, uint16_t compression, uint16_t photometric) {
     return PatternPage(width, height, 1, 1, photometric, compression);
 }
 
-PageSpec GrayPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression) {
+TestPage GrayPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression) {
     return PatternPage(width, height, bits, 1, PHOTOMETRIC_MINISBLACK, compression);
 }
 
-PageSpec RgbPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression) {
+TestPage RgbPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression) {
     return PatternPage(width, height, bits, 3, PHOTOMETRIC_RGB, compression);
 }
 
-PageSpec PalettePage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression) {
+TestPage PalettePage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression) {
     const size_t n = size_t{1} << bits;
     std::vector<uint16_t> colorMap(3 * n);
     for (size_t i = 0; i < n; ++i) {

@@ -10,7 +10,7 @@ namespace folio::engine::testing {
 // rows top to bottom, `RowBytes()` bytes per row, bits packed most significant
 // first, 16-bit samples in the machine's byte order: the layout the engine's
 // Raster uses, so a decoded page can be compared with `pixels` directly.
-struct PageSpec {
+struct TestPage {
     uint32_t width = 32;
     uint32_t height = 24;
     uint16_t bitsPerSample = 8;
@@ -52,20 +52,20 @@ struct FileOptions {
 
 // Writes a (multi-page) file; throws std::runtime_error with libtiff's message on
 // failure.
-void WriteTiffFile(const std::string& path, const std::vector<PageSpec>& pages,
+void WriteTiffFile(const std::string& path, const std::vector<TestPage>& pages,
                    const FileOptions& options = {});
 
-// Deterministic, non-trivial pixel content for a page of the spec's geometry.
-std::vector<uint8_t> PatternPixels(const PageSpec& spec, uint32_t seed = 1);
+// Deterministic, non-trivial pixel content for a page of the layout's geometry.
+std::vector<uint8_t> PatternPixels(const TestPage& layout, uint32_t seed = 1);
 
 // Ready-made pages with pattern content.
-PageSpec BilevelPage(uint32_t width, uint32_t height, uint16_t compression,
+TestPage BilevelPage(uint32_t width, uint32_t height, uint16_t compression,
                      uint16_t photometric = 0 /* MinIsWhite */);
-PageSpec GrayPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression = 1);
-PageSpec RgbPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression = 1);
-PageSpec PalettePage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression = 1);
+TestPage GrayPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression = 1);
+TestPage RgbPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression = 1);
+TestPage PalettePage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression = 1);
 
-// The sample at (x, y, channel) of chunky pixels laid out as in PageSpec.
+// The sample at (x, y, channel) of chunky pixels laid out as in TestPage.
 uint32_t SampleAt(const std::vector<uint8_t>& pixels, size_t rowBytes, uint16_t bits,
                   uint16_t samplesPerPixel, uint32_t x, uint32_t y, uint16_t channel);
 

@@ -16,29 +16,29 @@ using namespace testing;
 
 struct SourceFile {
     const char* name;
-    std::vector<PageSpec> pages;
+    std::vector<TestPage> pages;
     FileOptions options;
 };
 
-PageSpec Tiled(PageSpec spec) {
-    spec.tiled = true;
-    return spec;
+TestPage Tiled(TestPage layout) {
+    layout.tiled = true;
+    return layout;
 }
 
-PageSpec Planar(PageSpec spec) {
-    spec.planarConfig = PLANARCONFIG_SEPARATE;
-    return spec;
+TestPage Planar(TestPage layout) {
+    layout.planarConfig = PLANARCONFIG_SEPARATE;
+    return layout;
 }
 
-PageSpec Oriented(PageSpec spec, uint16_t orientation) {
-    spec.orientation = orientation;
-    return spec;
+TestPage Oriented(TestPage layout, uint16_t orientation) {
+    layout.orientation = orientation;
+    return layout;
 }
 
-PageSpec Resolution(PageSpec spec, double x, double y) {
-    spec.xResolution = x;
-    spec.yResolution = y;
-    return spec;
+TestPage Resolution(TestPage layout, double x, double y) {
+    layout.xResolution = x;
+    layout.yResolution = y;
+    return layout;
 }
 
 FileOptions BigEndianBigTiff() {

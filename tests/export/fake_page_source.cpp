@@ -7,28 +7,28 @@
 
 namespace folio::engine::testing {
 
-FakePage PageFromSpec(const PageSpec& spec) {
+FakePage PageFromSpec(const TestPage& layout) {
     FakePage page;
-    page.raster = RasterFromSpec(spec);
-    page.info.width = spec.width;
-    page.info.height = spec.height;
-    page.info.xDpi = spec.xResolution;
-    page.info.yDpi = spec.yResolution;
-    page.info.photometric = spec.photometric;
-    page.info.bitsPerSample = spec.bitsPerSample;
-    page.info.samplesPerPixel = spec.samplesPerPixel;
-    page.info.compression = spec.compression;
-    page.info.orientation = spec.orientation == 0 ? 1 : spec.orientation;
-    page.info.planarConfig = spec.planarConfig;
-    page.info.tiled = spec.tiled;
+    page.raster = RasterFromTestPage(layout);
+    page.info.width = layout.width;
+    page.info.height = layout.height;
+    page.info.xDpi = layout.xResolution;
+    page.info.yDpi = layout.yResolution;
+    page.info.photometric = layout.photometric;
+    page.info.bitsPerSample = layout.bitsPerSample;
+    page.info.samplesPerPixel = layout.samplesPerPixel;
+    page.info.compression = layout.compression;
+    page.info.orientation = layout.orientation == 0 ? 1 : layout.orientation;
+    page.info.planarConfig = layout.planarConfig;
+    page.info.tiled = layout.tiled;
     return page;
 }
 
-FakePageSource::FakePageSource(const std::string& path, const std::vector<PageSpec>& specs)
+FakePageSource::FakePageSource(const std::string& path, const std::vector<TestPage>& layouts)
     : path_(path) {
     const std::vector<ReadBackPage> read = ReadBack(path);
-    for (size_t i = 0; i < specs.size(); ++i) {
-        FakePage page = PageFromSpec(specs[i]);
+    for (size_t i = 0; i < layouts.size(); ++i) {
+        FakePage page = PageFromSpec(layouts[i]);
         page.directoryOffset = read.at(i).directoryOffset;
         pages_.push_back(std::move(page));
     }

@@ -24,8 +24,8 @@ struct FakePage {
 class FakePageSource : public PageSource {
   public:
     FakePageSource() = default;
-    // Pages described by the specs of a file written with WriteTiffFile at `path`.
-    FakePageSource(const std::string& path, const std::vector<PageSpec>& specs);
+    // Pages described by the layouts of a file written with WriteTiffFile at `path`.
+    FakePageSource(const std::string& path, const std::vector<TestPage>& layouts);
 
     void Add(FakePage page) { pages_.push_back(std::move(page)); }
     FakePage& Page(int index) { return pages_.at(static_cast<size_t>(index)); }
@@ -46,7 +46,7 @@ class FakePageSource : public PageSource {
     mutable int decodeCalls_ = 0;
 };
 
-// A page standing for `spec`, with pixels and info taken from it.
-FakePage PageFromSpec(const PageSpec& spec);
+// A page standing for `layout`, with pixels and info taken from it.
+FakePage PageFromSpec(const TestPage& layout);
 
 }  // namespace folio::engine::testing

@@ -44,19 +44,20 @@ uint32_t RasterSample(const Raster& r, uint32_t x, uint32_t y, uint16_t channel)
     return value;
 }
 
-Raster RasterFromSpec(const PageSpec& spec) {
+Raster RasterFromTestPage(const TestPage& layout) {
     Raster r;
-    r.width = spec.width;
-    r.height = spec.height;
-    r.bitsPerSample = spec.bitsPerSample;
-    r.samplesPerPixel = spec.samplesPerPixel;
-    r.photometric = spec.photometric;
-    r.extraSamples = spec.extraSamples;
-    r.associatedAlpha = spec.extraSamples > 0 && spec.extraSampleKind == 1;
-    r.hasAlpha = spec.extraSamples > 0 && (spec.extraSampleKind == 1 || spec.extraSampleKind == 2);
-    r.colorMap = spec.colorMap;
-    r.stride = spec.RowBytes();
-    r.data = spec.pixels;
+    r.width = layout.width;
+    r.height = layout.height;
+    r.bitsPerSample = layout.bitsPerSample;
+    r.samplesPerPixel = layout.samplesPerPixel;
+    r.photometric = layout.photometric;
+    r.extraSamples = layout.extraSamples;
+    r.associatedAlpha = layout.extraSamples > 0 && layout.extraSampleKind == 1;
+    r.hasAlpha =
+        layout.extraSamples > 0 && (layout.extraSampleKind == 1 || layout.extraSampleKind == 2);
+    r.colorMap = layout.colorMap;
+    r.stride = layout.RowBytes();
+    r.data = layout.pixels;
     return r;
 }
 

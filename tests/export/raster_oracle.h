@@ -10,8 +10,8 @@ namespace folio::engine::testing {
 // The sample at (x, y, channel) of a raster.
 uint32_t RasterSample(const Raster& raster, uint32_t x, uint32_t y, uint16_t channel);
 
-// A raster holding the spec's pixels, in the spec's depth and colour model.
-Raster RasterFromSpec(const PageSpec& spec);
+// A raster holding the layout's pixels, in the layout's depth and colour model.
+Raster RasterFromTestPage(const TestPage& layout);
 
 // A pixel-by-pixel clockwise turn, the plainest way there is: what the engine's
 // rotation is checked against.

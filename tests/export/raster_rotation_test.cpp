@@ -7,11 +7,11 @@
 namespace folio::engine {
 namespace {
 
-using testing::PageSpec;
 using testing::PatternPixels;
-using testing::RasterFromSpec;
+using testing::RasterFromTestPage;
 using testing::ReferenceRotate;
 using testing::SamePixels;
+using testing::TestPage;
 
 struct Shape {
     uint16_t bits;
@@ -21,15 +21,15 @@ struct Shape {
 };
 
 Raster Pattern(const Shape& shape) {
-    PageSpec spec;
-    spec.width = shape.width;
-    spec.height = shape.height;
-    spec.bitsPerSample = shape.bits;
-    spec.samplesPerPixel = shape.samples;
-    spec.photometric = shape.samples >= 3 ? 2 : 1;
-    spec.pixels = PatternPixels(spec, 7);
+    TestPage layout;
+    layout.width = shape.width;
+    layout.height = shape.height;
+    layout.bitsPerSample = shape.bits;
+    layout.samplesPerPixel = shape.samples;
+    layout.photometric = shape.samples >= 3 ? 2 : 1;
+    layout.pixels = PatternPixels(layout, 7);
     // Rows with padding bits or bytes beyond the pixels, which must not leak.
-    Raster r = RasterFromSpec(spec);
+    Raster r = RasterFromTestPage(layout);
     const size_t stride = r.stride + 3;
     std::vector<uint8_t> padded(stride * r.height, 0xA5);
     for (uint32_t y = 0; y < r.height; ++y) {

@@ -31,50 +31,50 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
-PageSpec WithResolution(PageSpec spec, double x, double y) {
-    spec.xResolution = x;
-    spec.yResolution = y;
-    return spec;
+TestPage WithResolution(TestPage layout, double x, double y) {
+    layout.xResolution = x;
+    layout.yResolution = y;
+    return layout;
 }
 
 // ---- Decoded pages: every depth and colour model, every turn, read back exactly.
 
 struct Kind {
     const char* name;
-    PageSpec spec;
+    TestPage layout;
     uint16_t expectedCompression;
 };
 
-PageSpec CmykPage() {
-    PageSpec spec = RgbPage(21, 13, 8);
-    spec.samplesPerPixel = 4;
-    spec.photometric = PHOTOMETRIC_SEPARATED;
-    spec.pixels = PatternPixels(spec, 3);
-    return spec;
+TestPage CmykPage() {
+    TestPage layout = RgbPage(21, 13, 8);
+    layout.samplesPerPixel = 4;
+    layout.photometric = PHOTOMETRIC_SEPARATED;
+    layout.pixels = PatternPixels(layout, 3);
+    return layout;
 }
 
-PageSpec RgbaPage(bool associated) {
-    PageSpec spec = RgbPage(19, 11, 8);
-    spec.samplesPerPixel = 4;
-    spec.extraSamples = 1;
-    spec.extraSampleKind = associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
-    spec.pixels = PatternPixels(spec, 4);
-    return spec;
+TestPage RgbaPage(bool associated) {
+    TestPage layout = RgbPage(19, 11, 8);
+    layout.samplesPerPixel = 4;
+    layout.extraSamples = 1;
+    layout.extraSampleKind = associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
+    layout.pixels = PatternPixels(layout, 4);
+    return layout;
 }
 
-PageSpec GrayAlphaPage() {
-    PageSpec spec = GrayPage(14, 9, 16);
-    spec.samplesPerPixel = 2;
-    spec.extraSamples = 1;
-    spec.pixels = PatternPixels(spec, 5);
-    return spec;
+TestPage GrayAlphaPage() {
+    TestPage layout = GrayPage(14, 9, 16);
+    layout.samplesPerPixel = 2;
+    layout.extraSamples = 1;
+    layout.pixels = PatternPixels(layout, 5);
+    return layout;
 }
 
 // An extra sample that is not alpha stays "unspecified".
-PageSpec RgbExtraPage() {
-    PageSpec spec = RgbaPage(false);
-    spec.extraSampleKind = EXTRASAMPLE_UNSPECIFIED;
-    return spec;
+TestPage RgbExtraPage() {
+    TestPage layout = RgbaPage(false);
+    layout.extraSampleKind = EXTRASAMPLE_UNSPECIFIED;
+    return layout;
 }
 
 std::vector<Kind> Kinds() {
@@ -105,7 +105,7 @@ TEST_P(DecodedPageExport, ReadsBackPixelIdenticalAsTurned) {
     const auto& [kind, turns] = GetParam();
     TempDir dir;
     FakePageSource source;
-    FakePage page = PageFromSpec(WithResolution(kind.spec, 200, 100));
+    FakePage page = PageFromSpec(WithResolution(kind.layout, 200, 100));
     page.turns = turns;
     source.Add(page);
 
@@ -176,9 +176,9 @@ TEST(TiffWriterExport, ManyDecodedPagesComeOutInOrder) {
     TempDir dir;
     FakePageSource source;
     for (int i = 0; i < 12; ++i) {
-        PageSpec spec = i % 3 == 0 ? RgbPage(60 + i * 7, 30, 8) : GrayPage(10 + i, 8 + i, 8);
-        spec.pixels = PatternPixels(spec, static_cast<uint32_t>(i + 1));
-        FakePage page = PageFromSpec(spec);
+        TestPage layout = i % 3 == 0 ? RgbPage(60 + i * 7, 30, 8) : GrayPage(10 + i, 8 + i, 8);
+        layout.pixels = PatternPixels(layout, static_cast<uint32_t>(i + 1));
+        FakePage page = PageFromSpec(layout);
         page.turns = i % 4;
         source.Add(page);
     }
@@ -195,38 +195,38 @@ TEST(TiffWriterExport, ManyDecodedPagesComeOutInOrder) {
 
 // Odd but valid: many small strips, reversed bit order. A re-encode would not
 // reproduce these bytes.
-PageSpec OddG4Page() {
-    PageSpec spec = BilevelPage(100, 60, COMPRESSION_CCITTFAX4);
-    spec.rowsPerStrip = 7;
-    spec.fillOrder = FILLORDER_LSB2MSB;
-    spec.xResolution = 204;
-    spec.yResolution = 98;
-    return spec;
+TestPage OddG4Page() {
+    TestPage layout = BilevelPage(100, 60, COMPRESSION_CCITTFAX4);
+    layout.rowsPerStrip = 7;
+    layout.fillOrder = FILLORDER_LSB2MSB;
+    layout.xResolution = 204;
+    layout.yResolution = 98;
+    return layout;
 }
 
-PageSpec LzwGrayPage() {
-    PageSpec spec = GrayPage(40, 30, 8, COMPRESSION_LZW);
-    spec.predictor = PREDICTOR_HORIZONTAL;
-    spec.rowsPerStrip = 5;
-    return spec;
+TestPage LzwGrayPage() {
+    TestPage layout = GrayPage(40, 30, 8, COMPRESSION_LZW);
+    layout.predictor = PREDICTOR_HORIZONTAL;
+    layout.rowsPerStrip = 5;
+    return layout;
 }
 
-PageSpec TiledDeflateRgbPage() {
-    PageSpec spec = RgbPage(40, 40, 8, COMPRESSION_ADOBE_DEFLATE);
-    spec.tiled = true;
-    return spec;
+TestPage TiledDeflateRgbPage() {
+    TestPage layout = RgbPage(40, 40, 8, COMPRESSION_ADOBE_DEFLATE);
+    layout.tiled = true;
+    return layout;
 }
 
 class CopyUnchanged : public ::testing::TestWithParam<bool /* mdi header */> {};
 
 TEST_P(CopyUnchanged, PagesInTargetFormCopiedByteForByteWithoutDecoding) {
     TempDir dir;
-    const std::vector<PageSpec> specs{OddG4Page(), LzwGrayPage(), TiledDeflateRgbPage()};
+    const std::vector<TestPage> layouts{OddG4Page(), LzwGrayPage(), TiledDeflateRgbPage()};
     const std::string input = dir.File(GetParam() ? "in.mdi" : "in.tif");
     FileOptions options;
     options.mdiHeader = GetParam();
-    WriteTiffFile(input, specs, options);
-    FakePageSource source(input, specs);
+    WriteTiffFile(input, layouts, options);
+    FakePageSource source(input, layouts);
 
     WriteTiff(source, dir.File("out.tiff"));
 
@@ -246,9 +246,9 @@ TEST_P(CopyUnchanged, PagesInTargetFormCopiedByteForByteWithoutDecoding) {
 
 TEST(CopyUnchangedFallback, PageWhoseDataDisagreesWithItsDescriptionIsDecoded) {
     TempDir dir;
-    const PageSpec spec = BilevelPage(50, 20, COMPRESSION_LZW);
-    WriteTiffFile(dir.File("in.tif"), {spec, OddG4Page()});
-    FakePageSource source(dir.File("in.tif"), {spec, OddG4Page()});
+    const TestPage layout = BilevelPage(50, 20, COMPRESSION_LZW);
+    WriteTiffFile(dir.File("in.tif"), {layout, OddG4Page()});
+    FakePageSource source(dir.File("in.tif"), {layout, OddG4Page()});
     source.Page(0).info.compression = COMPRESSION_CCITTFAX4;  // says G4, holds LZW
     WriteTiff(source, dir.File("out.tiff"));
     EXPECT_EQ(source.DecodeCalls(), 1);
@@ -277,7 +277,7 @@ INSTANTIATE_TEST_SUITE_P(TiffAndMdi, CopyUnchanged, ::testing::Bool(),
 
 struct ReencodeCase {
     const char* name;
-    PageSpec spec;
+    TestPage layout;
     int turns;
     uint16_t expectedCompression;
 };
@@ -287,8 +287,8 @@ class Reencoded : public ::testing::TestWithParam<ReencodeCase> {};
 TEST_P(Reencoded, PageNotInTargetFormIsDecodedAndWrittenAgain) {
     const ReencodeCase& c = GetParam();
     TempDir dir;
-    WriteTiffFile(dir.File("in.tif"), {c.spec});
-    FakePageSource source(dir.File("in.tif"), {c.spec});
+    WriteTiffFile(dir.File("in.tif"), {c.layout});
+    FakePageSource source(dir.File("in.tif"), {c.layout});
     source.Page(0).turns = c.turns;
 
     WriteTiff(source, dir.File("out.tiff"));
@@ -301,9 +301,9 @@ TEST_P(Reencoded, PageNotInTargetFormIsDecodedAndWrittenAgain) {
     EXPECT_TRUE(SamePixels(out[0].pixels, ReferenceRotate(source.Page(0).raster, c.turns)));
 }
 
-PageSpec Oriented(PageSpec spec, uint16_t orientation) {
-    spec.orientation = orientation;
-    return spec;
+TestPage Oriented(TestPage layout, uint16_t orientation) {
+    layout.orientation = orientation;
+    return layout;
 }
 
 INSTANTIATE_TEST_SUITE_P(

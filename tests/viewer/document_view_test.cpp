@@ -54,12 +54,12 @@ class DocumentViewTest : public ::testing::Test {
     TempDir dir;
 
     std::shared_ptr<EngineDocument> SquareDocument(int pages) {
-        std::vector<engine::testing::PageSpec> specs;
+        std::vector<engine::testing::TestPage> layouts;
         for (int i = 0; i < pages; ++i) {
-            specs.push_back(testing::SquarePage(240, 320, 96.0, 100, 100, 40));
+            layouts.push_back(testing::SquarePage(240, 320, 96.0, 100, 100, 40));
         }
         const std::string path = dir.File("squares.tif");
-        WriteTiffFile(path, specs);
+        WriteTiffFile(path, layouts);
         return OpenDocument(path);
     }
 };

@@ -11,8 +11,8 @@ constexpr uint16_t kMinIsBlack = 1;
 constexpr uint16_t kCompressionNone = 1;
 constexpr uint16_t kCompressionG4 = 4;
 
-engine::testing::PageSpec Bilevel(uint32_t width, uint32_t height, double dpi) {
-    engine::testing::PageSpec page;
+engine::testing::TestPage Bilevel(uint32_t width, uint32_t height, double dpi) {
+    engine::testing::TestPage page;
     page.width = width;
     page.height = height;
     page.bitsPerSample = 1;
@@ -25,11 +25,11 @@ engine::testing::PageSpec Bilevel(uint32_t width, uint32_t height, double dpi) {
     return page;
 }
 
-void SetBlack(engine::testing::PageSpec& page, uint32_t x, uint32_t y) {
+void SetBlack(engine::testing::TestPage& page, uint32_t x, uint32_t y) {
     page.pixels[page.RowBytes() * y + x / 8] |= static_cast<uint8_t>(0x80u >> (x % 8));
 }
 
-void FillBlack(engine::testing::PageSpec& page, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
+void FillBlack(engine::testing::TestPage& page, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h) {
     for (uint32_t y = y0; y < std::min(page.height, y0 + h); ++y) {
         for (uint32_t x = x0; x < std::min(page.width, x0 + w); ++x) {
             SetBlack(page, x, y);
@@ -39,8 +39,8 @@ void FillBlack(engine::testing::PageSpec& page, uint32_t x0, uint32_t y0, uint32
 
 }  // namespace
 
-engine::testing::PageSpec TextLikePage(uint32_t width, uint32_t height, double dpi, uint32_t seed) {
-    engine::testing::PageSpec page = Bilevel(width, height, dpi);
+engine::testing::TestPage TextLikePage(uint32_t width, uint32_t height, double dpi, uint32_t seed) {
+    engine::testing::TestPage page = Bilevel(width, height, dpi);
     page.compression = kCompressionG4;
     const uint32_t margin = width / 12;
     const uint32_t lineHeight = std::max(4u, height / 55);
@@ -62,8 +62,8 @@ engine::testing::PageSpec TextLikePage(uint32_t width, uint32_t height, double d
     return page;
 }
 
-engine::testing::PageSpec StripedPage(uint32_t width, uint32_t height, double dpi) {
-    engine::testing::PageSpec page = Bilevel(width, height, dpi);
+engine::testing::TestPage StripedPage(uint32_t width, uint32_t height, double dpi) {
+    engine::testing::TestPage page = Bilevel(width, height, dpi);
     for (uint32_t y = 0; y < height; y += 2) {
         std::fill_n(page.pixels.begin() + static_cast<std::ptrdiff_t>(page.RowBytes() * y),
                     page.RowBytes(), uint8_t{0xFF});
@@ -71,9 +71,9 @@ engine::testing::PageSpec StripedPage(uint32_t width, uint32_t height, double dp
     return page;
 }
 
-engine::testing::PageSpec SquarePage(uint32_t width, uint32_t height, double dpi, uint32_t x,
+engine::testing::TestPage SquarePage(uint32_t width, uint32_t height, double dpi, uint32_t x,
                                      uint32_t y, uint32_t side) {
-    engine::testing::PageSpec page;
+    engine::testing::TestPage page;
     page.width = width;
     page.height = height;
     page.bitsPerSample = 8;
@@ -93,12 +93,12 @@ engine::testing::PageSpec SquarePage(uint32_t width, uint32_t height, double dpi
 
 void WriteTextDocument(const std::string& path, int pages, uint32_t width, uint32_t height,
                        double dpi) {
-    std::vector<engine::testing::PageSpec> specs;
-    specs.reserve(static_cast<size_t>(pages));
+    std::vector<engine::testing::TestPage> layouts;
+    layouts.reserve(static_cast<size_t>(pages));
     for (int i = 0; i < pages; ++i) {
-        specs.push_back(TextLikePage(width, height, dpi, static_cast<uint32_t>(i) + 1));
+        layouts.push_back(TextLikePage(width, height, dpi, static_cast<uint32_t>(i) + 1));
     }
-    engine::testing::WriteTiffFile(path, specs);
+    engine::testing::WriteTiffFile(path, layouts);
 }
 
 }  // namespace folio::viewer::testing
