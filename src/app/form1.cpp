@@ -6,6 +6,7 @@
 #include "app/remembered_folder.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "common/trim_spaces.h"
 #include "common/utf8.h"
 #include "view/zoom_commands.h"
 
@@ -14,15 +15,6 @@ namespace {
 
 constexpr size_t kOpenResultCapacity = 59000;
 constexpr char16_t kOpenTitle[] = u"Open file to process";
-
-std::u16string TrimSpaces(const std::u16string& text) {
-    const auto first = text.find_first_not_of(u' ');
-    if (first == std::u16string::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(u' ');
-    return text.substr(first, last - first + 1);
-}
 
 using Command = void (Form1::*)();
 
@@ -127,8 +119,8 @@ int32_t Form1::ShowOpenDialog(WindowHandle owner, const std::u16string& initialF
     if (!result) {
         return 0;
     }
-    const std::u16string trimmed = TrimSpaces(*result);
-    SelectedFiles = {trimmed.substr(0, trimmed.find(u'\0'))};
+    const std::u16string_view trimmed = TrimSpaces(*result);
+    SelectedFiles = {std::u16string(trimmed.substr(0, trimmed.find(u'\0')))};
     return 1;
 }
 

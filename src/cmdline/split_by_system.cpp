@@ -1,6 +1,6 @@
 #include "cmdline/split_by_system.h"
 
-#include "cmdline/trim_spaces.h"
+#include "common/trim_spaces.h"
 
 namespace folio {
 namespace {

@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "cmdline/tokenize.h"
-#include "cmdline/trim_spaces.h"
+#include "common/trim_spaces.h"
 
 namespace folio {
 
