@@ -97,23 +97,6 @@ AtomicFile::~AtomicFile() {
     }
 }
 
-void AtomicFile::FlushAhead(uint64_t end) {
-#ifdef __linux__
-    if (fd_ >= 0 && end > flushed_) {
-        ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(end - flushed_),
-                          SYNC_FILE_RANGE_WRITE);
-        flushed_ = end;
-    }
-#else
-    (void)end;
-#endif
-}
-
-uint64_t AtomicFile::Size() const {
-    struct stat st {};
-    return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-}
-
 void AtomicFile::Commit() {
     if (::fsync(fd_) != 0) {
         Fail(target_, "cannot flush the data to disk", errno);

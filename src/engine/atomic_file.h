@@ -22,12 +22,6 @@ class AtomicFile {
     int Descriptor() const { return fd_; }
     const std::string& TempPath() const { return tempPath_; }
 
-    // Starts writing the file's first `end` bytes to disk, without waiting, so that
-    // Commit has less left to wait for. Bytes that will still change are best left
-    // out: changing them while the disk writes them makes the writer wait.
-    void FlushAhead(uint64_t end);
-    // The bytes written so far.
-    uint64_t Size() const;
     // Flushes the data to disk and renames the temporary file over the target.
     void Commit();
 
@@ -36,7 +30,6 @@ class AtomicFile {
     std::string tempPath_;
     int fd_ = -1;
     bool committed_ = false;
-    uint64_t flushed_ = 0;
 };
 
 }  // namespace folio::engine

@@ -5,6 +5,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/tiff_client_procs.h"
 
 namespace folio::engine {
 namespace {
@@ -40,38 +41,22 @@ tmsize_t WriteProc(thandle_t handle, void* buffer, tmsize_t size) {
 
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     MemoryTiff::Store& s = StoreOf(handle);
-    switch (whence) {
-        case SEEK_SET:
-            s.position = offset;
-            break;
-        case SEEK_CUR:
-            s.position += offset;
-            break;
-        case SEEK_END:
-            s.position = s.bytes.size() + offset;
-            break;
-        default:
-            return static_cast<toff_t>(-1);
+    const toff_t target = SeekTarget(s.position, s.bytes.size(), offset, whence);
+    if (target != static_cast<toff_t>(-1)) {
+        s.position = target;
     }
-    return s.position;
+    return target;
 }
 
-int CloseProc(thandle_t) {
-    return 0;
-}
 toff_t SizeProc(thandle_t handle) {
     return StoreOf(handle).bytes.size();
 }
-int MapProc(thandle_t, void**, toff_t*) {
-    return 0;
-}
-void UnmapProc(thandle_t, void*, toff_t) {}
 
 }  // namespace
 
 MemoryTiff::MemoryTiff() {
-    tif_ = TIFFClientOpenExt("memory", "w", &store_, ReadProc, WriteProc, SeekProc, CloseProc,
-                             SizeProc, MapProc, UnmapProc, log_.Options());
+    tif_ = TIFFClientOpenExt("memory", "w", &store_, ReadProc, WriteProc, SeekProc, CloseNothing,
+                             SizeProc, MapNothing, UnmapNothing, log_.Options());
     if (tif_ == nullptr) {
         throw Error(errors::kOutOfMemory, log_.Reason("libtiff cannot start a page in memory"));
     }

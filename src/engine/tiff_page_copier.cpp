@@ -3,8 +3,15 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/chunk_runs.h"
+
 namespace folio::engine {
 namespace {
+
+// Unused bytes between two chunks still worth reading to save a separate read.
+constexpr uint64_t kMaxGapRead = uint64_t{8} << 10;
+// Bytes read at once at most, unless a single chunk is larger.
+constexpr uint64_t kMaxRunRead = uint64_t{8} << 20;
 
 template <typename T>
 T Defaulted(TIFF* tif, uint32_t tag) {
@@ -164,29 +171,42 @@ bool MayCopyUnchanged(const PageInfo& info, int quarterTurns) {
                         info.compression, info.orientation, quarterTurns);
 }
 
-bool CopyPageUnchanged(TIFF* in, TIFF* out, PagePosition position) {
-    CopyTags(in, out, position);
-    const bool tiled = TIFFIsTiled(in) != 0;
-    const uint32_t chunks = ChunkCount(in);
-    if (ChunkCount(out) != chunks) {
+bool CopyPageUnchanged(TiffSourceFile& in, TiffOutputFile& out, PagePosition position) {
+    TIFF* const tif = in.Handle();
+    TIFF* const target = out.Handle();
+    CopyTags(tif, target, position);
+    const bool tiled = TIFFIsTiled(tif) != 0;
+    const uint32_t chunks = ChunkCount(tif);
+    if (ChunkCount(target) != chunks) {
         return false;
     }
-    std::vector<uint8_t> buffer;
+    std::vector<ChunkSpan> spans(chunks);
     for (uint32_t i = 0; i < chunks; ++i) {
-        const auto bytes = static_cast<tmsize_t>(TIFFGetStrileByteCount(in, i));
-        buffer.resize(static_cast<size_t>(bytes));
-        const tmsize_t got = tiled ? TIFFReadRawTile(in, i, buffer.data(), bytes)
-                                   : TIFFReadRawStrip(in, i, buffer.data(), bytes);
-        if (got != bytes) {
+        spans[i] = ChunkSpan{TIFFGetStrileOffset(tif, i), TIFFGetStrileByteCount(tif, i)};
+    }
+    std::vector<uint8_t> scratch;
+    for (const ChunkRun& run : GroupChunks(spans, kMaxGapRead, kMaxRunRead)) {
+        // The chunks are appended one after another where they were read to, so
+        // a run without gaps needs no copying on the way out.
+        uint8_t* bytes = out.Reserve(static_cast<size_t>(run.size));
+        if (bytes == nullptr) {
+            scratch.resize(static_cast<size_t>(run.size));
+            bytes = scratch.data();
+        }
+        if (!in.ReadRange(run.offset, bytes, run.size)) {
             return false;
         }
-        const tmsize_t put = tiled ? TIFFWriteRawTile(out, i, buffer.data(), bytes)
-                                   : TIFFWriteRawStrip(out, i, buffer.data(), bytes);
-        if (put != bytes) {
-            return false;
+        for (uint32_t i = run.first; i < run.first + run.count; ++i) {
+            uint8_t* data = bytes + (spans[i].offset - run.offset);
+            const auto size = static_cast<tmsize_t>(spans[i].size);
+            const tmsize_t put = tiled ? TIFFWriteRawTile(target, i, data, size)
+                                       : TIFFWriteRawStrip(target, i, data, size);
+            if (put != size) {
+                return false;
+            }
         }
     }
-    return TIFFWriteDirectory(out) == 1;
+    return TIFFWriteDirectory(target) == 1;
 }
 
 }  // namespace folio::engine

@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "engine/page_info.h"
+#include "engine/tiff_output_file.h"
+#include "engine/tiff_source_file.h"
 
 namespace folio::engine {
 
@@ -33,8 +35,9 @@ bool CanCopyUnchanged(TIFF* in, const PageInfo& expected, int quarterTurns, uint
 bool MayCopyUnchanged(const PageInfo& info, int quarterTurns);
 
 // Copies the current page of `in` to a new directory of `out`: its tags and its
-// compressed strips or tiles byte for byte. Returns false on a libtiff failure
-// (the reason is in the files' message logs).
-bool CopyPageUnchanged(TIFF* in, TIFF* out, PagePosition position);
+// compressed strips or tiles byte for byte, reading chunks that lie together in
+// the file at once, straight into the output's buffer. Returns false on a failure (the reason is in
+// the output's message log or, for a failed read, in `in`).
+bool CopyPageUnchanged(TiffSourceFile& in, TiffOutputFile& out, PagePosition position);
 
 }  // namespace folio::engine

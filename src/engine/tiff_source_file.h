@@ -21,11 +21,15 @@ class TiffSourceFile {
     // Makes the page whose directory starts at `offset` the current one.
     bool SelectPage(uint64_t offset);
     uint64_t FileSize() const { return file_ ? file_->Size() : 0; }
+    // Reads exactly `size` bytes at `offset` as libtiff sees them; false (and an
+    // error for TakeError) when the file no longer holds them.
+    bool ReadRange(uint64_t offset, uint8_t* out, uint64_t size);
     // libtiff's first error on the file since the last call, or `fallback`.
     std::string TakeError(const std::string& fallback);
 
   private:
     std::unique_ptr<TiffFile> file_;
+    std::string readError_;
 };
 
 }  // namespace folio::engine

@@ -1,7 +1,6 @@
 #include "engine/tiff_writer.h"
 
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include "engine/export_progress.h"
 #include "engine/page_encode_pipeline.h"
 #include "engine/tiff_message_log.h"
+#include "engine/tiff_output_file.h"
 #include "engine/tiff_page_copier.h"
 #include "engine/tiff_page_encoder.h"
 #include "engine/tiff_source_file.h"
@@ -24,8 +24,6 @@ namespace {
 
 // Classic TIFF addresses 4 GiB; past this estimate the output is written as BigTIFF.
 constexpr uint64_t kClassicLimit = uint64_t{0xF0000000};
-// Bytes written between nudges to the disk to start writing them.
-constexpr uint64_t kFlushStep = uint64_t{2} << 20;
 // Decoded pixels queued for compression at most (beyond the page being waited for).
 constexpr uint64_t kQueuedBytes = uint64_t{256} << 20;
 
@@ -34,11 +32,6 @@ struct PagePlan {
     int turns = 0;
     uint64_t decodedBytes = 0;
 };
-
-struct TiffCloser {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-using OutputTiff = std::unique_ptr<TIFF, TiffCloser>;
 
 std::string PageName(int page) {
     return "page " + std::to_string(page + 1);
@@ -167,28 +160,6 @@ class DecodeAhead {
     uint64_t queuedBytes_ = 0;
 };
 
-// Has the disk start on pages already written while later ones are prepared. Only
-// data before the previous page's end is handed over: libtiff still writes into
-// the last page's directory (its link to the next page) when the next is added.
-class FlushBehind {
-  public:
-    explicit FlushBehind(AtomicFile& file) : file_(file) {}
-
-    void PageWritten() {
-        const uint64_t settled = previousEnd_ & ~uint64_t{4095};
-        previousEnd_ = file_.Size();
-        if (settled >= flushed_ + kFlushStep) {
-            file_.FlushAhead(settled);
-            flushed_ = settled;
-        }
-    }
-
-  private:
-    AtomicFile& file_;
-    uint64_t previousEnd_ = 0;
-    uint64_t flushed_ = 0;
-};
-
 }  // namespace
 
 void WriteTiff(const PageSource& source, const std::string& targetPath) {
@@ -202,19 +173,13 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
     const std::vector<PagePlan> plan = Plan(source, file, failure, estimate);
 
     AtomicFile temp(targetPath);
-    const int fd = ::dup(temp.Descriptor());
-    if (fd < 0) {
-        failure.Raise(errors::kDeviceIoError, std::strerror(errno));
-    }
     TiffMessageLog log;
-    OutputTiff out(TIFFFdOpenExt(fd, targetPath.c_str(), estimate > kClassicLimit ? "w8" : "w",
-                                 log.Options()));
-    if (!out) {
-        ::close(fd);
+    TiffOutputFile output(temp.Descriptor(), targetPath, estimate > kClassicLimit, log);
+    TIFF* const out = output.Handle();
+    if (out == nullptr) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
     DecodeAhead decoded(source, plan, failure);
-    FlushBehind flusher(temp);
     for (int page = 0; page < count; ++page) {
         const PagePosition position{page, count};
         bool written = false;
@@ -223,25 +188,25 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
                           file.SelectPage(source.DirectoryOffset(page)) &&
                           CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
         if (copy) {
-            written = CopyPageUnchanged(file.Handle(), out.get(), position);
+            written = CopyPageUnchanged(file, output, position);
         } else {
             const EncodedPage encoded = decoded.Take(page);
             errno = 0;
-            written = WriteEncodedPage(out.get(), encoded, position);
+            written = WriteEncodedPage(out, encoded, position);
         }
         if (!written) {
-            const int err = errno;
+            // A write that failed may have been one gathered for earlier pages.
+            const int err = output.Error() != 0 ? output.Error() : errno;
             const std::string fromSource = file.TakeError("the page could not be written");
             failure.RaiseWrite(page, log.Reason(fromSource), err);
         }
-        flusher.PageWritten();
+        output.PageWritten();
         ScopedExportProgress::Report(page + 1, count);
     }
     errno = 0;
-    if (TIFFFlush(out.get()) != 1 || !log.FirstError().empty()) {
+    if (!output.Finish() || !log.FirstError().empty()) {
         failure.RaiseWrite(count - 1, log.Reason("the file could not be finished"), errno);
     }
-    out.reset();
     try {
         temp.Commit();
     } catch (const Error& e) {

@@ -7,8 +7,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <random>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
@@ -376,19 +379,67 @@ TEST_F(ExportFailure, IncompletePixelsAreRefused) {
     EXPECT_NE(e.Description().find("page 1"), std::string::npos) << e.what();
 }
 
+// A file size limit, for its lifetime, makes writes past it fail as on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limited = old_;
+        limited.rlim_cur = bytes;
+        applied_ = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    bool Applied() const { return applied_; }
+
+  private:
+    struct rlimit old_ {};
+    void (*previous_)(int) = nullptr;
+    bool applied_ = false;
+};
+
 TEST_F(ExportFailure, FullDiskLeavesNoPartialFile) {
-    // A file size limit makes writes fail as on a full disk.
     source.Add(PageFromSpec(RgbPage(600, 600, 16)));
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = old;
-    limited.rlim_cur = 64 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const FileSizeLimit limit(64 * 1024);
+    ASSERT_TRUE(limit.Applied());
     const Error e = Fails();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previous);
     EXPECT_NE(e.Description().find("page 3"), std::string::npos) << e.what();
+}
+
+// Copied pages reach the file in large writes gathered across pages: one failing
+// halfway through a long document still leaves nothing behind, and says why.
+TEST(ExportFailureWhileCopying, WriteFailingMidwayLeavesTheTargetAsItWas) {
+    TempDir dir;
+    std::vector<TestPage> layouts;
+    std::mt19937 random(7);
+    for (int i = 0; i < 4; ++i) {
+        // Noise barely compresses: each page takes about 1.5 MB.
+        TestPage layout = GrayPage(1000, 1000, 8, COMPRESSION_LZW);
+        layout.pixels.resize(layout.RowBytes() * layout.height);
+        for (uint8_t& b : layout.pixels) {
+            b = static_cast<uint8_t>(random());
+        }
+        layouts.push_back(layout);
+    }
+    WriteTiffFile(dir.File("in.tif"), layouts);
+    FakePageSource source(dir.File("in.tif"), layouts);
+    WriteFileBytes(dir.File("out.tiff"), {'o', 'l', 'd'});
+    const std::vector<std::string> before = FolderEntries(dir.Path());
+    try {
+        const FileSizeLimit limit(std::filesystem::file_size(dir.File("in.tif")) / 2);
+        ASSERT_TRUE(limit.Applied());
+        WriteTiff(source, dir.File("out.tiff"));
+        ADD_FAILURE() << "export did not fail";
+    } catch (const Error& e) {
+        EXPECT_NE(e.Description().find(std::strerror(EFBIG)), std::string::npos) << e.what();
+        EXPECT_NE(e.Description().find("out.tiff"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(source.DecodeCalls(), 0);
+    EXPECT_EQ(ReadFileBytes(dir.File("out.tiff")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(FolderEntries(dir.Path()), before);
 }
 
 TEST(ExportTarget, MissingFolderOrFolderTargetRaisesNamingIt) {

@@ -1,0 +1,200 @@
+#include "engine/file_write_buffer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace folio::engine {
+namespace {
+
+// errno of a failed write, 0 when all `size` bytes went to the file.
+int WriteAll(int fd, uint64_t offset, const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0 ? EIO : errno;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
+FileWriteBuffer::FileWriteBuffer(int fd, uint64_t existingSize, size_t capacity)
+    : fd_(fd),
+      capacity_(std::max<size_t>(capacity, 1)),
+      buffer_(new uint8_t[capacity_]),
+      start_(existingSize),
+      written_(existingSize) {}
+
+FileWriteBuffer::~FileWriteBuffer() {
+    if (sender_.joinable()) {
+        sender_.join();
+    }
+}
+
+bool FileWriteBuffer::Failed(int err) {
+    if (error_ == 0) {
+        error_ = err;
+    }
+    errno = err;
+    return false;
+}
+
+bool FileWriteBuffer::Settle() {
+    if (sender_.joinable()) {
+        sender_.join();
+        if (sendError_ != 0) {
+            return Failed(sendError_);
+        }
+    }
+    written_ = std::max(written_, start_);
+    return error_ == 0 || Failed(error_);
+}
+
+bool FileWriteBuffer::Send(bool all) {
+    if (!Settle()) {
+        return false;
+    }
+    const size_t held =
+        all || holdFrom_ <= start_ ? 0 : static_cast<size_t>(Size() - std::min(holdFrom_, Size()));
+    const size_t sent = length_ - held;
+    if (sent == 0) {
+        return true;
+    }
+    if (!sending_) {
+        sending_.reset(new uint8_t[capacity_]);
+    }
+    std::memcpy(sending_.get(), buffer_.get() + sent, held);
+    std::swap(buffer_, sending_);
+    sender_ = std::thread([this, data = sending_.get(), offset = start_, size = sent] {
+        sendError_ = WriteAll(fd_, offset, data, size);
+#ifdef __linux__
+        // Has the disk start on it now, so that the final flush has little left to
+        // wait for.
+        if (sendError_ == 0) {
+            ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size),
+                              SYNC_FILE_RANGE_WRITE);
+        }
+#endif
+    });
+    start_ += sent;
+    length_ = held;
+    return true;
+}
+
+bool FileWriteBuffer::WriteThrough(uint64_t offset, const uint8_t* data, size_t size) {
+    if (!Settle()) {
+        return false;
+    }
+    const int err = WriteAll(fd_, offset, data, size);
+    return err == 0 || Failed(err);
+}
+
+bool FileWriteBuffer::InBuffers(const uint8_t* data) const {
+    const auto within = [&](const std::unique_ptr<uint8_t[]>& b) {
+        return b && data >= b.get() && data < b.get() + capacity_;
+    };
+    return within(buffer_) || within(sending_);
+}
+
+uint8_t* FileWriteBuffer::Reserve(size_t size) {
+    if (length_ + size > capacity_ && (!Send(false) || length_ + size > capacity_)) {
+        return nullptr;
+    }
+    return buffer_.get() + length_;
+}
+
+bool FileWriteBuffer::Write(uint64_t offset, const uint8_t* data, size_t size) {
+    if (size == 0) {
+        return true;  // as with pwrite, the file does not grow
+    }
+    // The part before the gathered tail is already on its way to the file: patch it there.
+    if (offset < start_) {
+        const size_t head = static_cast<size_t>(std::min<uint64_t>(size, start_ - offset));
+        if (!WriteThrough(offset, data, head)) {
+            return false;
+        }
+        offset += head;
+        data += head;
+        size -= head;
+        if (size == 0) {
+            return true;
+        }
+    }
+    std::vector<uint8_t> copy;
+    if (offset - start_ + size > capacity_) {
+        if (InBuffers(data)) {
+            // Placed after Reserve(); sending reuses the buffers.
+            copy.assign(data, data + size);
+            data = copy.data();
+        }
+        if (!Send(false)) {
+            return false;
+        }
+        if (offset < start_ || offset - start_ + size > capacity_) {
+            // Overlapping what was just sent, or too large to gather.
+            const uint64_t end = offset + size;
+            if (!Flush() || !WriteThrough(offset, data, size)) {
+                return false;
+            }
+            start_ = std::max(start_, end);
+            written_ = start_;
+            return true;
+        }
+    }
+    const size_t at = static_cast<size_t>(offset - start_);
+    if (at > length_) {
+        std::memset(buffer_.get() + length_, 0, at - length_);
+    }
+    if (buffer_.get() + at != data) {
+        std::memmove(buffer_.get() + at, data, size);
+    }
+    length_ = std::max(length_, at + size);
+    return true;
+}
+
+int64_t FileWriteBuffer::Read(uint64_t offset, uint8_t* out, size_t size) {
+    size_t done = 0;
+    if (offset < start_ && size > 0 && !Settle()) {
+        return -1;
+    }
+    while (done < size && offset + done < start_) {
+        const size_t want =
+            static_cast<size_t>(std::min<uint64_t>(size - done, start_ - offset - done));
+        const ssize_t n = ::pread(fd_, out + done, want, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            Failed(errno);
+            return -1;
+        }
+        if (n == 0) {
+            return static_cast<int64_t>(done);
+        }
+        done += static_cast<size_t>(n);
+    }
+    const uint64_t at = offset + done;
+    if (done < size && at < Size()) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(size - done, Size() - at));
+        std::memcpy(out + done, buffer_.get() + (at - start_), n);
+        done += n;
+    }
+    return static_cast<int64_t>(done);
+}
+
+bool FileWriteBuffer::Flush() {
+    return Send(true) && Settle();
+}
+
+}  // namespace folio::engine
