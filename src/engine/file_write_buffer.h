@@ -58,8 +58,13 @@ class FileWriteBuffer {
 
     int fd_;
     size_t capacity_;
-    std::unique_ptr<uint8_t[]> buffer_;
-    std::unique_ptr<uint8_t[]> sending_;
+    struct Free {
+        void operator()(uint8_t* p) const;
+    };
+    // Both buffers in one block, so that the system can back it with large pages.
+    std::unique_ptr<uint8_t, Free> storage_;
+    uint8_t* buffer_;
+    uint8_t* sending_;
     std::thread sender_;
     int sendError_ = 0;  // set by the helper thread, read after joining it
     uint64_t start_;     // file offset of buffer_[0]
