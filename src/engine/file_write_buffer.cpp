@@ -1,6 +1,5 @@
 #include "engine/file_write_buffer.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -13,22 +12,6 @@
 
 namespace folio::engine {
 namespace {
-
-// errno of a failed write, 0 when all `size` bytes went to the file.
-int WriteAll(int fd, uint64_t offset, const uint8_t* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return n == 0 ? EIO : errno;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
 
 // Buffers this large are aligned to the size of a large page and marked for one:
 // a single page fault then makes them ready instead of hundreds.
@@ -61,14 +44,9 @@ FileWriteBuffer::FileWriteBuffer(int fd, uint64_t existingSize, size_t capacity)
       storage_(AllocateBuffers(2 * capacity_)),
       buffer_(storage_.get()),
       sending_(storage_.get() + capacity_),
+      sender_(fd),
       start_(existingSize),
       written_(existingSize) {}
-
-FileWriteBuffer::~FileWriteBuffer() {
-    if (sender_.joinable()) {
-        sender_.join();
-    }
-}
 
 bool FileWriteBuffer::Failed(int err) {
     if (error_ == 0) {
@@ -79,11 +57,9 @@ bool FileWriteBuffer::Failed(int err) {
 }
 
 bool FileWriteBuffer::Settle() {
-    if (sender_.joinable()) {
-        sender_.join();
-        if (sendError_ != 0) {
-            return Failed(sendError_);
-        }
+    const int err = sender_.Wait();
+    if (err != 0) {
+        return Failed(err);
     }
     written_ = std::max(written_, start_);
     return error_ == 0 || Failed(error_);
@@ -101,17 +77,7 @@ bool FileWriteBuffer::Send(bool all) {
     }
     std::memcpy(sending_, buffer_ + sent, held);
     std::swap(buffer_, sending_);
-    sender_ = std::thread([this, data = sending_, offset = start_, size = sent] {
-        sendError_ = WriteAll(fd_, offset, data, size);
-#ifdef __linux__
-        // Has the disk start on it now, so that the final flush has little left to
-        // wait for.
-        if (sendError_ == 0) {
-            ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size),
-                              SYNC_FILE_RANGE_WRITE);
-        }
-#endif
-    });
+    sender_.Start(sending_, start_, sent);
     start_ += sent;
     length_ = held;
     return true;
@@ -121,7 +87,7 @@ bool FileWriteBuffer::WriteThrough(uint64_t offset, const uint8_t* data, size_t 
     if (!Settle()) {
         return false;
     }
-    const int err = WriteAll(fd_, offset, data, size);
+    const int err = WriteFully(fd_, offset, data, size);
     return err == 0 || Failed(err);
 }
 

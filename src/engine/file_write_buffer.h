@@ -3,7 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <thread>
+
+#include "engine/background_writer.h"
 
 namespace folio::engine {
 
@@ -19,7 +20,7 @@ class FileWriteBuffer {
     // `fd` stays owned by the caller; the file holds `existingSize` bytes.
     FileWriteBuffer(int fd, uint64_t existingSize, size_t capacity);
     // Waits for the write under way; what is still gathered is dropped.
-    ~FileWriteBuffer();
+    ~FileWriteBuffer() = default;
     FileWriteBuffer(const FileWriteBuffer&) = delete;
     FileWriteBuffer& operator=(const FileWriteBuffer&) = delete;
 
@@ -65,9 +66,8 @@ class FileWriteBuffer {
     std::unique_ptr<uint8_t, Free> storage_;
     uint8_t* buffer_;
     uint8_t* sending_;
-    std::thread sender_;
-    int sendError_ = 0;  // set by the helper thread, read after joining it
-    uint64_t start_;     // file offset of buffer_[0]
+    BackgroundWriter sender_;
+    uint64_t start_;  // file offset of buffer_[0]
     size_t length_ = 0;
     uint64_t written_ = 0;
     uint64_t holdFrom_ = 0;
