@@ -17,6 +17,8 @@ TEST(Utf8, MalformedInputBecomesReplacementWithoutOverrun) {
     EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong form
     EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
     EXPECT_EQ(FromUtf8("\xFF"), u"\uFFFD");
+    EXPECT_EQ(FromUtf8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // above U+10FFFF
+    EXPECT_EQ(FromUtf8("\xE2\x82!"), u"\uFFFD\uFFFD!");  // sequence cut short by ASCII
     const char16_t lone[] = {u'x', 0xD800, 0};
     EXPECT_EQ(ToUtf8(lone), "x\xEF\xBF\xBD");
 }
