@@ -212,7 +212,11 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{
             "TruncatedHex",
             "Windows Registry Editor Version 5.00\n[HKEY_CLASSES_ROOT\\x]\n\"n\"=hex:01,0\n",
-            "line 3: a hex byte list"}),
+            "line 3: a hex byte list"},
+        DamagedCase{
+            "OddLengthUtf16String",
+            "Windows Registry Editor Version 5.00\n[HKEY_CLASSES_ROOT\\x]\n@=hex(1):76,00,00\n",
+            "line 3: a string value in hex has an odd number of bytes"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RegistryFileTest, AFifoAtTheFilesNameIsKeptAsideWithoutWaitingForAWriter) {
