@@ -19,16 +19,22 @@ struct Failure {
     std::string error;
 };
 
+// Little-endian byte pairs as UTF-16 code units; an odd last byte is left out.
+std::u16string Utf16LeUnits(std::string_view bytes) {
+    std::u16string wide;
+    wide.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                             (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    }
+    return wide;
+}
+
 // The text as UTF-8: a UTF-16LE file (byte-order mark FF FE) is converted, a UTF-8
 // byte-order mark dropped.
 std::string AsUtf8(std::string_view bytes) {
     if (bytes.size() >= 2 && bytes[0] == '\xff' && bytes[1] == '\xfe') {
-        std::u16string wide;
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                 (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-        }
-        return ToUtf8(wide);
+        return ToUtf8(Utf16LeUnits(bytes.substr(2)));
     }
     if (bytes.substr(0, 3) == "\xef\xbb\xbf") {
         bytes.remove_prefix(3);
@@ -107,11 +113,7 @@ std::optional<std::string> TextFromUtf16Le(std::string_view bytes, std::string& 
         error = "a string value in hex has an odd number of bytes";
         return std::nullopt;
     }
-    std::u16string wide;
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                             (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-    }
+    std::u16string wide = Utf16LeUnits(bytes);
     if (const std::size_t nul = wide.find(u'\0'); nul != std::u16string::npos) {
         wide.resize(nul);
     }
