@@ -15,6 +15,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/engine_limits.h"
+#include "engine/tiff_client_procs.h"
 
 namespace folio::engine {
 
@@ -96,35 +97,16 @@ tmsize_t WriteProc(thandle_t, void*, tmsize_t) {
 
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     auto& source = SourceOf(handle);
-    uint64_t base = 0;
-    if (whence == SEEK_CUR) {
-        base = source.position;
-    } else if (whence == SEEK_END) {
-        base = source.size;
+    const toff_t target = SeekTarget(source.position, source.size, offset, whence);
+    if (target != static_cast<toff_t>(-1)) {
+        source.position = target;
     }
-    // libtiff passes negative relative offsets as large unsigned values.
-    const uint64_t target = base + offset;
-    if (whence != SEEK_SET && static_cast<int64_t>(offset) < 0 &&
-        static_cast<uint64_t>(-static_cast<int64_t>(offset)) > base) {
-        return static_cast<toff_t>(-1);
-    }
-    source.position = target;
     return target;
-}
-
-int CloseProc(thandle_t) {
-    return 0;
 }
 
 toff_t SizeProc(thandle_t handle) {
     return SourceOf(handle).size;
 }
-
-int MapProc(thandle_t, void**, toff_t*) {
-    return 0;
-}
-
-void UnmapProc(thandle_t, void*, toff_t) {}
 
 int ErrorHandler(TIFF*, void* userData, const char* module, const char* format, va_list args) {
     auto& source = *static_cast<TiffFile::Source*>(userData);
@@ -230,7 +212,7 @@ void TiffFile::OpenTiff() {
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(kMaxLibtiffAllocation));
     // "m": no memory mapping (we supply the bytes ourselves).
     tif_ = TIFFClientOpenExt(source_->name.c_str(), "rm", source_.get(), ReadProc, WriteProc,
-                             SeekProc, CloseProc, SizeProc, MapProc, UnmapProc, options);
+                             SeekProc, CloseNothing, SizeProc, MapNothing, UnmapNothing, options);
     TIFFOpenOptionsFree(options);
     if (!tif_) {
         const std::string why = TakeError();
