@@ -32,9 +32,6 @@ class CommandLineSource {
 
     // GlobalFree on a split's result, made once after every split, null or not.
     virtual void ReleaseSplit(const std::optional<ArgVector>& split) = 0;
-
-    // The running executable's full path; empty when it cannot be found.
-    virtual std::u16string ExecutablePath() const = 0;
 };
 
 }  // namespace folio

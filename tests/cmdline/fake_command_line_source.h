@@ -28,7 +28,6 @@ class FakeCommandLineSource : public CommandLineSource {
     void ReleaseSplit(const std::optional<ArgVector>& split) override {
         calls.push_back(split ? u"release" : u"release:null");
     }
-    std::u16string ExecutablePath() const override { return executable_; }
 
     void SetLine(std::u16string line) { line_ = std::move(line); }
 

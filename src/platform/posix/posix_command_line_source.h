@@ -21,7 +21,9 @@ class PosixCommandLineSource : public CommandLineSource {
     int32_t PlatformFamily() const override { return kNtFamily; }
     std::optional<ArgVector> SplitCommandLine(std::u16string_view line) override;
     void ReleaseSplit(const std::optional<ArgVector>&) override {}
-    std::u16string ExecutablePath() const override { return executablePath_; }
+
+    // The running executable's full path; empty when it cannot be found.
+    const std::u16string& ExecutablePath() const { return executablePath_; }
 
   private:
     std::u16string line_;
