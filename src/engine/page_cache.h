@@ -24,7 +24,6 @@ class PageCache {
 
     size_t Bytes() const { return bytes_; }
     size_t Budget() const { return budget_; }
-    size_t Count() const { return entries_.size(); }
 
   private:
     struct Entry {
