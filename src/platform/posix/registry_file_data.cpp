@@ -10,20 +10,7 @@ namespace {
 
 constexpr std::size_t kMaxKeyNameBytes = 255;
 
-// Lower-cases ASCII letters and turns the separator into \x01, which sorts before any
-// character a name may hold, so that the map's order is the tree order.
-std::string Fold(std::string_view path) {
-    std::string folded(path);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        } else if (c == '\\') {
-            c = '\x01';
-        }
-    }
-    return folded;
-}
-
+// Lower-cases ASCII letters.
 std::string FoldName(std::string_view name) {
     std::string folded(name);
     for (char& c : folded) {
@@ -31,6 +18,14 @@ std::string FoldName(std::string_view name) {
             c = static_cast<char>(c - 'A' + 'a');
         }
     }
+    return folded;
+}
+
+// As FoldName, and turns the separator into \x01, which sorts before any character a
+// name may hold, so that the map's order is the tree order.
+std::string Fold(std::string_view path) {
+    std::string folded = FoldName(path);
+    std::replace(folded.begin(), folded.end(), '\\', '\x01');
     return folded;
 }
 
