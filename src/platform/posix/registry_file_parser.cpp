@@ -84,7 +84,7 @@ std::optional<std::string> TakeQuoted(std::string_view& text, std::string& error
 // "aa,bb,cc" into bytes.
 std::optional<std::string> ParseHexList(std::string_view list, std::string& error) {
     std::string bytes;
-    list = TrimmedStart(TrimmedEnd(list));
+    list = Trimmed(list);
     while (!list.empty()) {
         if (list.size() < 2 || HexDigit(list[0]) < 0 || HexDigit(list[1]) < 0) {
             error = "a hex byte list must be two-digit hex numbers separated by commas";
