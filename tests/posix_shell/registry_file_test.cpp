@@ -243,9 +243,11 @@ TEST_F(RegistryFileTest, AnUnwritableDataFolderFailsEveryStepQuietly) {
     Register();
     Unregister();
     EXPECT_EQ(Read(dataHome + "/FolioLens"), "not a folder");
+    EXPECT_EQ(diagnostics.str(), "");
 
     const auto created = registry->CreateKey(Registry::kClassesRoot, ".mdi", 0, nullptr, 0, 63);
     EXPECT_NE(created.status, Registry::kSuccess);
+    EXPECT_EQ(created.status, Registry::kFileNotFound);  // the folder's path runs through a file
     EXPECT_EQ(created.key, 0u);
 }
 
