@@ -94,7 +94,8 @@ Raster ReferenceRotate(const Raster& src, int quarterTurns) {
 bool SamePixels(const Raster& a, const Raster& b) {
     if (a.width != b.width || a.height != b.height || a.bitsPerSample != b.bitsPerSample ||
         a.samplesPerPixel != b.samplesPerPixel || a.photometric != b.photometric ||
-        a.colorMap != b.colorMap) {
+        a.extraSamples != b.extraSamples || a.associatedAlpha != b.associatedAlpha ||
+        a.hasAlpha != b.hasAlpha || a.colorMap != b.colorMap) {
         return false;
     }
     const size_t rowBytes = (size_t{a.width} * a.bitsPerSample * a.samplesPerPixel + 7) / 8;

@@ -27,6 +27,11 @@ Raster Pattern(const Shape& shape) {
     layout.bitsPerSample = shape.bits;
     layout.samplesPerPixel = shape.samples;
     layout.photometric = shape.samples >= 3 ? 2 : 1;
+    // A sample beyond the colour ones is alpha, which the turned raster must keep.
+    if (shape.samples == 2 || shape.samples == 4) {
+        layout.extraSamples = 1;
+        layout.extraSampleKind = 2;
+    }
     layout.pixels = PatternPixels(layout, 7);
     // Rows with padding bits or bytes beyond the pixels, which must not leak.
     Raster r = RasterFromTestPage(layout);
