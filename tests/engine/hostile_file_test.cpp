@@ -265,6 +265,60 @@ TEST(PageChainTest, AnAbsurdPageCountIsRefused) {
     EXPECT_EQ(ReadPageDirectory(*again, 7).size(), 7u);
 }
 
+// A loop is named as such whatever the byte order and offset width the chain
+// pointers are stored in.
+TEST(PageChainTest, ALoopIsNamedInEveryByteOrderAndOffsetWidth) {
+    const std::pair<const char*, testing::FileOptions> forms[] = {
+        {"LittleEndian", {}},           {"BigEndian", {.bigEndian = true}},
+        {"BigTiff", {.bigTiff = true}}, {"BigEndianBigTiff", {.bigEndian = true, .bigTiff = true}},
+        {"Mdi", {.mdiHeader = true}},
+    };
+    testing::TempDir dir;
+    for (const auto& [form, options] : forms) {
+        SCOPED_TRACE(form);
+        const std::string path = dir.File("loop.tif");
+        testing::WriteTiffFile(
+            path,
+            {testing::GrayPage(8, 8, 8), testing::GrayPage(8, 8, 8), testing::GrayPage(8, 8, 8)},
+            options);
+        std::vector<uint64_t> offsets;
+        for (const PageEntry& entry : ReadPageDirectory(*TiffFile::Open(path, "loop.tif"))) {
+            offsets.push_back(entry.offset);
+        }
+        ASSERT_EQ(offsets.size(), 3u);
+
+        // Points the third page's "next page" back at the second.
+        auto bytes = testing::ReadFileBytes(path);
+        const int countSize = options.bigTiff ? 8 : 2;
+        const int entrySize = options.bigTiff ? 20 : 12;
+        const int pointerSize = options.bigTiff ? 8 : 4;
+        const auto get = [&](uint64_t at, int size) {
+            uint64_t value = 0;
+            for (int i = 0; i < size; ++i) {
+                const int k = options.bigEndian ? i : size - 1 - i;
+                value = (value << 8) | bytes[at + static_cast<uint64_t>(k)];
+            }
+            return value;
+        };
+        const uint64_t next = offsets[2] + static_cast<uint64_t>(countSize) +
+                              get(offsets[2], countSize) * static_cast<uint64_t>(entrySize);
+        ASSERT_EQ(get(next, pointerSize), 0u);
+        for (int i = 0; i < pointerSize; ++i) {
+            const int shift = 8 * (options.bigEndian ? pointerSize - 1 - i : i);
+            bytes[next + static_cast<uint64_t>(i)] = static_cast<uint8_t>(offsets[1] >> shift);
+        }
+        ASSERT_EQ(get(next, pointerSize), offsets[1]);
+
+        try {
+            ReadPageDirectory(*TiffFile::OpenBytes(bytes, "loop.tif"));
+            FAIL() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Description(), "loop.tif: the page chain loops back after page 3");
+            EXPECT_EQ(e.Number(), errors::kDamagedFile);
+        }
+    }
+}
+
 int32_t OpenError(const std::string& path, std::string* message = nullptr) {
     EngineDocument document;
     try {
