@@ -248,6 +248,29 @@ TEST_F(Form1Test, FailedZoomKeepsTheDocumentShown) {
     EXPECT_TRUE(form.DocumentLoaded);
 }
 
+TEST_F(Form1Test, FailedCommandWithAViewerThatCannotAnswerEndsWithoutADocument) {
+    OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    EXPECT_CALL(viewer, GetZoom(_, _)).WillOnce([](double& a, double& b) { a = b = 1.5e308; });
+    EXPECT_CALL(messages, Show(_, kApp, MessageIcon::Error));
+    EXPECT_CALL(viewer, GetDocument()).WillOnce(Throw(std::runtime_error("viewer gone")));
+    EXPECT_CALL(viewer, SetFileName(std::u16string()));
+    EXPECT_FALSE(form.RunCommand(u"data_dec"));
+    EXPECT_EQ(form.CurrentDocument, nullptr);
+    EXPECT_FALSE(form.DocumentLoaded);
+}
+
+TEST_F(Form1Test, FailedCommandWhileTheViewerShowsAnotherDocumentEndsWithoutADocument) {
+    OpenThroughDialog(u"/a/one.mdi", u"/a/");
+    auto other = NewDocument();
+    EXPECT_CALL(viewer, GetZoom(_, _)).WillOnce([](double& a, double& b) { a = b = 1.5e308; });
+    EXPECT_CALL(messages, Show(_, kApp, MessageIcon::Error));
+    EXPECT_CALL(viewer, GetDocument()).WillOnce(Return(other));
+    EXPECT_CALL(viewer, SetFileName(std::u16string()));
+    EXPECT_FALSE(form.RunCommand(u"data_dec"));
+    EXPECT_EQ(form.CurrentDocument, nullptr);
+    EXPECT_FALSE(form.DocumentLoaded);
+}
+
 TEST_F(Form1Test, CommandLineOpenShowsAtOriginalSizeOrReportsAndStaysEmpty) {
     auto document = NewDocument();
     {
