@@ -106,8 +106,10 @@ TEST_P(ViewZoom, KeepsFactorsExactlyOrClampsAndReports) {
     for (const bool withDocument : {false, true}) {
         DocumentView view;
         view.resize(400, 300);
+        std::shared_ptr<EngineDocument> document;
         if (withDocument) {
-            view.SetDocument(SquareDocument(1));
+            document = SquareDocument(1);
+            view.SetDocument(document);
         }
         double first = GetParam().first;
         double second = GetParam().second;
@@ -120,6 +122,14 @@ TEST_P(ViewZoom, KeepsFactorsExactlyOrClampsAndReports) {
         EXPECT_EQ(readFirst, GetParam().reportedFirst);
         EXPECT_EQ(readSecond, GetParam().reportedSecond);
         EXPECT_EQ(view.GetFitMode(), 0);
+        if (document) {
+            // The page is laid out again at the factors the view reports.
+            const engine::DisplaySize size =
+                document->ShownSize(0, GetParam().reportedFirst, GetParam().reportedSecond,
+                                    view.logicalDpiX(), view.logicalDpiY());
+            EXPECT_NEAR(view.PageRect(0).width(), size.width, 1.0);
+            EXPECT_NEAR(view.PageRect(0).height(), size.height, 1.0);
+        }
     }
 }
 
