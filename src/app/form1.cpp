@@ -66,10 +66,11 @@ void Form1::RestoreConsistentState() {
     try {
         shown = ports_.viewer.GetDocument();
     } catch (const std::exception&) {
-        shown = nullptr;
+        // A viewer that cannot answer is taken to show nothing.
     }
-    const bool consistent = DocumentLoaded && CurrentDocument && shown == CurrentDocument;
-    if (consistent || (!DocumentLoaded && !CurrentDocument && !shown)) {
+    // Consistent: the viewer shows exactly CurrentDocument, and DocumentLoaded says
+    // whether there is one.
+    if (shown == CurrentDocument && DocumentLoaded == (CurrentDocument != nullptr)) {
         return;
     }
     DocumentLoaded = false;
