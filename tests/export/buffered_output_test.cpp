@@ -145,6 +145,20 @@ TEST(TiffWriteBuffer, FailedWriteIsReportedWhenTheDataReachesTheFile) {
     EXPECT_EQ(buffer.Error(), EBADF) << "the first error is kept";
 }
 
+TEST(TiffWriteBuffer, FailedPatchBeforeTheGatheredTailIsReported) {
+    TempDir dir;
+    const std::vector<uint8_t> existing(100, 7);
+    WriteFileBytes(dir.File("read-only.bin"), existing);
+    OpenFile file(dir.File("read-only.bin"), O_RDONLY);
+    FileWriteBuffer buffer(file.Fd(), existing.size(), 16);
+    // Behind the tail, so written to the file at once, which refuses it.
+    const std::vector<uint8_t> patch(4, 9);
+    EXPECT_FALSE(buffer.Write(10, patch.data(), patch.size()));
+    EXPECT_EQ(buffer.Error(), EBADF);
+    EXPECT_EQ(buffer.Size(), existing.size());
+    EXPECT_FALSE(buffer.Flush()) << "the failure stays reported";
+}
+
 // ---- libtiff writing through the buffer: byte for byte what it writes straight
 // to a file, for files with many pages whose directories libtiff links back.
 
