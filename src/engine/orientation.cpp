@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/raster_rotation.h"
+
 namespace folio::engine {
 namespace {
 
@@ -42,6 +44,11 @@ void ApplyOrientation(Raster& raster, uint16_t orientation) {
         }
         return;
     }
+    if (orientation == 3 || orientation == 6 || orientation == 8) {  // plain clockwise turns
+        raster = RotateRaster(raster, orientation == 3 ? 2 : orientation == 6 ? 1 : 3);
+        return;
+    }
+    // The mirrored ones (2, 5 and 7), pixel by pixel.
     const bool transposed = orientation >= 5;
     const uint32_t outW = transposed ? h : w;
     const uint32_t outH = transposed ? w : h;
@@ -56,20 +63,11 @@ void ApplyOrientation(Raster& raster, uint16_t orientation) {
                 case 2:
                     sx = w - 1 - dx;
                     break;
-                case 3:
-                    sx = w - 1 - dx, sy = h - 1 - dy;
-                    break;
                 case 5:
                     sx = dy, sy = dx;
                     break;
-                case 6:
-                    sx = dy, sy = h - 1 - dx;
-                    break;
                 case 7:
                     sx = w - 1 - dy, sy = h - 1 - dx;
-                    break;
-                case 8:
-                    sx = w - 1 - dy, sy = dx;
                     break;
                 default:
                     break;
