@@ -22,15 +22,15 @@ int WriteFully(int fd, uint64_t offset, const uint8_t* data, size_t size) {
     return 0;
 }
 
+BackgroundWriter::BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+
 BackgroundWriter::~BackgroundWriter() {
-    if (thread_.joinable()) {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
     }
+    changed_.notify_all();
+    thread_.join();
 }
 
 void BackgroundWriter::Start(const uint8_t* data, uint64_t offset, size_t size) {
@@ -40,9 +40,6 @@ void BackgroundWriter::Start(const uint8_t* data, uint64_t offset, size_t size) 
         offset_ = offset;
         size_ = size;
         busy_ = true;
-    }
-    if (!thread_.joinable()) {
-        thread_ = std::thread([this] { Run(); });
     }
     changed_.notify_all();
 }

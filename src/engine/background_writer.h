@@ -16,7 +16,9 @@ int WriteFully(int fd, uint64_t offset, const uint8_t* data, size_t size);
 // also has the disk start on it, so that a final flush has little left to wait for.
 class BackgroundWriter {
   public:
-    explicit BackgroundWriter(int fd) : fd_(fd) {}
+    // Starts the helper thread, so that failing to is an error here and not in the
+    // middle of libtiff writing.
+    explicit BackgroundWriter(int fd);
     // Waits for the write under way.
     ~BackgroundWriter();
     BackgroundWriter(const BackgroundWriter&) = delete;
@@ -40,7 +42,7 @@ class BackgroundWriter {
     uint64_t offset_ = 0;
     size_t size_ = 0;
     int error_ = 0;
-    std::thread thread_;
+    std::thread thread_;  // last: Run() uses the members above
 };
 
 }  // namespace folio::engine
