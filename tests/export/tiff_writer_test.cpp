@@ -15,6 +15,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/export_progress.h"
 #include "engine/temp_dir.h"
 #include "export/fake_page_source.h"
 #include "export/raster_oracle.h"
@@ -136,6 +137,30 @@ INSTANTIATE_TEST_SUITE_P(KindsAndTurns, DecodedPageExport,
                              return std::string(std::get<0>(info.param).name) + "_turns" +
                                     std::to_string(std::get<1>(info.param));
                          });
+
+TEST(TiffWriterExport, ReportsEachPageToTheInnermostProgressListener) {
+    TempDir dir;
+    FakePageSource source;
+    source.Add(PageFromSpec(GrayPage(10, 10, 8)));
+    source.Add(PageFromSpec(BilevelPage(40, 30, COMPRESSION_NONE)));
+    source.Add(PageFromSpec(RgbPage(12, 7, 8)));
+    std::vector<std::pair<int, int>> outer;
+    std::vector<std::pair<int, int>> inner;
+    {
+        ScopedExportProgress watchOuter(
+            [&](int done, int total) { outer.emplace_back(done, total); });
+        {
+            ScopedExportProgress watchInner(
+                [&](int done, int total) { inner.emplace_back(done, total); });
+            WriteTiff(source, dir.File("inner.tiff"));
+        }
+        WriteTiff(source, dir.File("outer.tiff"));
+    }
+    WriteTiff(source, dir.File("unwatched.tiff"));
+    const std::vector<std::pair<int, int>> each{{1, 3}, {2, 3}, {3, 3}};
+    EXPECT_EQ(inner, each);
+    EXPECT_EQ(outer, each) << "the outer listener is back once the inner one is gone";
+}
 
 TEST(TiffWriterExport, ManyPagesKeepOrderAndPagesWithoutResolutionGetNone) {
     TempDir dir;
