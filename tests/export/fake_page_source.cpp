@@ -7,7 +7,7 @@
 
 namespace folio::engine::testing {
 
-FakePage PageFromSpec(const TestPage& layout) {
+FakePage PageFromLayout(const TestPage& layout) {
     FakePage page;
     page.raster = RasterFromTestPage(layout);
     page.info.width = layout.width;
@@ -28,7 +28,7 @@ FakePageSource::FakePageSource(const std::string& path, const std::vector<TestPa
     : path_(path) {
     const std::vector<ReadBackPage> read = ReadBack(path);
     for (size_t i = 0; i < layouts.size(); ++i) {
-        FakePage page = PageFromSpec(layouts[i]);
+        FakePage page = PageFromLayout(layouts[i]);
         page.directoryOffset = read.at(i).directoryOffset;
         pages_.push_back(std::move(page));
     }

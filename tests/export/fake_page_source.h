@@ -47,6 +47,6 @@ class FakePageSource : public PageSource {
 };
 
 // A page standing for `layout`, with pixels and info taken from it.
-FakePage PageFromSpec(const TestPage& layout);
+FakePage PageFromLayout(const TestPage& layout);
 
 }  // namespace folio::engine::testing

@@ -109,7 +109,7 @@ TEST_P(DecodedPageExport, ReadsBackPixelIdenticalAsTurned) {
     const auto& [kind, turns] = GetParam();
     TempDir dir;
     FakePageSource source;
-    FakePage page = PageFromSpec(WithResolution(kind.layout, 200, 100));
+    FakePage page = PageFromLayout(WithResolution(kind.layout, 200, 100));
     page.turns = turns;
     source.Add(page);
 
@@ -141,9 +141,9 @@ INSTANTIATE_TEST_SUITE_P(KindsAndTurns, DecodedPageExport,
 TEST(TiffWriterExport, ReportsEachPageToTheInnermostProgressListener) {
     TempDir dir;
     FakePageSource source;
-    source.Add(PageFromSpec(GrayPage(10, 10, 8)));
-    source.Add(PageFromSpec(BilevelPage(40, 30, COMPRESSION_NONE)));
-    source.Add(PageFromSpec(RgbPage(12, 7, 8)));
+    source.Add(PageFromLayout(GrayPage(10, 10, 8)));
+    source.Add(PageFromLayout(BilevelPage(40, 30, COMPRESSION_NONE)));
+    source.Add(PageFromLayout(RgbPage(12, 7, 8)));
     std::vector<std::pair<int, int>> outer;
     std::vector<std::pair<int, int>> inner;
     {
@@ -165,9 +165,9 @@ TEST(TiffWriterExport, ReportsEachPageToTheInnermostProgressListener) {
 TEST(TiffWriterExport, ManyPagesKeepOrderAndPagesWithoutResolutionGetNone) {
     TempDir dir;
     FakePageSource source;
-    source.Add(PageFromSpec(GrayPage(10, 10, 8)));
-    source.Add(PageFromSpec(WithResolution(BilevelPage(40, 30, COMPRESSION_NONE), 300, 300)));
-    source.Add(PageFromSpec(RgbPage(12, 7, 8)));
+    source.Add(PageFromLayout(GrayPage(10, 10, 8)));
+    source.Add(PageFromLayout(WithResolution(BilevelPage(40, 30, COMPRESSION_NONE), 300, 300)));
+    source.Add(PageFromLayout(RgbPage(12, 7, 8)));
     WriteTiff(source, dir.File("three.tiff"));
     const auto pages = ReadBack(dir.File("three.tiff"));
     ASSERT_EQ(pages.size(), 3u);
@@ -181,7 +181,7 @@ TEST(TiffWriterExport, ManyPagesKeepOrderAndPagesWithoutResolutionGetNone) {
 TEST(TiffWriterExport, UnitlessResolutionKeepsThePixelShapeAcrossTurns) {
     TempDir dir;
     FakePageSource source;
-    FakePage page = PageFromSpec(BilevelPage(40, 20, COMPRESSION_NONE));
+    FakePage page = PageFromLayout(BilevelPage(40, 20, COMPRESSION_NONE));
     page.info.pixelAspect = 2.0;  // pixels twice as tall as wide
     page.turns = 1;
     source.Add(page);
@@ -206,7 +206,7 @@ TEST(TiffWriterExport, ManyDecodedPagesComeOutInOrder) {
     for (int i = 0; i < 12; ++i) {
         TestPage layout = i % 3 == 0 ? RgbPage(60 + i * 7, 30, 8) : GrayPage(10 + i, 8 + i, 8);
         layout.pixels = PatternPixels(layout, static_cast<uint32_t>(i + 1));
-        FakePage page = PageFromSpec(layout);
+        FakePage page = PageFromLayout(layout);
         page.turns = i % 4;
         source.Add(page);
     }
@@ -355,8 +355,8 @@ class ExportFailure : public ::testing::Test {
   protected:
     void SetUp() override {
         WriteFileBytes(dir.File("out.tiff"), {'o', 'l', 'd'});
-        source.Add(PageFromSpec(GrayPage(20, 20, 8)));
-        source.Add(PageFromSpec(BilevelPage(30, 30, COMPRESSION_NONE)));
+        source.Add(PageFromLayout(GrayPage(20, 20, 8)));
+        source.Add(PageFromLayout(BilevelPage(30, 30, COMPRESSION_NONE)));
         before = FolderEntries(dir.Path());
     }
 
@@ -379,7 +379,7 @@ class ExportFailure : public ::testing::Test {
 };
 
 TEST_F(ExportFailure, UndecodablePageNamesPageAndScheme) {
-    FakePage blc = PageFromSpec(BilevelPage(30, 30, COMPRESSION_NONE));
+    FakePage blc = PageFromLayout(BilevelPage(30, 30, COMPRESSION_NONE));
     blc.info.compression = 34718;
     blc.info.compressionName = "BLC";
     blc.info.decodable = false;
@@ -427,7 +427,7 @@ class FileSizeLimit {
 };
 
 TEST_F(ExportFailure, FullDiskLeavesNoPartialFile) {
-    source.Add(PageFromSpec(RgbPage(600, 600, 16)));
+    source.Add(PageFromLayout(RgbPage(600, 600, 16)));
     const FileSizeLimit limit(64 * 1024);
     ASSERT_TRUE(limit.Applied());
     const Error e = Fails();
@@ -470,7 +470,7 @@ TEST(ExportFailureWhileCopying, WriteFailingMidwayLeavesTheTargetAsItWas) {
 TEST(ExportTarget, MissingFolderOrFolderTargetRaisesNamingIt) {
     TempDir dir;
     FakePageSource source;
-    source.Add(PageFromSpec(GrayPage(8, 8, 8)));
+    source.Add(PageFromLayout(GrayPage(8, 8, 8)));
     for (const std::string& target :
          {dir.File("no-such-folder/out.tiff"), dir.Path(), dir.File("")}) {
         try {
@@ -497,7 +497,7 @@ TEST(ExportTarget, ReplacedFileKeepsItsPermissionsNewFileGetsTheUsualOnes) {
     fs::permissions(dir.File("kept.tiff"),
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     FakePageSource source;
-    source.Add(PageFromSpec(GrayPage(8, 8, 8)));
+    source.Add(PageFromLayout(GrayPage(8, 8, 8)));
     WriteTiff(source, dir.File("kept.tiff"));
     EXPECT_EQ(fs::status(dir.File("kept.tiff")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -514,7 +514,7 @@ TEST(ExportTarget, ReplacesAnExistingFile) {
     TempDir dir;
     WriteFileBytes(dir.File("out.tiff"), {'o', 'l', 'd'});
     FakePageSource source;
-    source.Add(PageFromSpec(GrayPage(8, 8, 8)));
+    source.Add(PageFromLayout(GrayPage(8, 8, 8)));
     WriteTiff(source, dir.File("out.tiff"));
     EXPECT_EQ(ReadBack(dir.File("out.tiff")).size(), 1u);
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"out.tiff"});
