@@ -11,6 +11,7 @@ inline constexpr int32_t kOverflow = 6;
 inline constexpr int32_t kOutOfMemory = 7;
 inline constexpr int32_t kSubscriptOutOfRange = 9;
 inline constexpr int32_t kTypeMismatch = 13;
+inline constexpr int32_t kBadFileName = 52;
 inline constexpr int32_t kFileNotFound = 53;
 inline constexpr int32_t kDeviceIoError = 57;
 inline constexpr int32_t kDiskFull = 61;
@@ -19,7 +20,8 @@ inline constexpr int32_t kPathNotFound = 76;
 inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kInvalidFileFormat = 321;
 inline constexpr int32_t kNotImplemented = 445;
-// A common dialog cancelled while its cancel-error switch is on.
+// The user cancelled: a common dialog while its cancel-error switch is on, or a long
+// operation (export, print job) from its progress dialog.
 inline constexpr int32_t kCancel = 32755;
 // Raised by the imaging engine for a page it cannot decode.
 inline constexpr int32_t kUnsupportedCompression = 32800;

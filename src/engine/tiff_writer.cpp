@@ -11,7 +11,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/atomic_file.h"
-#include "engine/export_progress.h"
+#include "engine/operation_progress.h"
 #include "engine/page_encode_pipeline.h"
 #include "engine/tiff_message_log.h"
 #include "engine/tiff_output_file.h"
@@ -180,6 +180,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
     DecodeAhead decoded(source, plan, failure);
+    ScopedProgress::Report(0, count);
     for (int page = 0; page < count; ++page) {
         const PagePosition position{page, count};
         bool written = false;
@@ -201,7 +202,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
             failure.RaiseWrite(page, log.Reason(fromSource), err);
         }
         output.PageWritten();
-        ScopedExportProgress::Report(page + 1, count);
+        ScopedProgress::Report(page + 1, count);
     }
     errno = 0;
     if (!output.Finish() || !log.FirstError().empty()) {

@@ -15,7 +15,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/export_progress.h"
+#include "engine/operation_progress.h"
 #include "engine/temp_dir.h"
 #include "export/fake_page_source.h"
 #include "export/raster_oracle.h"
@@ -147,19 +147,46 @@ TEST(TiffWriterExport, ReportsEachPageToTheInnermostProgressListener) {
     std::vector<std::pair<int, int>> outer;
     std::vector<std::pair<int, int>> inner;
     {
-        ScopedExportProgress watchOuter(
-            [&](int done, int total) { outer.emplace_back(done, total); });
+        ScopedProgress watchOuter([&](int done, int total) {
+            outer.emplace_back(done, total);
+            return true;
+        });
         {
-            ScopedExportProgress watchInner(
-                [&](int done, int total) { inner.emplace_back(done, total); });
+            ScopedProgress watchInner([&](int done, int total) {
+                inner.emplace_back(done, total);
+                return true;
+            });
             WriteTiff(source, dir.File("inner.tiff"));
         }
         WriteTiff(source, dir.File("outer.tiff"));
     }
     WriteTiff(source, dir.File("unwatched.tiff"));
-    const std::vector<std::pair<int, int>> each{{1, 3}, {2, 3}, {3, 3}};
+    const std::vector<std::pair<int, int>> each{{0, 3}, {1, 3}, {2, 3}, {3, 3}};
     EXPECT_EQ(inner, each);
     EXPECT_EQ(outer, each) << "the outer listener is back once the inner one is gone";
+}
+
+// Cancelling at the start, in the middle or after the last page: nothing is left
+// behind and an existing target keeps its bytes.
+TEST(TiffWriterExport, CancelledExportLeavesTheFolderAsItWas) {
+    for (const int cancelAt : {0, 2, 3}) {
+        TempDir dir;
+        FakePageSource source;
+        for (int i = 0; i < 3; ++i) {
+            source.Add(PageFromLayout(RgbPage(30, 20, 8)));
+        }
+        WriteFileBytes(dir.File("out.tiff"), {'o', 'l', 'd'});
+        const std::vector<std::string> before = FolderEntries(dir.Path());
+        ScopedProgress watch([cancelAt](int done, int) { return done != cancelAt; });
+        try {
+            WriteTiff(source, dir.File("out.tiff"));
+            ADD_FAILURE() << "export cancelled at " << cancelAt << " went on";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Number(), errors::kCancel) << e.what();
+        }
+        EXPECT_EQ(ReadFileBytes(dir.File("out.tiff")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+        EXPECT_EQ(FolderEntries(dir.Path()), before) << "cancelled at " << cancelAt;
+    }
 }
 
 TEST(TiffWriterExport, ManyPagesKeepOrderAndPagesWithoutResolutionGetNone) {

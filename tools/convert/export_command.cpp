@@ -7,7 +7,7 @@
 #include "argument_list.h"
 #include "common/utf8.h"
 #include "document_opener.h"
-#include "engine/export_progress.h"
+#include "engine/operation_progress.h"
 #include "imaging/document.h"
 #include "usage_error.h"
 
@@ -34,12 +34,16 @@ int ParseTurn(const ArgumentList& list) {
     throw UsageError("--rotate takes 90, -90 or 180, not \"" + angle + "\"");
 }
 
-void ShowProgress(int done, int total) {
+bool ShowProgress(int done, int total) {
+    if (done == 0) {
+        return true;
+    }
     std::fprintf(stderr, "\rExporting page %d of %d", done, total);
     if (done == total) {
         std::fputc('\n', stderr);
     }
     std::fflush(stderr);
+    return true;
 }
 
 }  // namespace
@@ -57,8 +61,7 @@ int RunExport(const std::vector<std::string>& args) {
         }
     }
     const bool progress = ::isatty(STDERR_FILENO) == 1 && document->PageCount() >= kLongDocument;
-    engine::ScopedExportProgress watch(progress ? ShowProgress
-                                                : engine::ScopedExportProgress::Listener());
+    engine::ScopedProgress watch(progress ? ShowProgress : engine::ScopedProgress::Listener());
     try {
         document->SaveAs(FromUtf8(list.Positional()[1]), imaging::kFileFormatTiff,
                          imaging::kCompressionDefault);

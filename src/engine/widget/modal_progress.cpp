@@ -1,0 +1,47 @@
+#include "engine/widget/modal_progress.h"
+
+#include <QProgressDialog>
+#include <utility>
+
+namespace folio::viewer {
+
+ModalProgress::ModalProgress(QWidget* window, QString label)
+    : window_(window),
+      label_(std::move(label)),
+      watch_([this](int done, int total) { return Step(done, total); }) {}
+
+ModalProgress::~ModalProgress() = default;
+
+bool ModalProgress::Step(int done, int total) {
+    if (done == 0) {
+        // A new operation: whatever an earlier one left up goes away.
+        dialog_.reset();
+        clock_.start();
+        return true;
+    }
+    if (!dialog_ && clock_.isValid() && clock_.elapsed() >= kShowAfterMs) {
+        // Made only when it is due, so its own show timer cannot fire later in some
+        // other event loop (a message box after a failed operation).
+        dialog_ = std::make_unique<QProgressDialog>(label_, QObject::tr("Cancel"), 0, total,
+                                                    window_.data());
+        dialog_->setWindowModality(Qt::ApplicationModal);
+        dialog_->setMinimumDuration(0);
+        dialog_->setAutoReset(false);
+        dialog_->setAutoClose(false);
+    }
+    if (dialog_) {
+        // A modal progress dialog handles pending events here, Cancel among them.
+        dialog_->setMaximum(total);
+        dialog_->setValue(done);
+        if (dialog_->wasCanceled()) {
+            dialog_.reset();
+            return false;
+        }
+    }
+    if (done >= total) {
+        dialog_.reset();
+    }
+    return true;
+}
+
+}  // namespace folio::viewer
