@@ -12,6 +12,7 @@ packages=(
     xvfb xauth x11-apps xdotool imagemagick poppler-utils
     xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin
     fonts-dejavu-core
+    cups cups-filters libcups2-dev
 )
 
 missing=()

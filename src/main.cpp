@@ -2,10 +2,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <memory>
 
 #include "app/form1.h"
 #include "app/menu_layout.h"
 #include "engine/document_factory.h"
+#include "engine/print/qt_print_backend.h"
 #include "engine/widget/document_view.h"
 #include "platform/platform_traits.h"
 #include "platform/qt/qstring_conversion.h"
@@ -21,6 +23,7 @@ int main(int argc, char** argv) {
     auto* viewer = new folio::viewer::DocumentView;
     folio::qt::QtMainWindow window(folio::app::MainMenus(), viewer);
     folio::engine::EngineDocumentFactory documents;
+    documents.SetPrintBackend(std::make_shared<folio::print::QtPrintBackend>());
     folio::qt::QtSettingsStore settings;
     folio::qt::QtOpenFileDialog openDialog;
     folio::qt::QtMessageBox messages;

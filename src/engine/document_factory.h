@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 
 #include "engine/engine_document.h"
 #include "imaging/document_factory.h"
@@ -15,11 +16,19 @@ class EngineDocumentFactory : public imaging::DocumentFactory {
         : cacheBudget_(cacheBudgetBytes) {}
 
     std::shared_ptr<imaging::Document> NewDocument() override {
-        return std::make_shared<EngineDocument>(cacheBudget_);
+        auto document = std::make_shared<EngineDocument>(cacheBudget_);
+        document->SetPrintBackend(printBackend_);
+        return document;
+    }
+
+    // Every document made from now on prints through `backend`.
+    void SetPrintBackend(std::shared_ptr<PrintBackend> backend) {
+        printBackend_ = std::move(backend);
     }
 
   private:
     size_t cacheBudget_;
+    std::shared_ptr<PrintBackend> printBackend_;
 };
 
 }  // namespace folio::engine

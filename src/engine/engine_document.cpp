@@ -15,6 +15,7 @@
 #include "engine/page_decoder.h"
 #include "engine/page_directory.h"
 #include "engine/page_renderer.h"
+#include "engine/print_job.h"
 #include "engine/render_geometry.h"
 #include "engine/tiff_file.h"
 #include "engine/tiff_writer.h"
@@ -34,6 +35,7 @@ class EngineDocument::Impl {
     PageCache cache;
     size_t decodeLimit = kMaxDecodedPageBytes;
     std::function<void(int)> listener;
+    std::shared_ptr<PrintBackend> printBackend;
     // Lets image objects outlive the document safely.
     std::shared_ptr<EngineDocument*> self;
 
@@ -125,9 +127,20 @@ void EngineDocument::SaveAs(const std::u16string& path, int32_t fileFormat, int3
     WriteTiff(*this, ToUtf8(path));
 }
 
-void EngineDocument::PrintOut(int32_t, int32_t, int32_t, const std::u16string&,
-                              const std::u16string&, bool, int32_t) {
-    throw Error(errors::kNotImplemented, "Printing is not available in this build");
+// Annotations are always printed: the engine keeps none apart from the pages.
+void EngineDocument::PrintOut(int32_t fromPage, int32_t toPage, int32_t copies,
+                              const std::u16string& printer, const std::u16string& printToFileName,
+                              bool, int32_t fitMode) {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    PrintDocument(
+        *this, impl_->printBackend.get(),
+        PrintRequest{fromPage, toPage, copies, ToUtf8(printer), ToUtf8(printToFileName), fitMode});
+}
+
+void EngineDocument::SetPrintBackend(std::shared_ptr<PrintBackend> backend) {
+    impl_->printBackend = std::move(backend);
 }
 
 int EngineDocument::PageCount() const {

@@ -13,6 +13,8 @@
 
 namespace folio::engine {
 
+class PrintBackend;
+
 // Size of a page as shown, in device pixels, after its turn.
 struct DisplaySize {
     double width = 0.0;
@@ -77,6 +79,9 @@ class EngineDocument : public imaging::Document, public PageSource {
     // page's resolution: scale 1 reproduces the decoded pixels (as turned).
     DisplaySize ScaledSize(int page, double scale) const;
     RenderedImage RenderAtScale(int page, double scale, PixelRect region) const;
+
+    // Where PrintOut sends its jobs; without one, printing raises "not available".
+    void SetPrintBackend(std::shared_ptr<PrintBackend> backend);
 
     // Called (on the calling thread) after a page's turn changed, with the page.
     void SetChangeListener(std::function<void(int page)> listener);

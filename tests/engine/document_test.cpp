@@ -90,11 +90,11 @@ TEST_F(DocumentTest, SaveAsRefusesUnknownCodesAndWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(target));
 }
 
-TEST_F(DocumentTest, PrintingIsNotAvailableYet) {
+TEST_F(DocumentTest, PrintingWithoutAPrintBackendIsNotAvailable) {
     std::string message;
     EXPECT_EQ(ErrorNumber([&] { document_->PrintOut(0, -1, 1, u"pdf", u"", true, 1); }, &message),
               errors::kNotImplemented);
-    EXPECT_EQ(message, "Printing is not available in this build");
+    EXPECT_EQ(message, "Printing is not available in this program");
 }
 
 TEST_F(DocumentTest, CloseLetsGoOfTheFileAndImagesStopWorking) {

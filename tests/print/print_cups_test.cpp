@@ -1,0 +1,204 @@
+// Printing through Qt on a private CUPS server with a PDF queue: what comes out is
+// read back with poppler's tools.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <regex>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "common/utf8.h"
+#include "engine/document_factory.h"
+#include "engine/print/qt_print_backend.h"
+#include "engine/raw_tiff_builder.h"
+#include "engine/temp_dir.h"
+#include "print/private_cups.h"
+#include "viewer/test_document.h"
+
+namespace folio::print {
+namespace {
+
+using testing::PrivateCups;
+
+std::string Capture(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[4096];
+        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) {
+            output.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    return output;
+}
+
+struct PdfFacts {
+    int pages = 0;
+    double width = 0;  // points, of the first page
+    double height = 0;
+};
+
+PdfFacts ReadPdf(const std::string& path) {
+    const std::string info = Capture("pdfinfo '" + path + "'");
+    std::smatch match;
+    PdfFacts facts;
+    if (std::regex_search(info, match, std::regex(R"(Pages:\s+(\d+))"))) {
+        facts.pages = std::stoi(match[1]);
+    }
+    if (std::regex_search(info, match, std::regex(R"(Page size:\s+([\d.]+) x ([\d.]+))"))) {
+        facts.width = std::stod(match[1]);
+        facts.height = std::stod(match[2]);
+    }
+    EXPECT_GT(facts.pages, 0) << path << ": " << info;
+    return facts;
+}
+
+struct Sheet {
+    QSize size;
+    QRect ink;  // where it has dark pixels
+};
+
+// The first printed sheet rendered back at 20 dpi.
+Sheet RenderBack(const std::string& pdf, const std::string& prefix) {
+    Capture("pdftoppm -r 20 -gray -singlefile '" + pdf + "' '" + prefix + "'");
+    const QImage back(QString::fromStdString(prefix + ".pgm"));
+    EXPECT_FALSE(back.isNull()) << "pdftoppm gave no page";
+    QRect ink;
+    for (int y = 0; y < back.height(); ++y) {
+        for (int x = 0; x < back.width(); ++x) {
+            if (qGray(back.pixel(x, y)) < 64) {
+                ink |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return {back.size(), ink};
+}
+
+class CupsPrintTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const std::string missing = PrivateCups::MissingParts(); !missing.empty()) {
+            GTEST_SKIP() << "No private CUPS server can run here: " << missing
+                         << "(scripts/setup.sh installs them)";
+        }
+        cups_ = std::make_unique<PrivateCups>();
+        output_ = cups_->AddPdfQueue(kQueue);
+    }
+
+    // A document from `path` that prints through Qt, with the setup the dialog chose.
+    std::shared_ptr<engine::EngineDocument> Open(const std::string& path, PrinterSetup setup = {}) {
+        engine::EngineDocumentFactory factory;
+        factory.SetPrintBackend(std::make_shared<QtPrintBackend>([setup](const QString& device) {
+            EXPECT_EQ(device.toStdString(), kQueue);
+            return setup;
+        }));
+        auto document = std::static_pointer_cast<engine::EngineDocument>(factory.NewDocument());
+        document->Create(FromUtf8(path));
+        return document;
+    }
+
+    // Prints and waits for the queue's PDF.
+    PdfFacts Print(engine::EngineDocument& document, int from, int to, int copies) {
+        document.PrintOut(from, to, copies, u"folio-pdf", u"", true, 1);
+        cups_->WaitForJobs();
+        return ReadPdf(output_);
+    }
+
+    static constexpr const char* kQueue = "folio-pdf";
+    static std::string Sample() { return FOLIO_SOURCE_TREE "/samples/sample.mdi"; }
+
+    std::unique_ptr<PrivateCups> cups_;
+    std::string output_;
+};
+
+TEST_F(CupsPrintTest, PrintsAllPagesARangeAndCopiesInPortrait) {
+    auto document = Open(Sample(), PrinterSetup{1, 1});
+    const PdfFacts all = Print(*document, 0, -1, 1);
+    EXPECT_EQ(all.pages, 3) << cups_->Log();
+    EXPECT_LT(all.width, all.height) << "portrait paper expected";
+    EXPECT_EQ(Print(*document, 1, 2, 1).pages, 2) << cups_->Log();
+    EXPECT_EQ(Print(*document, 0, 5, 2).pages, 6) << cups_->Log();
+}
+
+// A black page twice as wide as high fills the sheet's width. Landscape sheets
+// leave a queue for portrait paper turned a quarter, so on it the page is tall.
+TEST_F(CupsPrintTest, LandscapeChosenTurnsTheSheet) {
+    engine::testing::TempDir dir;
+    const std::string path = dir.File("wide.tif");
+    engine::testing::TestPage wide = engine::testing::GrayPage(400, 200, 8);
+    wide.xResolution = wide.yResolution = 100;
+    wide.pixels.assign(wide.pixels.size(), 0);
+    engine::testing::WriteTiffFile(path, {wide});
+    for (const auto& [orientation, tall] : {std::pair{1, false}, std::pair{2, true}}) {
+        auto document = Open(path, PrinterSetup{orientation, 0});
+        const PdfFacts printed = Print(*document, 0, 0, 1);
+        EXPECT_LT(printed.width, printed.height) << "the queue's paper is portrait";
+        const QRect ink = RenderBack(output_, dir.File("back")).ink;
+        EXPECT_EQ(ink.height() > ink.width(), tall)
+            << "orientation " << orientation << ": ink " << ink.width() << " x " << ink.height();
+    }
+}
+
+// A tall page with a black square at its top left, turned a quarter clockwise,
+// is wide on the paper with the square at its top right.
+TEST_F(CupsPrintTest, ATurnedPagePrintsTurned) {
+    engine::testing::TempDir dir;
+    const std::string path = dir.File("square.tif");
+    engine::testing::WriteTiffFile(path, {viewer::testing::SquarePage(200, 400, 100, 0, 0, 100)});
+    auto document = Open(path);
+    document->RotatePage(0, 90);
+    ASSERT_EQ(Print(*document, 0, 0, 1).pages, 1) << cups_->Log();
+
+    const auto [sheet, ink] = RenderBack(output_, dir.File("back"));
+    ASSERT_FALSE(ink.isEmpty()) << "no ink on the printed page";
+    EXPECT_GT(ink.left(), sheet.width() / 2) << "the square should be on the right";
+    EXPECT_LT(ink.bottom(), sheet.height() / 2) << "the square should be at the top";
+    EXPECT_NEAR(ink.width(), ink.height(), 2) << "the square keeps its shape";
+}
+
+TEST_F(CupsPrintTest, RefusedRequestsSendNothing) {
+    engine::testing::TempDir dir;
+    const std::string path = dir.File("undecodable.mdi");
+    engine::testing::RawTiffBuilder file;
+    file.AddSimplePage(16, 16, 1, 1, std::vector<uint8_t>(32, 0));
+    file.AddSimplePage(16, 16, 1, 34719, std::vector<uint8_t>(32, 0));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.Bytes().data()),
+               static_cast<std::streamsize>(file.Bytes().size()));
+    auto document = Open(path);
+    const struct {
+        int from, to, copies;
+        const char16_t* printer;
+        int32_t error;
+    } refused[] = {{0, -1, 1, u"no-such-queue", errors::kPrinterError},
+                   {0, -1, 0, u"folio-pdf", errors::kInvalidProcedureCall},
+                   {2, -1, 1, u"folio-pdf", errors::kSubscriptOutOfRange},
+                   {0, 1, 1, u"folio-pdf", errors::kUnsupportedCompression}};
+    for (const auto& r : refused) {
+        try {
+            document->PrintOut(r.from, r.to, r.copies, r.printer, u"", true, 1);
+            ADD_FAILURE() << "printed pages " << r.from << " to " << r.to;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Number(), r.error) << e.what();
+        }
+    }
+    EXPECT_EQ(cups_->JobCount(), 0) << "a refused request reached the server";
+}
+
+TEST_F(CupsPrintTest, WithNoServerReachablePrintingFails) {
+    auto document = Open(Sample());
+    cups_->Stop();
+    try {
+        document->PrintOut(0, -1, 1, u"folio-pdf", u"", true, 1);
+        FAIL() << "printing without a server reported success";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), errors::kPrinterError) << e.what();
+        EXPECT_NE(e.Description().find("No printer can be reached"), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace
+}  // namespace folio::print
