@@ -6,7 +6,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/export_progress.h"
+#include "engine/operation_progress.h"
 #include "imaging/document.h"
 
 namespace folio::engine {
@@ -124,8 +124,8 @@ RenderedImage PrintJob::RenderRows(int index, const PrintArea& area, int top, in
                             PixelRect{0, top, placed.width, rows});
 }
 
-void PrintJob::PagePrinted(int index) const {
-    ScopedExportProgress::Report(index + 1, PageCount());
+void PrintJob::ReportProgress(int done) const {
+    ScopedProgress::Report(done, PageCount());
 }
 
 void PrintDocument(const EngineDocument& document, PrintBackend* backend,

@@ -40,8 +40,9 @@ class PrintJob {
     bool IsBilevel(int index) const;
     // Rows [top, top + rows) of the placed page, `Placement(...).width` wide.
     RenderedImage RenderRows(int index, const PrintArea& area, int top, int rows) const;
-    // Reports the page as printed to whoever watches the progress.
-    void PagePrinted(int index) const;
+    // Tells whoever watches the progress that `done` pages are printed (0 at the
+    // start); raises the cancel error when they ask to stop.
+    void ReportProgress(int done) const;
 
   private:
     int Page(int index) const;

@@ -12,6 +12,7 @@
 #include "common/error_numbers.h"
 #include "common/utf8.h"
 #include "engine/document_factory.h"
+#include "engine/operation_progress.h"
 #include "engine/print/qt_print_backend.h"
 #include "engine/raw_tiff_builder.h"
 #include "engine/temp_dir.h"
@@ -186,6 +187,26 @@ TEST_F(CupsPrintTest, RefusedRequestsSendNothing) {
         }
     }
     EXPECT_EQ(cups_->JobCount(), 0) << "a refused request reached the server";
+}
+
+TEST_F(CupsPrintTest, CancellingAfterTheFirstPageWithdrawsTheJob) {
+    auto document = Open(Sample());
+    std::vector<int> reported;
+    engine::ScopedProgress progress([&reported](int done, int total) {
+        EXPECT_EQ(total, 3);
+        reported.push_back(done);
+        return done < 1;
+    });
+    try {
+        document->PrintOut(0, -1, 1, u"folio-pdf", u"", true, 1);
+        FAIL() << "a cancelled job reported success";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), errors::kCancel) << e.what();
+    }
+    EXPECT_EQ(reported, (std::vector<int>{0, 1}));
+    cups_->WaitForJobs();
+    EXPECT_EQ(Capture("pdfinfo '" + output_ + "'").find("Pages:"), std::string::npos)
+        << "the withdrawn job was printed";
 }
 
 TEST_F(CupsPrintTest, WithNoServerReachablePrintingFails) {

@@ -81,6 +81,21 @@ void DrawPage(QPainter& painter, const engine::PrintJob& job, int index,
     }
 }
 
+// Cancels the newest of this user's unfinished jobs on the printer: the one Qt
+// has just sent, since Qt does not tell its id.
+bool WithdrawNewestJob(const std::string& printer) {
+    cups_job_t* jobs = nullptr;
+    const int count =
+        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, printer.c_str(), 1, CUPS_WHICHJOBS_ACTIVE);
+    int newest = 0;
+    for (int i = 0; i < count; ++i) {
+        newest = std::max(newest, jobs[i].id);
+    }
+    cupsFreeJobs(count, jobs);
+    return newest > 0 &&
+           cupsCancelJob2(CUPS_HTTP_DEFAULT, printer.c_str(), newest, 0) == IPP_STATUS_OK;
+}
+
 }  // namespace
 
 QtPrintBackend::QtPrintBackend(PrinterSetupLookup setup) : setup_(std::move(setup)) {}
@@ -113,6 +128,7 @@ void QtPrintBackend::Print(const engine::PrintJob& job) {
     printer.setCopyCount(job.Copies());
     printer.setDocName(QString::fromStdString(job.Title()));
 
+    job.ReportProgress(0);
     QPainter painter;
     if (!painter.begin(&printer)) {
         Refused(name, "could not start the job; nothing was printed");
@@ -121,18 +137,28 @@ void QtPrintBackend::Print(const engine::PrintJob& job) {
     const engine::PrintArea area{paintRect.width(), paintRect.height(),
                                  static_cast<double>(printer.resolution()),
                                  static_cast<double>(printer.resolution())};
-    for (int index = 0; index < job.PageCount(); ++index) {
-        if (index > 0 && !printer.newPage()) {
-            Refused(name, "could not start page " + std::to_string(index + 1) + " of the job");
-        }
-        try {
+    int index = 0;
+    try {
+        for (; index < job.PageCount(); ++index) {
+            if (index > 0 && !printer.newPage()) {
+                Refused(name, "could not start a new page");
+            }
             DrawPage(painter, job, index, area);
-        } catch (const std::exception& error) {
-            // Qt cannot take back a started job: the painter still sends what it has.
-            Refused(name, "stopped at page " + std::to_string(index + 1) + " of the job (" +
-                              error.what() + "); the pages before it were sent");
+            job.ReportProgress(index + 1);
         }
-        job.PagePrinted(index);
+    } catch (const std::exception& error) {
+        // Qt cannot drop a started job: the painter sends what it has, which is
+        // then taken back from the queue.
+        painter.end();
+        const bool withdrawn = WithdrawNewestJob(name);
+        const auto* failure = dynamic_cast<const Error*>(&error);
+        if (failure != nullptr && failure->Number() == errors::kCancel && withdrawn) {
+            throw;
+        }
+        Refused(name, "stopped at page " + std::to_string(index + 1) + " of the job (" +
+                          error.what() + "); " +
+                          (withdrawn ? "the job was withdrawn"
+                                     : "the pages before it may have been printed"));
     }
     if (!painter.end()) {
         Refused(name, "did not accept the job");
