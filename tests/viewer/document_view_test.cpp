@@ -252,6 +252,9 @@ TEST_F(DocumentViewTest, KeysScrollAndTrackTheCurrentPage) {
     ASSERT_GT(bar->maximum(), 0);
     QTest::keyClick(&view, Qt::Key_PageDown);
     EXPECT_EQ(bar->value(), std::min(bar->maximum(), bar->pageStep()));
+    // A page step keeps a strip of the previous screen in view, but not much of it.
+    EXPECT_LT(bar->pageStep(), view.viewport()->height());
+    EXPECT_GE(bar->pageStep(), view.viewport()->height() * 3 / 4);
     QTest::keyClick(&view, Qt::Key_Down);
     EXPECT_GT(bar->value(), std::min(bar->maximum() - 1, bar->pageStep()));
     QTest::keyClick(&view, Qt::Key_End);
@@ -270,6 +273,107 @@ TEST_F(DocumentViewTest, KeysScrollAndTrackTheCurrentPage) {
     view.SetPageNum(2);
     EXPECT_EQ(view.PageNum(), 2);
     EXPECT_THROW(view.SetPageNum(4), Error);
+}
+
+TEST_F(DocumentViewTest, ManySmallPagesOnScreen) {
+    auto document = SquareDocument(60);
+    ShownView shown(document, QSize(400, 600));
+    DocumentView& view = shown.view;
+    double tiny = 0.1;
+    double alsoTiny = 0.1;
+    view.SetZoom(tiny, alsoTiny);
+    ASSERT_GT(view.verticalScrollBar()->maximum(), 0);
+    const auto visible = [&view](int page) {
+        const QRect area(
+            QPoint(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value()),
+            view.viewport()->size());
+        return area.intersected(view.PageRect(page - 1)).height();
+    };
+
+    // Scrolled to the end, the last page is current although others show as much.
+    QTest::keyClick(&view, Qt::Key_End);
+    EXPECT_EQ(view.PageNum(), 60);
+    EXPECT_EQ(view.PageIndicatorText(), QStringLiteral("60 / 60"));
+    // Zooming in from there, and from a page in the middle, stays on the current page.
+    for (const int page : {60, 30}) {
+        if (page != 60) {
+            view.SetPageNum(page);
+        }
+        double one = 1.0;
+        double alsoOne = 1.0;
+        view.SetZoom(one, alsoOne);
+        EXPECT_EQ(view.PageNum(), page);
+        EXPECT_GE(visible(page), view.viewport()->height() / 2) << "page " << page;
+        view.SetZoom(tiny, alsoTiny);
+        EXPECT_EQ(view.PageNum(), page);
+    }
+}
+
+// Also run at fractional device scales (see CMakeLists.txt), where rounding bites.
+class FitWidthEdge : public DocumentViewTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(FitWidthEdge, ThePageFitsWithoutAHorizontalScrollBar) {
+    const std::string path = dir.File("letter.tif");
+    WriteTiffFile(path, {testing::TextLikePage(2550, 3300, 300.0, 1)});
+    ShownView shown(OpenDocument(path), QSize(GetParam(), 500));
+    shown.view.SetFitMode(imaging::kFitWidth);
+    for (int width = GetParam(); width < GetParam() + 12; ++width) {
+        shown.view.resize(width, 500);
+        QApplication::processEvents();
+        EXPECT_EQ(shown.view.horizontalScrollBar()->maximum(), 0) << "at " << width;
+        EXPECT_GE(shown.view.PageRect(0).width() + 2 * PageLayout::kMargin,
+                  shown.view.viewport()->width() - 1)
+            << "the page still fills the width at " << width;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, FitWidthEdge, ::testing::Values(600, 1300));
+
+TEST_F(DocumentViewTest, ANoticeShowsWhateverTheZoomAndPageSize) {
+    engine::testing::RawTiffBuilder builder;
+    builder.AddSimplePage(3000, 3000, 8, 1, std::vector<uint8_t>(3000 * 3000, 0x00));
+    const std::string path = dir.File("huge.tif");
+    engine::testing::WriteFileBytes(path, builder.Bytes());
+    auto document = OpenDocument(path);
+    document->SetDecodeLimit(size_t{1} << 20);
+    ShownView shown(document, QSize(320, 320));
+    for (const double zoom : {4.0, 1.0, 0.05}) {
+        double x = zoom;
+        double y = zoom;
+        shown.view.SetZoom(x, y);
+        shown.view.verticalScrollBar()->setValue(shown.view.verticalScrollBar()->maximum() / 2);
+        const QImage image = shown.Grab();
+        const QRect page = QRect(shown.OnScreen(0, QPointF(0, 0)), shown.view.PageRect(0).size())
+                               .intersected(image.rect());
+        int text = 0;
+        int frame = 0;
+        for (int y = page.top(); y <= page.bottom(); ++y) {
+            for (int x = page.left(); x <= page.right(); ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                text += qGray(pixel) < 160 && qRed(pixel) < qGreen(pixel) + 30 ? 1 : 0;
+                frame += qRed(pixel) > qGreen(pixel) + 60 ? 1 : 0;
+            }
+        }
+        EXPECT_FALSE(shown.view.PageNotice(0).isEmpty()) << "zoom " << zoom;
+        EXPECT_GT(text, 40) << "no notice text at zoom " << zoom;
+        EXPECT_GT(frame, 40) << "no frame at zoom " << zoom;
+    }
+}
+
+TEST(NoticeFont, ShrinksUntilTheMessageFits) {
+    const QString message = QStringLiteral(
+        "Page 1 cannot be shown.\n\nhuge.tif, page 1: the page is too large to decode");
+    const QFont base = QApplication::font();
+    for (const QSize box : {QSize(600, 400), QSize(160, 120), QSize(60, 60)}) {
+        const QFont font = DocumentView::NoticeFont(base, box, message);
+        const QRect needed = QFontMetrics(font).boundingRect(QRect(QPoint(0, 0), box),
+                                                             DocumentView::kNoticeFlags, message);
+        EXPECT_LE(needed.width(), box.width()) << box.width();
+        EXPECT_LE(needed.height(), box.height()) << box.width();
+        EXPECT_GE(font.pointSizeF(), 4.0);
+    }
+    EXPECT_EQ(DocumentView::NoticeFont(base, QSize(600, 400), message), base)
+        << "a message that fits keeps its size";
 }
 
 TEST_F(DocumentViewTest, ATurnedPageIsLaidOutAgain) {

@@ -232,12 +232,17 @@ void DocumentView::Relayout() {
 void DocumentView::UpdateScrollBars() {
     const QSize content = layout_.ContentSize();
     const QSize view = viewport()->size();
+    // A page step keeps a strip of the previous screen, so a line on the boundary is
+    // seen whole once.
+    const auto step = [](int extent) {
+        return std::max(1, extent - std::min(kScrollStep, extent / 4));
+    };
     horizontalScrollBar()->setRange(0, std::max(0, content.width() - view.width()));
-    horizontalScrollBar()->setPageStep(view.width());
-    horizontalScrollBar()->setSingleStep(40);
+    horizontalScrollBar()->setPageStep(step(view.width()));
+    horizontalScrollBar()->setSingleStep(kScrollStep);
     verticalScrollBar()->setRange(0, std::max(0, content.height() - view.height()));
-    verticalScrollBar()->setPageStep(view.height());
-    verticalScrollBar()->setSingleStep(40);
+    verticalScrollBar()->setPageStep(step(view.height()));
+    verticalScrollBar()->setSingleStep(kScrollStep);
 }
 
 QRect DocumentView::VisibleArea() const {
@@ -248,7 +253,10 @@ QRect DocumentView::VisibleArea() const {
 DocumentView::Anchor DocumentView::CaptureAnchor() const {
     Anchor anchor;
     const QRect area = VisibleArea();
-    anchor.page = layout_.MostVisiblePage(area);
+    // The page the indicator names is the one the user is on, even when several show.
+    anchor.page = currentPage_ >= 0 && currentPage_ < layout_.PageCount()
+                      ? currentPage_
+                      : layout_.MostVisiblePage(area);
     if (anchor.page < 0) {
         return anchor;
     }
@@ -256,6 +264,9 @@ DocumentView::Anchor DocumentView::CaptureAnchor() const {
     const QPoint centre = area.center();
     anchor.fx = (centre.x() - page.left()) / static_cast<double>(std::max(1, page.width()));
     anchor.fy = (centre.y() - page.top()) / static_cast<double>(std::max(1, page.height()));
+    // The centre beside the page (small zooms show many): measured against that page
+    // it would land on another one after the zoom, so the page's top is kept instead.
+    anchor.centred = page.contains(centre);
     return anchor;
 }
 
@@ -265,10 +276,13 @@ void DocumentView::RestoreAnchor(const Anchor& anchor) {
     }
     const QRect& page = layout_.Page(anchor.page);
     const QSize view = viewport()->size();
+    const double fx = anchor.centred ? anchor.fx : 0.5;
     horizontalScrollBar()->setValue(
-        static_cast<int>(std::lround(page.left() + anchor.fx * page.width() - view.width() / 2.0)));
-    verticalScrollBar()->setValue(static_cast<int>(
-        std::lround(page.top() + anchor.fy * page.height() - view.height() / 2.0)));
+        static_cast<int>(std::lround(page.left() + fx * page.width() - view.width() / 2.0)));
+    verticalScrollBar()->setValue(
+        anchor.centred ? static_cast<int>(std::lround(page.top() + anchor.fy * page.height() -
+                                                      view.height() / 2.0))
+                       : page.top() - PageLayout::kMargin);
 }
 
 void DocumentView::SetZoomKeepingView(double zoomX, double zoomY) {
@@ -280,7 +294,7 @@ void DocumentView::SetZoomKeepingView(double zoomX, double zoomY) {
     }
     Relayout();
     RestoreAnchor(anchor);
-    UpdateCurrentPage();
+    UpdateCurrentPage(anchor.page);
     viewport()->update();
 }
 
@@ -291,12 +305,14 @@ void DocumentView::ApplyFit() {
     fitting_ = true;
     const int page = currentPage_;
     double factor = zoomX_;
+    double naturalWidth = 0.0;
     try {
         const engine::DisplaySize natural =
             document_->ShownSize(page, 1.0, 1.0, logicalDpiX(), logicalDpiY());
         const double margins = 2.0 * PageLayout::kMargin;
         if (fitMode_ == imaging::kFitWidth) {
-            factor = (viewport()->width() - margins) / std::max(1.0, natural.width);
+            naturalWidth = std::max(1.0, natural.width);
+            factor = (viewport()->width() - margins) / naturalWidth;
         } else {
             const int barExtent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
             const int fullHeight =
@@ -314,6 +330,14 @@ void DocumentView::ApplyFit() {
     zoomX_ = factor;
     zoomY_ = factor;
     Relayout();
+    // At a fractional device scale the page's device width, rounded and brought back to
+    // logical pixels, can come out one pixel wider than the view: a device pixel less.
+    if (naturalWidth > 0.0 && page < layout_.PageCount() &&
+        layout_.Page(page).width() + 2 * PageLayout::kMargin > viewport()->width()) {
+        zoomX_ = zoomY_ =
+            std::clamp(factor - 1.0 / (naturalWidth * DeviceScale()), kMinZoom, kMaxZoom);
+        Relayout();
+    }
     if (page < layout_.PageCount()) {
         verticalScrollBar()->setValue(layout_.Page(page).top() - PageLayout::kMargin);
     }
@@ -324,12 +348,25 @@ void DocumentView::ApplyFit() {
     fitting_ = false;
 }
 
-void DocumentView::UpdateCurrentPage() {
+void DocumentView::UpdateCurrentPage(int preferred) {
     if (!document_) {
         currentPage_ = -1;
         return;
     }
-    currentPage_ = layout_.MostVisiblePage(VisibleArea());
+    const QScrollBar* bar = verticalScrollBar();
+    if (bar->maximum() > 0 && bar->value() >= bar->maximum()) {
+        // Scrolled to the end the last page is current, even when the pages before it
+        // show as much (several small pages fit on the screen).
+        currentPage_ = layout_.PageCount() - 1;
+        return;
+    }
+    const QRect area = VisibleArea();
+    currentPage_ = layout_.MostVisiblePage(area);
+    if (preferred >= 0 && preferred < layout_.PageCount() && currentPage_ >= 0 &&
+        layout_.Page(preferred).intersected(area).height() >=
+            layout_.Page(currentPage_).intersected(area).height()) {
+        currentPage_ = preferred;
+    }
 }
 
 void DocumentView::OnPageTurned(int page) {
@@ -340,7 +377,7 @@ void DocumentView::OnPageTurned(int page) {
     const Anchor anchor = CaptureAnchor();
     Relayout();
     RestoreAnchor(anchor);
-    UpdateCurrentPage();
+    UpdateCurrentPage(anchor.page);
     viewport()->update();
 }
 
@@ -353,7 +390,7 @@ void DocumentView::resizeEvent(QResizeEvent* event) {
     } else {
         RestoreAnchor(anchor);
     }
-    UpdateCurrentPage();
+    UpdateCurrentPage(anchor.page);
 }
 
 void DocumentView::keyPressEvent(QKeyEvent* event) {
@@ -479,16 +516,38 @@ QImage DocumentView::Tile(int page, const QSize& pageSize, int column, int row) 
     return tile;
 }
 
+QFont DocumentView::NoticeFont(QFont font, const QSize& box, const QString& message) {
+    // Smaller type until the whole message fits, so a small page still reads whole.
+    constexpr double kSmallest = 4.0;
+    while (font.pointSizeF() > kSmallest) {
+        const QRect needed =
+            QFontMetrics(font).boundingRect(QRect(QPoint(0, 0), box), kNoticeFlags, message);
+        if (needed.width() <= box.width() && needed.height() <= box.height()) {
+            break;
+        }
+        font.setPointSizeF(std::max(kSmallest, font.pointSizeF() * 0.85));
+    }
+    return font;
+}
+
 void DocumentView::PaintNotice(QPainter& painter, int page, const QRect& pageRect,
                                const QString& text) {
+    // Framed and written on the part of the page in view: on a page larger than the
+    // screen the middle may be far away.
+    const QRect shown = pageRect.intersected(viewport()->rect());
+    if (shown.isEmpty()) {
+        return;
+    }
     painter.save();
     painter.setPen(QPen(QColor(0xb0, 0x30, 0x30), 2));
-    painter.drawRect(pageRect.adjusted(1, 1, -2, -2));
+    painter.drawRect(shown.adjusted(1, 1, -2, -2));
     painter.setPen(QColor(0x40, 0x40, 0x40));
     const QString message =
         tr("Page %1 cannot be shown.").arg(page + 1) + QStringLiteral("\n\n") + text;
-    painter.drawText(pageRect.adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap,
-                     message);
+    const int margin = std::min(16, std::min(shown.width(), shown.height()) / 10);
+    const QRect box = shown.adjusted(margin, margin, -margin, -margin);
+    painter.setFont(NoticeFont(painter.font(), box.size(), message));
+    painter.drawText(box, kNoticeFlags, message);
     painter.restore();
 }
 

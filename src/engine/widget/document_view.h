@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QFont>
 #include <QString>
 #include <cstdint>
 #include <map>
@@ -27,7 +28,8 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     // Factors outside this range are brought into it (1% to 6400%).
     static constexpr double kMinZoom = 0.01;
     static constexpr double kMaxZoom = 64.0;
-    static constexpr int kTileSize = 512;  // device pixels
+    static constexpr int kTileSize = 512;   // device pixels
+    static constexpr int kScrollStep = 40;  // logical pixels per arrow key or wheel step
     static constexpr size_t kTileCacheBudget = size_t{96} << 20;
 
     explicit DocumentView(QWidget* parent = nullptr);
@@ -56,6 +58,9 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     QRect PageRect(int page) const;
     // Why a page cannot be shown, once the view has tried; empty when it can.
     QString PageNotice(int page) const;
+    // `font`, made smaller as needed for `message` to fit in `box` (down to 4 points).
+    static QFont NoticeFont(QFont font, const QSize& box, const QString& message);
+    static constexpr int kNoticeFlags = Qt::AlignCenter | Qt::TextWordWrap;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,6 +77,7 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
         int page = -1;
         double fx = 0.5;  // position of the viewport's centre in the page, 0..1
         double fy = 0.0;
+        bool centred = true;  // the viewport's centre lies on the page
     };
 
     void LetGo();
@@ -81,7 +87,8 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     void SetZoomKeepingView(double zoomX, double zoomY);
     Anchor CaptureAnchor() const;
     void RestoreAnchor(const Anchor& anchor);
-    void UpdateCurrentPage();
+    // `preferred` stays current while it shows as much as any other page.
+    void UpdateCurrentPage(int preferred = -1);
     void OnPageTurned(int page);
     QRect VisibleArea() const;
     double DeviceScale() const;
