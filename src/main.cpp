@@ -1,24 +1,73 @@
-// FolioLens: wires the adapters and the engine into the main window and runs it.
+// FolioLens: builds the ports and adapters and hands them to the main window's load step.
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
+#include <iostream>
 #include <memory>
+#include <optional>
 
 #include "app/form1.h"
 #include "app/menu_layout.h"
+#include "app/registration_dispatch.h"
+#include "application_icon.h"
+#include "build_info.h"
+#include "cmdline/command_line.h"
 #include "engine/document_factory.h"
 #include "engine/print/qt_print_backend.h"
 #include "engine/widget/document_view.h"
 #include "platform/platform_traits.h"
+#include "platform/posix/file_association_ports.h"
+#include "platform/posix/posix_command_line_source.h"
+#include "platform/posix/posix_file_attributes.h"
 #include "platform/qt/qstring_conversion.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_open_file_dialog.h"
 #include "platform/qt/qt_settings_store.h"
+#include "platform/qt/qt_url_opener.h"
+
+namespace {
+
+// The running executable as the runtime reports it: its folder without a trailing
+// separator (the root keeps its own) and the name it runs under.
+folio::app::RunningProgram RunningProgramOf(const folio::posix::PosixCommandLineSource& source,
+                                            const folio::CommandLine& commandLine) {
+    std::u16string path = source.ExecutablePath();
+    if (path.empty()) {
+        path = commandLine.AppPath() + commandLine.AppExeName(true);
+    }
+    const auto slash = path.rfind(u'/');
+    if (slash == std::u16string::npos) {
+        return {u".", path};
+    }
+    return {slash == 0 ? u"/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    // The load step's first part runs before any window exists, so that the
+    // registration commands work without a display.
+    const folio::PlatformTraits commandLineTraits = folio::PlatformTraits::Posix(u"");
+    folio::posix::PosixCommandLineSource source(argc, argv);
+    std::optional<folio::CommandLine> commandLine;
+    commandLine.emplace(source, commandLineTraits);
+    {
+        auto association =
+            folio::posix::MakePosixFileAssociationPorts(folio::resources::ApplicationIconFiles());
+        const auto ended = folio::app::DispatchRegistration(
+            *commandLine, RunningProgramOf(source, *commandLine), commandLineTraits,
+            {*association.registry, *association.codec, *association.desktop, std::cerr});
+        if (ended) {
+            return *ended;
+        }
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("FolioLens"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(folio::build_info::kVersionMajor)
+                                            .arg(folio::build_info::kVersionMinor)
+                                            .arg(folio::build_info::kVersionRevision));
 
     auto* viewer = new folio::viewer::DocumentView;
     folio::qt::QtMainWindow window(folio::app::MainMenus(), viewer);
@@ -26,20 +75,22 @@ int main(int argc, char** argv) {
     documents.SetPrintBackend(std::make_shared<folio::print::QtPrintBackend>());
     folio::qt::QtSettingsStore settings;
     folio::qt::QtOpenFileDialog openDialog;
-    folio::qt::QtMessageBox messages;
+    folio::qt::QtMessageBox messages(&window);
+    folio::posix::PosixFileAttributes fileAttributes;
+    folio::qt::QtUrlOpener urlOpener;
 
     folio::app::Form1 form(folio::app::Form1Ports{
-        *viewer, documents, settings, openDialog, messages, window,
+        *viewer, documents, settings, openDialog, messages, window, fileAttributes, urlOpener,
         folio::PlatformTraits::Posix(folio::qt::FromQString(QDir::homePath()))});
+    if (const auto ended = form.Form_Load(*commandLine)) {
+        // Ended at once: the window is never shown and no unload step runs.
+        return *ended;
+    }
+    commandLine.reset();
     window.SetCommandHandler([&form](const std::u16string& name) { form.RunCommand(name); });
 
-    // One argument naming an existing file is opened at original size; a file that
-    // cannot be loaded is reported and the window opens empty.
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() == 2 && QFileInfo(arguments.at(1)).isFile()) {
-        form.OpenFromCommandLine(folio::qt::FromQString(arguments.at(1)));
-    }
-
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    form.RunCommand(u"Form_Unload");
+    return status;
 }

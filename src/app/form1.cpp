@@ -2,12 +2,15 @@
 
 #include <utility>
 
+#include "app/about_box.h"
 #include "app/app_title.h"
 #include "app/remembered_folder.h"
+#include "build_info.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/trim_spaces.h"
 #include "common/utf8.h"
+#include "view/rotate_commands.h"
 #include "view/zoom_commands.h"
 
 namespace folio::app {
@@ -24,10 +27,19 @@ struct NamedCommand {
 };
 
 constexpr NamedCommand kCommands[] = {
-    {u"fileOpen", &Form1::fileOpen},           {u"fileClose", &Form1::fileClose},
-    {u"data_byHeight", &Form1::data_byHeight}, {u"data_byWidth", &Form1::data_byWidth},
-    {u"data_dec", &Form1::data_dec},           {u"data_inc", &Form1::data_inc},
+    {u"fileOpen", &Form1::fileOpen},
+    {u"fileClose", &Form1::fileClose},
+    {u"data_byHeight", &Form1::data_byHeight},
+    {u"data_byWidth", &Form1::data_byWidth},
+    {u"data_dec", &Form1::data_dec},
+    {u"data_inc", &Form1::data_inc},
     {u"original_size", &Form1::original_size},
+    {u"image_rotate_clock", &Form1::image_rotate_clock},
+    {u"image_rotate_anticlock", &Form1::image_rotate_anticlock},
+    {u"image_rotate_180", &Form1::image_rotate_180},
+    {u"help_aboute", &Form1::help_aboute},
+    {u"don", &Form1::don},
+    {u"Form_Unload", &Form1::Form_Unload},
 };
 
 }  // namespace
@@ -40,13 +52,6 @@ bool Form1::RunGuarded(const std::function<void()>& command) {
         RestoreConsistentState();
     }
     return succeeded;
-}
-
-bool Form1::OpenFromCommandLine(const std::u16string& path) {
-    return RunGuarded([this, &path] {
-        OpenFromPath(path);
-        original_size();
-    });
 }
 
 bool Form1::RunCommand(std::u16string_view name) {
@@ -62,16 +67,14 @@ bool Form1::RunCommand(std::u16string_view name) {
 }
 
 void Form1::RestoreConsistentState() {
-    std::shared_ptr<imaging::Document> shown;
     try {
-        shown = ports_.viewer.GetDocument();
-    } catch (const std::exception&) {
-        // A viewer that cannot answer is taken to show nothing.
-    }
-    // Consistent: the viewer shows exactly CurrentDocument, and DocumentLoaded says
-    // whether there is one.
-    if (shown == CurrentDocument && DocumentLoaded == (CurrentDocument != nullptr)) {
+        // After a failed open the viewer still shows the document the user was reading:
+        // it becomes the program's document again, without any Close on the way.
+        CurrentDocument = ports_.viewer.GetDocument();
+        DocumentLoaded = CurrentDocument != nullptr;
         return;
+    } catch (const std::exception&) {
+        // A viewer that cannot say what it shows is made to show nothing.
     }
     DocumentLoaded = false;
     try {
@@ -80,6 +83,11 @@ void Form1::RestoreConsistentState() {
         // The viewer already reported its own failure; nothing more can be done here.
     }
     CurrentDocument.reset();
+}
+
+void Form1::ReportSettingsProblem(const std::exception& problem, std::u16string_view consequence) {
+    ports_.messages.Show(FromUtf8(problem.what()) + u"\n\n" + std::u16string(consequence),
+                         kAppTitle, MessageIcon::Error);
 }
 
 void Form1::OpenFromPath(const std::u16string& path) {
@@ -92,12 +100,22 @@ void Form1::OpenFromPath(const std::u16string& path) {
 
 void Form1::fileOpen() {
     const WindowHandle owner = ports_.window.Handle();
-    const std::u16string folder =
-        ReadRememberedFolder(ports_.settings, ports_.traits, kOpenFolderSection);
+    std::u16string folder;
+    try {
+        folder = ReadRememberedFolder(ports_.settings, ports_.traits, kOpenFolderSection);
+    } catch (const Error& e) {
+        folder = ports_.traits.defaultFolder;
+        ReportSettingsProblem(e, u"The dialog starts in " + folder);
+    }
     if (ShowOpenDialog(owner, folder) > 0) {
         const std::u16string path = SelectedFiles.at(0);
-        // Remembered before loading, so the folder is kept even when loading fails.
-        RememberFolderOf(ports_.settings, ports_.traits, kOpenFolderSection, path);
+        // Remembered before loading, so the folder is kept even when loading fails; a
+        // store that cannot keep it does not stop the document from opening.
+        try {
+            RememberFolderOf(ports_.settings, ports_.traits, kOpenFolderSection, path);
+        } catch (const Error& e) {
+            ReportSettingsProblem(e, u"The folder of this document is not remembered.");
+        }
         OpenFromPath(path);
     }
     original_size();
@@ -147,6 +165,33 @@ bool Form1::IsDocumentOpen() {
     }
 }
 
+void Form1::RotateEveryPage(int32_t angle) {
+    if (!DocumentLoaded) {
+        return;
+    }
+    std::vector<int32_t> pages = view::EveryPageMarked(*CurrentDocument);
+    RotatePages(angle, pages);
+}
+
+void Form1::RotatePages(int32_t& angle, std::vector<int32_t>& pages) {
+    if (!DocumentLoaded) {
+        return;
+    }
+    view::RotatePages(*CurrentDocument, angle, pages);
+}
+
+void Form1::image_rotate_clock() {
+    RotateEveryPage(view::kRotateClockwise);
+}
+
+void Form1::image_rotate_anticlock() {
+    RotateEveryPage(view::kRotateAnticlockwise);
+}
+
+void Form1::image_rotate_180() {
+    RotateEveryPage(view::kRotateHalfTurn);
+}
+
 void Form1::data_byHeight() {
     view::FitToView(ports_.viewer, DocumentLoaded, imaging::kFitHeight);
 }
@@ -165,6 +210,19 @@ void Form1::data_inc() {
 
 void Form1::original_size() {
     view::ResetToOriginalSize(ports_.viewer);
+}
+
+void Form1::help_aboute() {
+    const std::u16string text = AboutText(build_info::kVersionMajor, build_info::kVersionMinor,
+                                          build_info::kVersionRevision);
+    ports_.messages.Show(text, ports_.window.Caption(), MessageIcon::Information);
+}
+
+void Form1::don() {
+    const WindowHandle owner = ports_.window.Handle();
+    // Whatever the desktop makes of it is not the program's concern.
+    static_cast<void>(
+        ports_.urlOpener.OpenUrl(owner, DonationAddress(build_info::kDonationAddressHead)));
 }
 
 }  // namespace folio::app

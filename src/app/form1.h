@@ -1,21 +1,24 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/command_dispatcher.h"
 #include "app/form1_ports.h"
+#include "cmdline/command_line.h"
 #include "imaging/document.h"
 #include "platform/window_handle.h"
 
 namespace folio::app {
 
-// The main window's program side: the program-wide document state and one handler per
-// menu command, named after its menu item.
+// The main window's program side: the program-wide document state, the load and unload
+// steps, and one handler per menu command, named after its menu item.
 class Form1 {
   public:
     explicit Form1(Form1Ports ports);
@@ -25,22 +28,34 @@ class Form1 {
     bool DocumentLoaded = false;
     std::vector<std::u16string> SelectedFiles;
 
+    // The load step from the control check on; the command line has been read and the
+    // registration commands dispatched before the window was made (DispatchRegistration).
+    // Opens the document the command line names. The exit status when the program is to
+    // end at once without showing the window; nothing when the window is to be shown.
+    std::optional<int> Form_Load(const CommandLine& commandLine);
+    // The unload step, when the window closes: the viewer lets go of the document, which
+    // is closed without saving while it is still open.
+    void Form_Unload();
+
     // Runs the menu command `name` through the dispatcher; a failure is reported and
     // the state made consistent again. False when the command failed.
     bool RunCommand(std::u16string_view name);
-    // Opens `path` and resets the view to original size, with failures handled like a
-    // command's. False when the document could not be shown.
-    bool OpenFromCommandLine(const std::u16string& path);
 
     // File menu.
     void fileOpen();
     void fileClose();
     // Image menu.
+    void image_rotate_clock();
+    void image_rotate_anticlock();
+    void image_rotate_180();
     void data_byHeight();
     void data_byWidth();
     void data_dec();
     void data_inc();
     void original_size();
+    // Help menu.
+    void help_aboute();
+    void don();
 
     // Replaces the document with the one at `path` and shows it; raises when it
     // cannot be created or loaded. The caller resets the zoom afterwards.
@@ -49,12 +64,21 @@ class Form1 {
     int32_t ShowOpenDialog(WindowHandle owner, const std::u16string& initialFolder);
     // True when CurrentDocument answers its page count; never raises.
     bool IsDocumentOpen();
+    // Turns by `angle` the pages marked -1 in `pages`; neither argument changes.
+    void RotatePages(int32_t& angle, std::vector<int32_t>& pages);
+    // True when the viewer control answers; otherwise reports the broken installation.
+    bool CheckViewerControl();
+    // True when `path` names something other than a bare directory.
+    bool FileExists(const std::u16string& path);
 
   private:
     bool RunGuarded(const std::function<void()>& command);
-    // After a failed command: when the document state no longer agrees with what the
-    // viewer shows (an open that failed half way), fall back to "no document".
+    // After a failed command: the document the viewer shows becomes CurrentDocument
+    // again, so that a failed open keeps what the user was reading.
     void RestoreConsistentState();
+    void RotateEveryPage(int32_t angle);
+    // A settings store that cannot be used is told, and the command goes on.
+    void ReportSettingsProblem(const std::exception& problem, std::u16string_view consequence);
 
     Form1Ports ports_;
     CommandDispatcher dispatcher_;

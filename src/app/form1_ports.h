@@ -2,11 +2,13 @@
 
 #include "imaging/document_factory.h"
 #include "imaging/viewer_control.h"
+#include "platform/file_attributes.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/open_file_dialog.h"
 #include "platform/platform_traits.h"
 #include "platform/settings_store.h"
+#include "platform/url_opener.h"
 
 namespace folio::app {
 
@@ -18,6 +20,8 @@ struct Form1Ports {
     OpenFileDialog& openDialog;
     MessageBox& messages;
     MainWindow& window;
+    FileAttributes& fileAttributes;
+    UrlOpener& urlOpener;
     PlatformTraits traits;
 };
 

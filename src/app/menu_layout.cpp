@@ -14,6 +14,9 @@ const std::vector<Menu>& MainMenus() {
         {u"image_",
          u"&Image",
          {
+             {u"image_rotate_clock", u"&Rotate clockwise 90\u00B0", u""},
+             {u"image_rotate_anticlock", u"&Rotate anti-clockwise 90\u00B0", u""},
+             {u"image_rotate_180", u"&Rotate 180\u00B0", u""},
              {u"sep2", u"-", u""},
              {u"data_inc", u"&Zoom Out", u"Shift+Insert"},
              {u"data_dec", u"&ZoomIn", u"Shift+Delete"},
@@ -22,7 +25,12 @@ const std::vector<Menu>& MainMenus() {
              {u"data_byHeight", u"&Fit to Height", u""},
              {u"data_byWidth", u"&Fit to Width", u""},
          }},
-        {u"help_", u"&Help", {}},
+        {u"help_",
+         u"&Help",
+         {
+             {u"help_aboute", u"&About program..", u""},
+             {u"don", u"&Donation", u""},
+         }},
     };
     return menus;
 }

@@ -7,10 +7,12 @@
 #include "imaging/image.h"
 #include "imaging/image_collection.h"
 #include "imaging/viewer_control.h"
+#include "platform/file_attributes.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/open_file_dialog.h"
 #include "platform/settings_store.h"
+#include "platform/url_opener.h"
 
 namespace folio::testing {
 
@@ -82,6 +84,16 @@ class MockMainWindow : public MainWindow {
   public:
     MOCK_METHOD(WindowHandle, Handle, (), (const, override));
     MOCK_METHOD(std::u16string, Caption, (), (const, override));
+};
+
+class MockFileAttributes : public FileAttributes {
+  public:
+    MOCK_METHOD(int32_t, GetFileAttributes, (const std::u16string&), (override));
+};
+
+class MockUrlOpener : public UrlOpener {
+  public:
+    MOCK_METHOD(bool, OpenUrl, (WindowHandle, const std::u16string&), (override));
 };
 
 }  // namespace folio::testing

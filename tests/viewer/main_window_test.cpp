@@ -18,10 +18,12 @@
 #include "engine/document_factory.h"
 #include "engine/temp_dir.h"
 #include "engine/widget/document_view.h"
+#include "platform/posix/posix_file_attributes.h"
 #include "platform/qt/qstring_conversion.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_open_file_dialog.h"
 #include "platform/qt/qt_settings_store.h"
+#include "platform/qt/qt_url_opener.h"
 #include "platform/qt/window_handles.h"
 #include "viewer/modal_driver.h"
 #include "viewer/test_document.h"
@@ -44,6 +46,9 @@ const Expected kMenuBar[] = {
     {"File_", "fileOpen", "&Open...", "Ctrl+O"},
     {"File_", "sep1", "-", ""},
     {"File_", "fileClose", "&Close", "Ctrl+C"},
+    {"image_", "image_rotate_clock", "&Rotate clockwise 90\u00B0", ""},
+    {"image_", "image_rotate_anticlock", "&Rotate anti-clockwise 90\u00B0", ""},
+    {"image_", "image_rotate_180", "&Rotate 180\u00B0", ""},
     {"image_", "sep2", "-", ""},
     {"image_", "data_inc", "&Zoom Out", "Shift+Ins"},
     {"image_", "data_dec", "&ZoomIn", "Shift+Del"},
@@ -51,6 +56,8 @@ const Expected kMenuBar[] = {
     {"image_", "original_size", "&Original size", ""},
     {"image_", "data_byHeight", "&Fit to Height", ""},
     {"image_", "data_byWidth", "&Fit to Width", ""},
+    {"help_", "help_aboute", "&About program..", ""},
+    {"help_", "don", "&Donation", ""},
 };
 
 TEST(MainWindow, MenusCaptionsSeparatorsAndShortcutsFollowTheTable) {
@@ -137,8 +144,11 @@ class WiredProgram : public ::testing::Test {
     engine::EngineDocumentFactory factory;
     qt::QtSettingsStore settings;
     qt::QtOpenFileDialog dialog;
-    qt::QtMessageBox messages;
+    qt::QtMessageBox messages{&window};
+    posix::PosixFileAttributes attributes;
+    qt::QtUrlOpener browser;
     app::Form1 form{app::Form1Ports{*viewer, factory, settings, dialog, messages, window,
+                                    attributes, browser,
                                     PlatformTraits::Posix(u"/nonexistent-home")}};
 
     WiredProgram() {
@@ -210,37 +220,54 @@ TEST_F(WiredProgram, OpenThroughTheMenuShowsTheDocumentAndRemembersItsFolder) {
     EXPECT_EQ(second_open.first + u'/', folder);
 }
 
-TEST_F(WiredProgram, AFailedOpenIsReportedAndTheProgramGoesOnWithoutADocument) {
+TEST_F(WiredProgram, AFailedOpenIsReportedOverTheWindowAndKeepsTheDocumentShown) {
     const std::string good = documents.File("good.tif");
     testing::WriteTextDocument(good, 1, 400, 500, 50.0);
     OpenThroughMenu(QString::fromStdString(good));
     ASSERT_TRUE(form.DocumentLoaded);
+    const auto shown = form.CurrentDocument;
 
     const std::string broken = documents.File("broken.mdi");
     engine::testing::WriteFileBytes(broken, {'n', 'o', 't', ' ', 'a', ' ', 't', 'i', 'f', 'f'});
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget* owner = nullptr;
     WhenModalShown<QMessageBox>([&](QMessageBox* box) {
         title = box->windowTitle();
         text = box->text();
         icon = box->icon();
+        owner = box->parentWidget();
         box->accept();
     });
     OpenThroughMenu(QString::fromStdString(broken));
     EXPECT_EQ(title, QStringLiteral("FolioLens"));
     EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(owner, &window) << "the message is centred on the main window";
     EXPECT_TRUE(text.startsWith(QStringLiteral("Error "))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("broken.mdi"))) << text.toStdString();
-    EXPECT_FALSE(form.DocumentLoaded);
-    EXPECT_EQ(form.CurrentDocument, nullptr);
-    EXPECT_EQ(viewer->GetDocument(), nullptr);
+    // The user keeps what they were reading.
+    EXPECT_TRUE(form.DocumentLoaded);
+    EXPECT_EQ(form.CurrentDocument, shown);
+    EXPECT_EQ(viewer->GetDocument(), shown);
+    EXPECT_EQ(viewer->NumPages(), 1);
     QSettings stored(SettingsFile(), QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("open/fo")).toString(),
               QString::fromStdString(documents.Path()) + u'/');
-    // The window still works: close and the zoom commands run without a document.
+    // The window still works: close and the zoom commands run.
     EXPECT_TRUE(form.RunCommand(u"fileClose"));
+    EXPECT_FALSE(form.DocumentLoaded);
     EXPECT_TRUE(form.RunCommand(u"data_dec"));
+}
+
+TEST_F(WiredProgram, ANameWithATrailingSpaceOpensThatFile) {
+    // Only the name with the space holds a document: a trimmed name would open nothing.
+    const std::string spaced = documents.File("letter.tif ");
+    testing::WriteTextDocument(spaced, 3, 400, 500, 50.0);
+    OpenThroughMenu(QString::fromStdString(spaced));
+    EXPECT_TRUE(form.DocumentLoaded);
+    EXPECT_EQ(viewer->NumPages(), 3);
+    EXPECT_EQ(form.SelectedFiles, std::vector<std::u16string>{FromUtf8(spaced)});
 }
 
 }  // namespace

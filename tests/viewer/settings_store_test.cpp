@@ -54,5 +54,21 @@ TEST_F(SettingsStoreTest, DefaultsToDotConfigAndRejectsAnUnwritableFolder) {
     EXPECT_EQ(store.GetSetting(u"FolioLens", u"open", u"fo", u"/d/"), u"/d/");
 }
 
+TEST_F(SettingsStoreTest, ADamagedOrUnreadableFileIsAnErrorNotTheDefault) {
+    UseConfig(dir.Path());
+    QtSettingsStore store;
+    store.SaveSetting(u"FolioLens", u"open", u"fo", u"/a/");
+    const QString path = QtSettingsStore::FilePath(u"FolioLens");
+    engine::testing::WriteFileBytes(path.toStdString(), {'[', 'o', 'p', 'e', 'n', '\n', 'f', 'o'});
+    EXPECT_THROW(store.GetSetting(u"FolioLens", u"open", u"fo", u"/d/"), Error);
+
+    store.SaveSetting(u"FolioLens", u"open", u"fo", u"/a/");
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::WriteOwner));
+    if (QFile(path).open(QIODevice::ReadOnly)) {
+        GTEST_SKIP() << "permissions are not enforced for this user";
+    }
+    EXPECT_THROW(store.GetSetting(u"FolioLens", u"open", u"fo", u"/d/"), Error);
+}
+
 }  // namespace
 }  // namespace folio::qt

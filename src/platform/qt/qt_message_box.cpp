@@ -1,6 +1,5 @@
 #include "platform/qt/qt_message_box.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 #include "platform/qt/qstring_conversion.h"
@@ -25,8 +24,10 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
 }  // namespace
 
 void QtMessageBox::Show(const std::u16string& text, const std::u16string& title, MessageIcon icon) {
-    QMessageBox box(ToQtIcon(icon), ToQString(title), ToQString(text), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    // Before the window is shown (the load step's messages) the box stands on its own,
+    // in the middle of the screen.
+    QWidget* owner = mainWindow_ && mainWindow_->isVisible() ? mainWindow_.data() : nullptr;
+    QMessageBox box(ToQtIcon(icon), ToQString(title), ToQString(text), QMessageBox::Ok, owner);
     box.exec();
 }
 

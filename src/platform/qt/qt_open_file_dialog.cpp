@@ -54,6 +54,10 @@ std::optional<std::u16string> QtOpenFileDialog::ShowOpen(const OpenFileRequest& 
         // Like a result buffer that is too small: the dialog fails.
         return std::nullopt;
     }
+    // The result buffer as the system's dialog leaves it: the path, its terminating NUL
+    // and the rest of the buffer, so that the caller's trimming never reaches the
+    // path's own spaces.
+    chosen.resize(request.resultCapacity + 1, u'\0');
     return chosen;
 }
 

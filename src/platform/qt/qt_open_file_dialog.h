@@ -7,7 +7,8 @@
 namespace folio::qt {
 
 // QFileDialog (Qt's own, so that it looks and filters the same on every desktop),
-// modal to the owner window, one existing file at a time.
+// modal to the owner window, one existing file at a time. The result is the whole
+// result buffer: the path, a NUL, and NULs up to the buffer's size.
 class QtOpenFileDialog : public OpenFileDialog {
   public:
     std::optional<std::u16string> ShowOpen(const OpenFileRequest& request) override;

@@ -29,8 +29,14 @@ QString QtSettingsStore::FilePath(const std::u16string& app) {
 std::u16string QtSettingsStore::GetSetting(const std::u16string& app, const std::u16string& section,
                                            const std::u16string& key,
                                            const std::u16string& defaultValue) {
-    QSettings settings(FilePath(app), QSettings::IniFormat);
+    const QString path = FilePath(app);
+    QSettings settings(path, QSettings::IniFormat);
     const QVariant value = settings.value(SettingKey(section, key));
+    if (settings.status() != QSettings::NoError) {
+        throw Error(settings.status() == QSettings::FormatError ? errors::kInvalidFileFormat
+                                                                : errors::kPermissionDenied,
+                    "The settings file " + path.toStdString() + " cannot be read");
+    }
     if (!value.isValid()) {
         return defaultValue;
     }
