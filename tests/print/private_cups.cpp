@@ -26,10 +26,11 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kPdfDriver = "/usr/share/ppd/cupsfilters/Generic-PDF_Printer-PDF.ppd";
 
-std::string FindCupsd() {
-    for (const char* path : {"/usr/sbin/cupsd", "/usr/local/sbin/cupsd"}) {
-        if (access(path, X_OK) == 0) {
-            return path;
+// cupsd and lpadmin live in sbin folders, which a user's PATH may leave out.
+std::string FindAdminTool(const std::string& name) {
+    for (const char* folder : {"/usr/sbin/", "/usr/local/sbin/"}) {
+        if (access((folder + name).c_str(), X_OK) == 0) {
+            return folder + name;
         }
     }
     return {};
@@ -101,8 +102,8 @@ std::string Slurp(const fs::path& path) {
 
 std::string PrivateCups::MissingParts() {
     std::string missing;
-    if (FindCupsd().empty()) {
-        missing += "cupsd (Debian package cups) is not installed. ";
+    if (FindAdminTool("cupsd").empty() || FindAdminTool("lpadmin").empty()) {
+        missing += "cupsd or lpadmin (Debian package cups) is not installed. ";
     }
     if (access(kPdfDriver, R_OK) != 0) {
         missing += std::string(kPdfDriver) + " (Debian package cups-filters) is missing. ";
@@ -150,7 +151,7 @@ PrivateCups::PrivateCups() {
               "/log/page_log\nPrintcap " + root_ + "/etc/printcap\nTempDir " + root_ +
               "/tmp\nFileDevice Yes\nSystemGroup root\n");
 
-    const std::string cupsd = FindCupsd();
+    const std::string cupsd = FindAdminTool("cupsd");
     const std::string conf = root_ + "/etc/cupsd.conf";
     const std::string files = root_ + "/etc/cups-files.conf";
     const std::string output = root_ + "/log/cupsd.out";
@@ -209,7 +210,8 @@ void PrivateCups::Stop() {
 
 std::string PrivateCups::AddPdfQueue(const std::string& name) {
     const std::string file = root_ + "/out/" + name + ".pdf";
-    Run({"lpadmin", "-h", address_, "-p", name, "-E", "-v", "file://" + file, "-P", kPdfDriver});
+    Run({FindAdminTool("lpadmin"), "-h", address_, "-p", name, "-E", "-v", "file://" + file, "-P",
+         kPdfDriver});
     return file;
 }
 
