@@ -189,6 +189,20 @@ TEST_F(CupsPrintTest, RefusedRequestsSendNothing) {
     EXPECT_EQ(cups_->JobCount(), 0) << "a refused request reached the server";
 }
 
+// Qt hands the finished job over without looking at the answer.
+TEST_F(CupsPrintTest, AJobTheQueueRefusesIsAnError) {
+    auto document = Open(Sample());
+    cups_->RejectJobs(kQueue);
+    try {
+        document->PrintOut(0, 0, 1, u"folio-pdf", u"", true, 1);
+        FAIL() << "a refused job reported success";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), errors::kPrinterError) << e.what();
+        EXPECT_NE(e.Description().find("did not accept the job"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(cups_->JobCount(), 0);
+}
+
 TEST_F(CupsPrintTest, CancellingAfterTheFirstPageWithdrawsTheJob) {
     auto document = Open(Sample());
     std::vector<int> reported;

@@ -215,6 +215,10 @@ std::string PrivateCups::AddPdfQueue(const std::string& name) {
     return file;
 }
 
+void PrivateCups::RejectJobs(const std::string& name) {
+    Run({FindAdminTool("cupsreject"), "-h", address_, name});
+}
+
 void PrivateCups::WaitForJobs() const {
     const auto deadline = Clock::now() + std::chrono::minutes(1);
     while (!Run({"lpstat", "-h", address_, "-o"}).empty()) {

@@ -30,6 +30,8 @@ class PrivateCups {
     // Adds an enabled queue `name` with cups-filters' Generic PDF Printer driver
     // whose jobs land in the returned PDF file (overwritten by each job).
     std::string AddPdfQueue(const std::string& name);
+    // Makes the queue refuse new jobs, as an administrator may.
+    void RejectJobs(const std::string& name);
     // Waits until no job is pending or printing; throws after a minute.
     void WaitForJobs() const;
     // Every job the server has taken, finished or not.
