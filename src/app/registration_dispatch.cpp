@@ -3,6 +3,7 @@
 #include <exception>
 #include <map>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,10 @@ class FailureNotingDesktop : public DesktopAssociation {
         try {
             step();
         } catch (const std::exception& e) {
-            notes_.NoteFailure(e.what());
+            std::istringstream lines(e.what());
+            for (std::string line; std::getline(lines, line);) {
+                notes_.NoteFailure(line);
+            }
             throw;
         }
     }

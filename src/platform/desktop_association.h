@@ -6,8 +6,9 @@
 namespace folio {
 
 // The file-type association in the desktop's own terms, made beside the registry's
-// (on Windows the registry is the desktop's association and this does nothing). Its
-// failures are the adapter's business: callers go on whatever happens here.
+// (on Windows the registry is the desktop's association and this does nothing). Every
+// step runs; those that failed are raised afterwards as one folio::Error, a line each,
+// and callers go on whatever happens here.
 class DesktopAssociation {
   public:
     struct FileType {

@@ -1,3 +1,6 @@
+#include <fstream>
+#include <sstream>
+
 #include "app/about_box.h"
 #include "app/form1_fixture.h"
 #include "build_info.h"
@@ -134,6 +137,19 @@ TEST_F(Form1Test, DonationHandsTheFixedAddressToTheBrowserAndIgnoresAFailure) {
                                   u"no_shipping"));
     EXPECT_CALL(browser, OpenUrl(kOwner, expected)).WillOnce(Return(false));
     EXPECT_TRUE(form.RunCommand(u"don"));
+}
+
+TEST(VersionResource, CarriesTheProgramVersionInBothForms) {
+    std::ifstream file(FOLIO_VERSION_RESOURCE);
+    ASSERT_TRUE(file) << FOLIO_VERSION_RESOURCE;
+    std::stringstream text;
+    text << file.rdbuf();
+    for (const char* line :
+         {"FILEVERSION 1,0,0,32\n", "PRODUCTVERSION 1,0,0,32\n", "BLOCK \"040904B0\"",
+          "VALUE \"FileVersion\", \"1.00.0032\"", "VALUE \"ProductVersion\", \"1.00.0032\"",
+          "VALUE \"OriginalFilename\", \"FolioLens.exe\"", "VALUE \"Translation\", 0x409, 1200"}) {
+        EXPECT_NE(text.str().find(line), std::string::npos) << line;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include "platform/posix/xdg_desktop_association.h"
 
 #include <cerrno>
+#include <cstring>
+#include <vector>
 
+#include "common/error.h"
+#include "common/error_numbers.h"
 #include "common/utf8.h"
 #include "platform/posix/file_association_files.h"
 #include "platform/posix/file_association_folders.h"
@@ -13,10 +17,35 @@ namespace {
 
 constexpr std::size_t kMaxMimeappsBytes = 4 * 1024 * 1024;
 
-void WriteInto(const std::string& folder, const std::string& name, std::string_view bytes) {
-    if (MakeDirectories(folder) == 0) {
-        WriteFileAtomically(folder + "/" + name, bytes);
+// What went wrong in one Register or Unregister, one line per file.
+using Failures = std::vector<std::string>;
+
+void Check(Failures& failures, int error, const std::string& what) {
+    if (error != 0) {
+        failures.push_back(what + " (" + std::strerror(error) + ")");
     }
+}
+
+void WriteInto(const std::string& folder, const std::string& name, std::string_view bytes,
+               Failures& failures) {
+    const int made = MakeDirectories(folder);
+    Check(failures, made, "cannot make the folder " + folder);
+    if (made == 0) {
+        Check(failures, WriteFileAtomically(folder + "/" + name, bytes),
+              "cannot write " + folder + "/" + name);
+    }
+}
+
+// The steps that failed, after all of them ran.
+void Report(const Failures& failures) {
+    if (failures.empty()) {
+        return;
+    }
+    std::string text;
+    for (const std::string& failure : failures) {
+        text += (text.empty() ? "" : "\n") + failure;
+    }
+    throw Error(errors::kPermissionDenied, text);
 }
 
 std::string IconFolder(const std::string& dataHome, int size) {
@@ -34,15 +63,16 @@ std::string IconFileName(const std::string& id, int size) {
 // Rewrites mimeapps.list with edit applied, when that changes it. An unreadable file
 // is left alone rather than replaced by what little could be made without it.
 template <typename Edit>
-void EditMimeapps(const std::string& configHome, Edit&& edit) {
+void EditMimeapps(const std::string& configHome, Edit&& edit, Failures& failures) {
     const std::string path = configHome + "/mimeapps.list";
     const FileContent content = ReadWholeFile(path, kMaxMimeappsBytes);
     if (content.error != 0 && content.error != ENOENT) {
+        Check(failures, content.error, "cannot read " + path);
         return;
     }
     const std::string edited = edit(content.bytes);
     if (edited != content.bytes) {
-        WriteInto(configHome, "mimeapps.list", edited);
+        WriteInto(configHome, "mimeapps.list", edited, failures);
     }
 }
 
@@ -60,22 +90,30 @@ void XdgDesktopAssociation::Register(const FileType& fileType) {
     if (dataHome.empty()) {
         return;
     }
+    Failures failures;
     WriteInto(dataHome + "/mime/packages", settings_.applicationId + ".xml",
               MimePackageText({settings_.mimeType, settings_.mimeComment,
-                               "*." + ToUtf8(fileType.extension), settings_.magic}));
+                               "*." + ToUtf8(fileType.extension), settings_.magic}),
+              failures);
     for (const auto& [size, bytes] : settings_.icons) {
-        WriteInto(IconFolder(dataHome, size), IconFileName(settings_.applicationId, size), bytes);
+        WriteInto(IconFolder(dataHome, size), IconFileName(settings_.applicationId, size), bytes,
+                  failures);
     }
     WriteInto(dataHome + "/applications", DesktopFileName(),
               DesktopEntryText({ToUtf8(fileType.description), ToUtf8(fileType.program),
-                                settings_.applicationId, settings_.mimeType}));
+                                settings_.applicationId, settings_.mimeType}),
+              failures);
     if (const std::string configHome = UserConfigHome(); !configHome.empty()) {
-        EditMimeapps(configHome, [&](const std::string& text) {
-            return WithDefaultApplication(text, settings_.mimeType, DesktopFileName());
-        });
+        EditMimeapps(
+            configHome,
+            [&](const std::string& text) {
+                return WithDefaultApplication(text, settings_.mimeType, DesktopFileName());
+            },
+            failures);
     }
     RunIfPresent({"update-mime-database", dataHome + "/mime"});
     RunIfPresent({"update-desktop-database", dataHome + "/applications"});
+    Report(failures);
 }
 
 void XdgDesktopAssociation::Unregister(std::u16string_view /*programmaticId*/) {
@@ -85,16 +123,24 @@ void XdgDesktopAssociation::Unregister(std::u16string_view /*programmaticId*/) {
     if (dataHome.empty()) {
         return;
     }
-    RemoveFile(dataHome + "/applications/" + DesktopFileName());
+    Failures failures;
+    const std::string entry = dataHome + "/applications/" + DesktopFileName();
+    Check(failures, RemoveFile(entry), "cannot remove " + entry);
     for (const auto& [size, bytes] : settings_.icons) {
-        RemoveFile(IconFolder(dataHome, size) + "/" + IconFileName(settings_.applicationId, size));
+        const std::string icon =
+            IconFolder(dataHome, size) + "/" + IconFileName(settings_.applicationId, size);
+        Check(failures, RemoveFile(icon), "cannot remove " + icon);
     }
     if (const std::string configHome = UserConfigHome(); !configHome.empty()) {
-        EditMimeapps(configHome, [&](const std::string& text) {
-            return WithoutDefaultApplication(text, settings_.mimeType, DesktopFileName());
-        });
+        EditMimeapps(
+            configHome,
+            [&](const std::string& text) {
+                return WithoutDefaultApplication(text, settings_.mimeType, DesktopFileName());
+            },
+            failures);
     }
     RunIfPresent({"update-desktop-database", dataHome + "/applications"});
+    Report(failures);
 }
 
 }  // namespace folio::posix

@@ -26,7 +26,8 @@ struct XdgDesktopAssociationSettings {
 // ($XDG_DATA_HOME/mime/packages), icons in the hicolor theme, and the default
 // application in $XDG_CONFIG_HOME/mimeapps.list. The desktop's caches are refreshed
 // with update-mime-database and update-desktop-database when they are installed.
-// Each step that fails is left out and the others still run.
+// Each step that fails is left out and the others still run; then the failures are
+// raised together as one folio::Error, one line each.
 class XdgDesktopAssociation : public DesktopAssociation {
   public:
     explicit XdgDesktopAssociation(XdgDesktopAssociationSettings settings);
