@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -155,8 +156,14 @@ PrivateCups::PrivateCups() {
     const std::string conf = root_ + "/etc/cupsd.conf";
     const std::string files = root_ + "/etc/cups-files.conf";
     const std::string output = root_ + "/log/cupsd.out";
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
+        // A test that dies takes its server with it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) {
+            _exit(1);
+        }
         RedirectOutput(output);
         execl(cupsd.c_str(), "cupsd", "-f", "-c", conf.c_str(), "-s", files.c_str(), nullptr);
         _exit(127);
