@@ -13,13 +13,6 @@ constexpr uint64_t kMaxGapRead = uint64_t{8} << 10;
 // Bytes read at once at most, unless a single chunk is larger.
 constexpr uint64_t kMaxRunRead = uint64_t{8} << 20;
 
-template <typename T>
-T Defaulted(TIFF* tif, uint32_t tag) {
-    T value{};
-    TIFFGetFieldDefaulted(tif, tag, &value);
-    return value;
-}
-
 bool KnownColourModel(uint16_t photometric) {
     switch (photometric) {
         case PHOTOMETRIC_MINISWHITE:

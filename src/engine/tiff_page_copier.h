@@ -10,6 +10,14 @@
 
 namespace folio::engine {
 
+// A tag of the current directory, or libtiff's default when it is absent.
+template <typename T>
+T Defaulted(TIFF* tif, uint32_t tag) {
+    T value{};
+    TIFFGetFieldDefaulted(tif, tag, &value);
+    return value;
+}
+
 // Page numbering written into every page's directory.
 struct PagePosition {
     int index = 0;  // zero-based

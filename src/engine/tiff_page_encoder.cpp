@@ -101,14 +101,17 @@ uint16_t TargetCompression(const Raster& raster) {
     return bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_ADOBE_DEFLATE;
 }
 
-EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page) {
+EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page,
+                       bool singleStrip) {
     Check(raster, page);
     EncodedPage encoded;
     encoded.header = RasterHeader(raster);
     encoded.resolution = resolution;
     const size_t rowBytes = RowBytes(raster);
     encoded.rowsPerStrip =
-        static_cast<uint32_t>(std::clamp<size_t>(kStripBytes / rowBytes, 1, raster.height));
+        singleStrip
+            ? raster.height
+            : static_cast<uint32_t>(std::clamp<size_t>(kStripBytes / rowBytes, 1, raster.height));
 
     MemoryTiff memory;
     TIFF* tif = memory.Handle();

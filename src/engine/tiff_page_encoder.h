@@ -32,8 +32,10 @@ struct EncodedPage {
 
 // Compresses `raster` losslessly in its own bit depth and colour model. Safe to
 // call on any thread. Raises folio::Error naming the page (zero-based `page`)
-// when the raster is unusable or the codec fails.
-EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page);
+// when the raster is unusable or the codec fails. With `singleStrip` the whole
+// page is one strip (one CCITT stream for a bilevel page, as PDF wants it).
+EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page,
+                       bool singleStrip = false);
 
 // Writes an encoded page as a new directory of `out`. Returns false on a libtiff
 // failure (the reason is in the output's message log).

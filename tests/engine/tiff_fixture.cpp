@@ -76,6 +76,9 @@ void SetPageTags(TIFF* tif, const TestPage& layout) {
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, layout.planarConfig);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, layout.compression);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, layout.photometric);
+    if (layout.compression == COMPRESSION_CCITTFAX3) {
+        TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, layout.group3Options);
+    }
     if (layout.fillOrder != 1) {
         TIFFSetField(tif, TIFFTAG_FILLORDER, layout.fillOrder);
     }
@@ -306,6 +309,12 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     Check(static_cast<bool>(out), "cannot write " + path, "");
+}
+
+TestPage WithResolution(TestPage layout, double x, double y) {
+    layout.xResolution = x;
+    layout.yResolution = y;
+    return layout;
 }
 
 }  // namespace folio::engine::testing

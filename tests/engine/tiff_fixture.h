@@ -19,10 +19,11 @@ struct TestPage {
     uint16_t compression = 1;  // COMPRESSION_NONE
     uint16_t planarConfig = 1;
     uint16_t fillOrder = 1;
-    uint16_t orientation = 0;   // 0: no Orientation tag
-    uint16_t predictor = 0;     // 0: no Predictor tag
-    uint16_t sampleFormat = 1;  // SAMPLEFORMAT_UINT; others are written as a tag
-    uint32_t rowsPerStrip = 0;  // 0: libtiff's default
+    uint32_t group3Options = 0;  // for CCITT G3 pages
+    uint16_t orientation = 0;    // 0: no Orientation tag
+    uint16_t predictor = 0;      // 0: no Predictor tag
+    uint16_t sampleFormat = 1;   // SAMPLEFORMAT_UINT; others are written as a tag
+    uint32_t rowsPerStrip = 0;   // 0: libtiff's default
     bool tiled = false;
     uint32_t tileWidth = 16;
     uint32_t tileHeight = 16;
@@ -64,6 +65,9 @@ TestPage BilevelPage(uint32_t width, uint32_t height, uint16_t compression,
 TestPage GrayPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression = 1);
 TestPage RgbPage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression = 1);
 TestPage PalettePage(uint32_t width, uint32_t height, uint16_t bits, uint16_t compression = 1);
+
+// The layout with resolution tags of x by y (in its resolution unit).
+TestPage WithResolution(TestPage layout, double x, double y);
 
 // The sample at (x, y, channel) of chunky pixels laid out as in TestPage.
 uint32_t SampleAt(const std::vector<uint8_t>& pixels, size_t rowBytes, uint16_t bits,

@@ -35,12 +35,6 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
-TestPage WithResolution(TestPage layout, double x, double y) {
-    layout.xResolution = x;
-    layout.yResolution = y;
-    return layout;
-}
-
 // ---- Decoded pages: every depth and colour model, every turn, read back exactly.
 
 struct Kind {

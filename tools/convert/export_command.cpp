@@ -17,6 +17,8 @@ namespace {
 // Documents at least this long show a progress line (on a terminal only).
 constexpr int kLongDocument = 20;
 
+}  // namespace
+
 int ParseTurn(const ArgumentList& list) {
     if (!list.Has("--rotate")) {
         return 0;
@@ -34,6 +36,17 @@ int ParseTurn(const ArgumentList& list) {
     throw UsageError("--rotate takes 90, -90 or 180, not \"" + angle + "\"");
 }
 
+void TurnAllPages(engine::EngineDocument& document, int angle) {
+    if (angle == 0) {
+        return;
+    }
+    for (int page = 0; page < document.PageCount(); ++page) {
+        document.RotatePage(page, angle);
+    }
+}
+
+namespace {
+
 bool ShowProgress(int done, int total) {
     if (done == 0) {
         return true;
@@ -48,6 +61,19 @@ bool ShowProgress(int done, int total) {
 
 }  // namespace
 
+void WithPageProgress(int pages, const std::function<void()>& work) {
+    const bool progress = ::isatty(STDERR_FILENO) == 1 && pages >= kLongDocument;
+    engine::ScopedProgress watch(progress ? ShowProgress : engine::ScopedProgress::Listener());
+    try {
+        work();
+    } catch (...) {
+        if (progress) {
+            std::fputc('\n', stderr);
+        }
+        throw;
+    }
+}
+
 int RunExport(const std::vector<std::string>& args) {
     const ArgumentList list(args, {"--rotate"}, {});
     if (list.Positional().size() != 2) {
@@ -55,22 +81,11 @@ int RunExport(const std::vector<std::string>& args) {
     }
     const int angle = ParseTurn(list);
     const auto document = OpenDocument(list.Positional()[0]);
-    if (angle != 0) {
-        for (int page = 0; page < document->PageCount(); ++page) {
-            document->RotatePage(page, angle);
-        }
-    }
-    const bool progress = ::isatty(STDERR_FILENO) == 1 && document->PageCount() >= kLongDocument;
-    engine::ScopedProgress watch(progress ? ShowProgress : engine::ScopedProgress::Listener());
-    try {
+    TurnAllPages(*document, angle);
+    WithPageProgress(document->PageCount(), [&] {
         document->SaveAs(FromUtf8(list.Positional()[1]), imaging::kFileFormatTiff,
                          imaging::kCompressionDefault);
-    } catch (...) {
-        if (progress) {
-            std::fputc('\n', stderr);
-        }
-        throw;
-    }
+    });
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "document_opener.h"
 #include "export_command.h"
 #include "info_command.h"
+#include "pdf_command.h"
 #include "render_command.h"
 #include "usage_error.h"
 #include "usage_text.h"
@@ -42,6 +43,9 @@ int Run(const std::vector<std::string>& args) {
     }
     if (command == "export") {
         return RunExport(rest);
+    }
+    if (command == "pdf") {
+        return RunPdf(rest);
     }
     throw UsageError("unknown command \"" + command + "\"");
 }

@@ -4,7 +4,7 @@ namespace folio::convert {
 
 const char* const kUsageText =
     "Usage: foliolens-convert COMMAND ...\n"
-    "Reads .mdi and TIFF documents, renders their pages and writes them as TIFF.\n"
+    "Reads .mdi and TIFF documents, renders their pages and writes them as TIFF or PDF.\n"
     "\n"
     "  info [--json] FILE...\n"
     "      Each file's format and page count, and per page its size, resolution,\n"
@@ -17,6 +17,10 @@ const char* const kUsageText =
     "  export FILE OUT.tiff [--rotate 90|-90|180]\n"
     "      Writes every page, turned clockwise by the angle if given, to a multi-page\n"
     "      TIFF: black and white pages as CCITT G4, others without loss.\n"
+    "  pdf FILE... -o OUT.pdf [--rotate 90|-90|180] [--overwrite]\n"
+    "      Writes every page of the files, in order, to one PDF, each at its own\n"
+    "      size: CCITT and JPEG pages as they are stored, others without loss.\n"
+    "      An existing OUT.pdf is replaced only with --overwrite.\n"
     "  --help\n"
     "      Shows this text.\n"
     "\n"

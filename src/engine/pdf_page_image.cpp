@@ -1,0 +1,470 @@
+#include "engine/pdf_page_image.h"
+
+#include <tiffio.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "engine/tiff_page_copier.h"
+#include "engine/tiff_page_encoder.h"
+
+namespace folio::engine {
+namespace {
+
+std::string PageName(int page) {
+    return "page " + std::to_string(page + 1);
+}
+
+// Clockwise quarter turns that show a page stored in this Orientation upright;
+// -1 for the mirrored ones, which a turn cannot express.
+int OrientationTurns(uint16_t orientation) {
+    switch (orientation) {
+        case ORIENTATION_TOPLEFT:
+            return 0;
+        case ORIENTATION_BOTRIGHT:
+            return 2;
+        case ORIENTATION_RIGHTTOP:
+            return 1;
+        case ORIENTATION_LEFTBOT:
+            return 3;
+        default:
+            return -1;
+    }
+}
+
+// Resolution of the upright page; 72 dpi when it has none, keeping the shape of
+// its pixels when the tags carry only that.
+void SetResolution(PdfImage& image, const PageInfo& info, bool swapAxes) {
+    if (info.xDpi > 0.0 && info.yDpi > 0.0) {
+        image.xDpi = info.xDpi;
+        image.yDpi = info.yDpi;
+    } else {
+        image.xDpi = 72.0 * (info.pixelAspect > 0.0 ? info.pixelAspect : 1.0);
+        image.yDpi = 72.0;
+    }
+    if (swapAxes) {
+        std::swap(image.xDpi, image.yDpi);
+    }
+}
+
+bool IsCcitt(uint16_t compression) {
+    return compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
+           compression == COMPRESSION_CCITTFAX4;
+}
+
+bool IsGray(uint16_t photometric) {
+    return photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK;
+}
+
+// CCITT parameters for the page, or false for a variant PDF cannot read as stored.
+bool SetCcittParameters(TIFF* tif, uint16_t compression, uint16_t photometric, PdfImage& image) {
+    if (Defaulted<uint16_t>(tif, TIFFTAG_FILLORDER) != FILLORDER_MSB2LSB) {
+        return false;
+    }
+    image.filter = PdfImage::Filter::CCITTFax;
+    image.blackIs1 = photometric == PHOTOMETRIC_MINISBLACK;
+    if (compression == COMPRESSION_CCITTFAX4) {
+        image.k = -1;
+        return (Defaulted<uint32_t>(tif, TIFFTAG_GROUP4OPTIONS) & GROUP4OPT_UNCOMPRESSED) == 0;
+    }
+    if (compression == COMPRESSION_CCITTRLE) {
+        // Modified Huffman rows without end-of-line codes, each starting on a byte.
+        image.k = 0;
+        image.encodedByteAlign = true;
+        return true;
+    }
+    const uint32_t options = Defaulted<uint32_t>(tif, TIFFTAG_GROUP3OPTIONS);
+    // Uncompressed runs and end-of-line codes padded to a byte are left to decoding.
+    if ((options & (GROUP3OPT_UNCOMPRESSED | GROUP3OPT_FILLBITS)) != 0) {
+        return false;
+    }
+    // Two-dimensional rows carry their own tag bit; any positive K reads them.
+    image.k = (options & GROUP3OPT_2DENCODING) != 0 ? 4 : 0;
+    return true;
+}
+
+uint16_t ReadMarkerLength(const std::vector<uint8_t>& s, size_t at) {
+    return static_cast<uint16_t>(s[at] << 8 | s[at + 1]);
+}
+
+// Whether `jpeg` is a baseline (or extended Huffman) 8-bit JPEG of the given
+// geometry, judged from its frame header.
+bool IsPlainJpeg(const std::vector<uint8_t>& jpeg, uint32_t width, uint32_t height,
+                 int components) {
+    if (jpeg.size() < 4 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) {
+        return false;
+    }
+    size_t at = 2;
+    while (at + 4 <= jpeg.size()) {
+        if (jpeg[at] != 0xFF) {
+            return false;
+        }
+        const uint8_t marker = jpeg[at + 1];
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) {
+            return false;  // scan data before any frame header
+        }
+        const size_t length = ReadMarkerLength(jpeg, at + 2);
+        if (length < 2 || at + 2 + length > jpeg.size()) {
+            return false;
+        }
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            if ((marker != 0xC0 && marker != 0xC1) || length < 8) {
+                return false;
+            }
+            const uint8_t* f = jpeg.data() + at + 4;
+            return f[0] == 8 && (uint32_t{f[1]} << 8 | f[2]) == height &&
+                   (uint32_t{f[3]} << 8 | f[4]) == width && f[5] == components;
+        }
+        at += 2 + length;
+    }
+    return false;
+}
+
+// The strip with the page's shared tables put in front of its own segments, so
+// that it reads as one complete JPEG stream.
+std::vector<uint8_t> MergeJpegTables(TIFF* tif, std::vector<uint8_t> strip) {
+    uint32_t count = 0;
+    void* tables = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_JPEGTABLES, &count, &tables) != 1 || tables == nullptr ||
+        count < 4 || strip.size() < 2) {
+        return strip;
+    }
+    const auto* t = static_cast<const uint8_t*>(tables);
+    if (t[0] != 0xFF || t[1] != 0xD8 || t[count - 2] != 0xFF || t[count - 1] != 0xD9) {
+        return strip;
+    }
+    std::vector<uint8_t> merged(t, t + count - 2);
+    merged.insert(merged.end(), strip.begin() + 2, strip.end());
+    return merged;
+}
+
+bool SetJpegParameters(TIFF* tif, uint16_t photometric, uint16_t samples, PdfImage& image) {
+    if (samples == 1 && IsGray(photometric)) {
+        image.colour = PdfImage::Colour::Gray;
+        image.inverted = photometric == PHOTOMETRIC_MINISWHITE;
+    } else if (samples == 3 && photometric == PHOTOMETRIC_YCBCR) {
+        image.colour = PdfImage::Colour::Rgb;
+    } else if (samples == 3 && photometric == PHOTOMETRIC_RGB) {
+        image.colour = PdfImage::Colour::Rgb;
+        image.noColorTransform = true;
+    } else {
+        return false;
+    }
+    image.filter = PdfImage::Filter::DCT;
+    image.bitsPerComponent = 8;
+    image.data = MergeJpegTables(tif, std::move(image.data));
+    return IsPlainJpeg(image.data, image.width, image.height, samples);
+}
+
+// ---- decoded pages
+
+size_t RowBytes(uint32_t width, int bits, int samples) {
+    return (size_t{width} * static_cast<size_t>(bits) * static_cast<size_t>(samples) + 7) / 8;
+}
+
+// Samples [first, first + count) of every pixel as PDF wants them: rows packed
+// most significant bit first, 16-bit values big-endian.
+std::vector<uint8_t> TakeSamples(const Raster& r, int first, int count) {
+    const int bits = r.bitsPerSample;
+    const int spp = r.samplesPerPixel;
+    const size_t outRow = RowBytes(r.width, bits, count);
+    std::vector<uint8_t> out(outRow * r.height);
+    for (uint32_t y = 0; y < r.height; ++y) {
+        const uint8_t* in = r.data.data() + y * r.stride;
+        uint8_t* to = out.data() + y * outRow;
+        if (first == 0 && count == spp && bits <= 8) {
+            std::copy(in, in + outRow, to);
+            continue;
+        }
+        for (uint32_t x = 0; x < r.width; ++x) {
+            for (int c = 0; c < count; ++c) {
+                const size_t from = size_t{x} * spp + static_cast<size_t>(first + c);
+                const size_t into = size_t{x} * count + static_cast<size_t>(c);
+                if (bits == 16) {
+                    uint16_t v = 0;
+                    std::copy(in + 2 * from, in + 2 * from + 2, reinterpret_cast<uint8_t*>(&v));
+                    to[2 * into] = static_cast<uint8_t>(v >> 8);
+                    to[2 * into + 1] = static_cast<uint8_t>(v);
+                } else if (bits == 8) {
+                    to[into] = in[from];
+                } else {
+                    const size_t bit = from * static_cast<size_t>(bits);
+                    const unsigned v = (in[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+                    const size_t outBit = into * static_cast<size_t>(bits);
+                    to[outBit / 8] |= static_cast<uint8_t>(v << (8 - bits - outBit % 8));
+                }
+            }
+        }
+    }
+    return out;
+}
+
+int Paeth(int a, int b, int c) {
+    const int p = a + b - c;
+    const int pa = std::abs(p - a);
+    const int pb = std::abs(p - b);
+    const int pc = std::abs(p - c);
+    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+}
+
+// Rows filtered for the PNG predictor, each with the filter that leaves the
+// smallest residues (the usual sum-of-absolute-values rule), then deflated.
+std::vector<uint8_t> DeflateWithPredictor(const std::vector<uint8_t>& rows, uint32_t height,
+                                          size_t rowBytes, size_t pixelBytes, int page) {
+    std::vector<uint8_t> filtered((rowBytes + 1) * height);
+    std::vector<uint8_t> candidate[4];
+    for (auto& c : candidate) {
+        c.resize(rowBytes);
+    }
+    const std::vector<uint8_t> zero(rowBytes, 0);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* row = rows.data() + y * rowBytes;
+        const uint8_t* up = y == 0 ? zero.data() : row - rowBytes;
+        uint64_t best = UINT64_MAX;
+        int chosen = 0;
+        for (int f = 0; f < 4; ++f) {
+            uint64_t cost = 0;
+            for (size_t i = 0; i < rowBytes; ++i) {
+                const int a = i >= pixelBytes ? row[i - pixelBytes] : 0;
+                const int c = i >= pixelBytes ? up[i - pixelBytes] : 0;
+                const int predicted = f == 0 ? 0 : f == 1 ? a : f == 2 ? up[i] : Paeth(a, up[i], c);
+                const auto residue = static_cast<uint8_t>(row[i] - predicted);
+                candidate[f][i] = residue;
+                cost += residue < 128 ? residue : 256 - residue;
+            }
+            if (cost < best) {
+                best = cost;
+                chosen = f;
+            }
+        }
+        uint8_t* to = filtered.data() + y * (rowBytes + 1);
+        to[0] = static_cast<uint8_t>(chosen == 3 ? 4 : chosen);  // PNG numbers Paeth 4
+        std::copy(candidate[chosen].begin(), candidate[chosen].end(), to + 1);
+    }
+    uLongf size = compressBound(static_cast<uLong>(filtered.size()));
+    std::vector<uint8_t> out(size);
+    if (compress2(out.data(), &size, filtered.data(), static_cast<uLong>(filtered.size()),
+                  Z_DEFAULT_COMPRESSION) != Z_OK) {
+        throw Error(errors::kOutOfMemory, PageName(page) + ": it cannot be compressed");
+    }
+    out.resize(size);
+    return out;
+}
+
+std::vector<uint8_t> Deflated(const std::vector<uint8_t>& rows, uint32_t width, uint32_t height,
+                              int bits, int components, int page) {
+    const size_t pixelBytes = std::max<size_t>(1, static_cast<size_t>(bits * components) / 8);
+    return DeflateWithPredictor(rows, height, RowBytes(width, bits, components), pixelBytes, page);
+}
+
+uint8_t To8Bits(uint16_t value) {
+    return static_cast<uint8_t>((value + 128) / 257);
+}
+
+// A 16-bit palette page, which PDF's indexed colour cannot hold, as 16-bit RGB.
+Raster ExpandPalette(const Raster& r) {
+    Raster rgb;
+    rgb.width = r.width;
+    rgb.height = r.height;
+    rgb.bitsPerSample = 16;
+    rgb.samplesPerPixel = 3;
+    rgb.photometric = PHOTOMETRIC_RGB;
+    rgb.stride = size_t{r.width} * 6;
+    rgb.data.resize(rgb.stride * r.height);
+    const size_t entries = r.colorMap.size() / 3;
+    for (uint32_t y = 0; y < r.height; ++y) {
+        const auto* in = reinterpret_cast<const uint16_t*>(r.data.data() + y * r.stride);
+        auto* out = reinterpret_cast<uint16_t*>(rgb.data.data() + y * rgb.stride);
+        for (uint32_t x = 0; x < r.width; ++x) {
+            const size_t index = std::min<size_t>(in[x * r.samplesPerPixel], entries - 1);
+            for (size_t c = 0; c < 3; ++c) {
+                out[x * 3 + c] = r.colorMap[c * entries + index];
+            }
+        }
+    }
+    return rgb;
+}
+
+void CheckRaster(const Raster& r, int page) {
+    const int bits = r.bitsPerSample;
+    if (r.width == 0 || r.height == 0 || r.samplesPerPixel == 0 ||
+        (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16)) {
+        throw Error(errors::kInvalidFileFormat, PageName(page) + " has no pixels to write");
+    }
+    const size_t rowBytes = RowBytes(r.width, bits, r.samplesPerPixel);
+    if (r.stride < rowBytes || r.data.size() < r.stride * (r.height - 1) + rowBytes ||
+        (bits == 16 && r.stride % 2 != 0)) {
+        throw Error(errors::kDamagedFile, PageName(page) + ": its decoded pixels are incomplete");
+    }
+    if (r.photometric == PHOTOMETRIC_PALETTE && r.colorMap.size() != (size_t{3} << bits)) {
+        throw Error(errors::kDamagedFile, PageName(page) + ": its colour map is incomplete");
+    }
+}
+
+PdfImage::Colour ColourOf(const Raster& r, int colourSamples, int page) {
+    const auto unsupported = [&] {
+        return Error(errors::kInvalidFileFormat,
+                     PageName(page) + ": photometric " + std::to_string(r.photometric) + " with " +
+                         std::to_string(colourSamples) + " colour samples cannot be written");
+    };
+    switch (r.photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+            if (colourSamples != 1) {
+                throw unsupported();
+            }
+            return PdfImage::Colour::Gray;
+        case PHOTOMETRIC_RGB:
+            if (colourSamples != 3) {
+                throw unsupported();
+            }
+            return PdfImage::Colour::Rgb;
+        case PHOTOMETRIC_PALETTE:
+            if (colourSamples != 1) {
+                throw unsupported();
+            }
+            return PdfImage::Colour::Indexed;
+        case PHOTOMETRIC_SEPARATED:
+            if (colourSamples != 4) {
+                throw unsupported();
+            }
+            return PdfImage::Colour::Cmyk;
+        default:
+            throw unsupported();
+    }
+}
+
+PdfImage EncodeFlate(const Raster& r, int page) {
+    PdfImage image;
+    image.width = r.width;
+    image.height = r.height;
+    image.bitsPerComponent = r.bitsPerSample;
+    const int extra = std::min<int>(r.extraSamples, r.samplesPerPixel);
+    const int colourSamples = r.samplesPerPixel - extra;
+    image.colour = ColourOf(r, colourSamples, page);
+    image.components = image.colour == PdfImage::Colour::Indexed ? 1 : colourSamples;
+    image.inverted = r.photometric == PHOTOMETRIC_MINISWHITE;
+    if (image.colour == PdfImage::Colour::Indexed) {
+        const size_t entries = r.colorMap.size() / 3;
+        image.palette.resize(entries * 3);
+        for (size_t i = 0; i < entries; ++i) {
+            for (size_t c = 0; c < 3; ++c) {
+                image.palette[i * 3 + c] = To8Bits(r.colorMap[c * entries + i]);
+            }
+        }
+    }
+    image.data = Deflated(TakeSamples(r, 0, colourSamples), r.width, r.height, r.bitsPerSample,
+                          image.components, page);
+    if (r.hasAlpha && extra > 0) {
+        PdfImage::Alpha alpha;
+        alpha.bitsPerComponent = r.bitsPerSample;
+        alpha.premultiplied = r.associatedAlpha;
+        alpha.data =
+            Deflated(TakeSamples(r, colourSamples, 1), r.width, r.height, r.bitsPerSample, 1, page);
+        image.alpha = std::move(alpha);
+    }
+    return image;
+}
+
+}  // namespace
+
+bool MayPassThrough(const PageInfo& info) {
+    if (info.tiled || info.planarConfig != PLANARCONFIG_CONTIG ||
+        OrientationTurns(info.orientation) < 0) {
+        return false;
+    }
+    if (IsCcitt(info.compression)) {
+        return info.IsBilevel() && IsGray(info.photometric);
+    }
+    return info.compression == COMPRESSION_JPEG && info.bitsPerSample == 8 &&
+           (info.samplesPerPixel == 1 || info.samplesPerPixel == 3);
+}
+
+std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& info, int turns) {
+    TIFF* const tif = in.Handle();
+    if (tif == nullptr || !MayPassThrough(info) || TIFFIsTiled(tif) ||
+        TIFFNumberOfStrips(tif) != 1) {
+        return std::nullopt;
+    }
+    const uint16_t orientation = Defaulted<uint16_t>(tif, TIFFTAG_ORIENTATION);
+    const bool swapped = orientation >= ORIENTATION_LEFTTOP;
+    PdfImage image;
+    image.width = Defaulted<uint32_t>(tif, TIFFTAG_IMAGEWIDTH);
+    image.height = Defaulted<uint32_t>(tif, TIFFTAG_IMAGELENGTH);
+    const uint16_t compression = Defaulted<uint16_t>(tif, TIFFTAG_COMPRESSION);
+    const uint16_t samples = Defaulted<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
+    uint16_t photometric = 0;
+    // The directory must still be the page the document listed.
+    if ((swapped ? image.height : image.width) != info.width ||
+        (swapped ? image.width : image.height) != info.height || compression != info.compression ||
+        orientation != info.orientation || samples != info.samplesPerPixel ||
+        Defaulted<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE) != info.bitsPerSample ||
+        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
+        photometric != info.photometric) {
+        return std::nullopt;
+    }
+    const uint64_t offset = TIFFGetStrileOffset(tif, 0);
+    const uint64_t bytes = TIFFGetStrileByteCount(tif, 0);
+    if (bytes == 0 || offset > in.FileSize() || bytes > in.FileSize() - offset) {
+        return std::nullopt;
+    }
+    if (IsCcitt(compression)) {
+        image.bitsPerComponent = 1;
+        if (!SetCcittParameters(tif, compression, photometric, image)) {
+            return std::nullopt;
+        }
+    }
+    image.data.resize(static_cast<size_t>(bytes));
+    if (!in.ReadRange(offset, image.data.data(), bytes)) {
+        return std::nullopt;
+    }
+    if (compression == COMPRESSION_JPEG && !SetJpegParameters(tif, photometric, samples, image)) {
+        return std::nullopt;
+    }
+    SetResolution(image, info, swapped);
+    image.turns = (OrientationTurns(orientation) + turns) % 4;
+    return image;
+}
+
+PdfImage EncodePdfImage(const Raster& raster, const PageInfo& info, int turns, int page) {
+    CheckRaster(raster, page);
+    PdfImage image;
+    const bool bilevel =
+        raster.bitsPerSample == 1 && raster.samplesPerPixel == 1 && IsGray(raster.photometric);
+    if (bilevel) {
+        EncodedPage g4 = EncodePage(raster, PageResolution{}, page, true);
+        if (g4.strips.size() != 1) {
+            throw Error(errors::kDeviceIoError, PageName(page) + ": it cannot be compressed");
+        }
+        image.width = raster.width;
+        image.height = raster.height;
+        image.bitsPerComponent = 1;
+        image.filter = PdfImage::Filter::CCITTFax;
+        image.k = -1;
+        image.blackIs1 = raster.photometric == PHOTOMETRIC_MINISBLACK;
+        image.data = std::move(g4.strips[0]);
+    } else if (raster.photometric == PHOTOMETRIC_PALETTE && raster.bitsPerSample == 16) {
+        image = EncodeFlate(ExpandPalette(raster), page);
+    } else {
+        image = EncodeFlate(raster, page);
+    }
+    SetResolution(image, info, false);
+    image.turns = turns % 4;
+    return image;
+}
+
+}  // namespace folio::engine

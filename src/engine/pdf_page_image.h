@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/page_info.h"
+#include "engine/raster.h"
+#include "engine/tiff_source_file.h"
+
+namespace folio::engine {
+
+// One page's image as it goes into a PDF: the stream's bytes with the filter that
+// reads them, and what the image dictionary says of them. Free of any PDF library
+// so that pages can be prepared on worker threads.
+struct PdfImage {
+    enum class Filter { Flate, CCITTFax, DCT };
+    enum class Colour { Gray, Rgb, Cmyk, Indexed };
+
+    uint32_t width = 0;  // pixels, as the stream holds them
+    uint32_t height = 0;
+    uint16_t bitsPerComponent = 8;
+    Colour colour = Colour::Gray;
+    std::vector<uint8_t> palette;  // 8-bit RGB triples for Indexed
+    bool inverted = false;         // samples run from white (/Decode [1 0])
+    Filter filter = Filter::Flate;
+    // CCITTFax parameters.
+    int k = -1;
+    bool blackIs1 = false;
+    bool encodedByteAlign = false;
+    // DCT: the samples are RGB as they stand, not YCbCr to convert.
+    bool noColorTransform = false;
+    std::vector<uint8_t> data;
+    // Flate images: colour components per pixel for the PNG predictor.
+    int components = 1;
+
+    // Transparency of a Flate image: 8 or 16-bit gray, Flate with PNG predictor.
+    struct Alpha {
+        uint16_t bitsPerComponent = 8;
+        bool premultiplied = false;  // colours were multiplied by alpha (/Matte)
+        std::vector<uint8_t> data;
+    };
+    std::optional<Alpha> alpha;
+
+    // Dots per inch along the stream's own axes (never 0) and the clockwise
+    // quarter turns that show it upright and as the user turned it.
+    double xDpi = 72.0;
+    double yDpi = 72.0;
+    int turns = 0;
+};
+
+// The image of a page whose compressed data PDF can read as stored: a CCITT page
+// (G4, G3 or Modified Huffman, one strip, bits in the usual order) or a baseline
+// JPEG page (one strip, its tables merged in), upright or turned by quarter turns.
+// `in` must stand on the page's directory; `info` is what the document says of
+// it. Empty when the page must be decoded instead (or its directory disagrees).
+std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& info, int turns);
+
+// Whether PassThroughImage may succeed, judged from the document's page list.
+bool MayPassThrough(const PageInfo& info);
+
+// Encodes a decoded (upright) page losslessly: bilevel as CCITT G4, anything else
+// as Flate with a PNG predictor in its own depth and colour model. Safe on any
+// thread; raises folio::Error naming the page (zero-based `page`) on failure.
+PdfImage EncodePdfImage(const Raster& raster, const PageInfo& info, int turns, int page);
+
+}  // namespace folio::engine

@@ -1,0 +1,351 @@
+#include "engine/pdf_writer.h"
+
+#include <unistd.h>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <memory>
+#include <optional>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "engine/atomic_file.h"
+#include "engine/operation_progress.h"
+#include "engine/page_encode_pipeline.h"
+#include "engine/pdf_page_image.h"
+#include "engine/tiff_source_file.h"
+
+namespace folio::engine {
+namespace {
+
+using Handle = QPDFObjectHandle;
+
+class PdfFailure {
+  public:
+    explicit PdfFailure(const std::string& target)
+        : prefix_("Cannot write PDF \"" + target + "\": ") {}
+
+    [[noreturn]] void Raise(int32_t number, const std::string& reason) const {
+        throw Error(number, prefix_ + reason);
+    }
+
+  private:
+    std::string prefix_;
+};
+
+struct PageRef {
+    const PageSource* source = nullptr;
+    int page = 0;
+};
+
+// "FILE, page N" as the engine's decoder names pages, or "page N" for a document
+// held in memory.
+std::string Where(const PageRef& ref) {
+    const std::string page = "page " + std::to_string(ref.page + 1);
+    return ref.source->FilePath().empty() ? page : ref.source->FilePath() + ", " + page;
+}
+
+// A PDF number: fixed point without trailing zeros, exact enough that a page
+// rendered at its own resolution comes out at its own pixel size.
+std::string Number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    std::string s(text);
+    s.erase(s.find_last_not_of('0') + 1);
+    if (!s.empty() && s.back() == '.') {
+        s.pop_back();
+    }
+    return s;
+}
+
+Handle Name(const char* name) {
+    return Handle::newName(name);
+}
+
+Handle ColourSpace(const PdfImage& image) {
+    switch (image.colour) {
+        case PdfImage::Colour::Rgb:
+            return Name("/DeviceRGB");
+        case PdfImage::Colour::Cmyk:
+            return Name("/DeviceCMYK");
+        case PdfImage::Colour::Indexed: {
+            const int highest = static_cast<int>(image.palette.size() / 3) - 1;
+            return Handle::newArray(
+                {Name("/Indexed"), Name("/DeviceRGB"), Handle::newInteger(highest),
+                 Handle::newString(std::string(image.palette.begin(), image.palette.end()))});
+        }
+        case PdfImage::Colour::Gray:
+            break;
+    }
+    return Name("/DeviceGray");
+}
+
+Handle ImageDictionary(uint32_t width, uint32_t height, int bits, Handle colourSpace) {
+    Handle dict = Handle::newDictionary();
+    dict.replaceKey("/Type", Name("/XObject"));
+    dict.replaceKey("/Subtype", Name("/Image"));
+    dict.replaceKey("/Width", Handle::newInteger(width));
+    dict.replaceKey("/Height", Handle::newInteger(height));
+    dict.replaceKey("/BitsPerComponent", Handle::newInteger(bits));
+    dict.replaceKey("/ColorSpace", colourSpace);
+    return dict;
+}
+
+Handle PredictorParameters(uint32_t width, int bits, int colours) {
+    Handle parms = Handle::newDictionary();
+    parms.replaceKey("/Predictor", Handle::newInteger(15));
+    parms.replaceKey("/Colors", Handle::newInteger(colours));
+    parms.replaceKey("/BitsPerComponent", Handle::newInteger(bits));
+    parms.replaceKey("/Columns", Handle::newInteger(width));
+    return parms;
+}
+
+// The stream reads the image's bytes where they are: they outlive the writer.
+void SetData(Handle& stream, std::vector<uint8_t>& data, const Handle& filter,
+             const Handle& parms) {
+    stream.replaceStreamData(std::make_shared<Buffer>(data.data(), data.size()), filter, parms);
+}
+
+Handle ImageStream(QPDF& pdf, PdfImage& image) {
+    Handle stream = Handle::newStream(&pdf);
+    Handle dict =
+        ImageDictionary(image.width, image.height, image.bitsPerComponent, ColourSpace(image));
+    if (image.inverted) {
+        dict.replaceKey("/Decode",
+                        Handle::newArray({Handle::newInteger(1), Handle::newInteger(0)}));
+    }
+    Handle filter = Handle::newNull();
+    Handle parms = Handle::newNull();
+    switch (image.filter) {
+        case PdfImage::Filter::CCITTFax:
+            filter = Name("/CCITTFaxDecode");
+            parms = Handle::newDictionary();
+            parms.replaceKey("/K", Handle::newInteger(image.k));
+            parms.replaceKey("/Columns", Handle::newInteger(image.width));
+            parms.replaceKey("/Rows", Handle::newInteger(image.height));
+            parms.replaceKey("/BlackIs1", Handle::newBool(image.blackIs1));
+            parms.replaceKey("/EncodedByteAlign", Handle::newBool(image.encodedByteAlign));
+            break;
+        case PdfImage::Filter::DCT:
+            filter = Name("/DCTDecode");
+            if (image.noColorTransform) {
+                parms = Handle::newDictionary();
+                parms.replaceKey("/ColorTransform", Handle::newInteger(0));
+            }
+            break;
+        case PdfImage::Filter::Flate:
+            filter = Name("/FlateDecode");
+            parms = PredictorParameters(image.width, image.bitsPerComponent, image.components);
+            break;
+    }
+    if (image.alpha) {
+        Handle mask = Handle::newStream(&pdf);
+        Handle maskDict = ImageDictionary(image.width, image.height, image.alpha->bitsPerComponent,
+                                          Name("/DeviceGray"));
+        if (image.alpha->premultiplied) {
+            std::vector<Handle> black(static_cast<size_t>(image.components), Handle::newInteger(0));
+            maskDict.replaceKey("/Matte", Handle::newArray(black));
+        }
+        mask.replaceDict(maskDict);
+        SetData(mask, image.alpha->data, Name("/FlateDecode"),
+                PredictorParameters(image.width, image.alpha->bitsPerComponent, 1));
+        dict.replaceKey("/SMask", mask);
+    }
+    stream.replaceDict(dict);
+    SetData(stream, image.data, filter, parms);
+    return stream;
+}
+
+// One page showing the image at its physical size, turned by /Rotate.
+void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, PdfImage& image) {
+    const std::string width = Number(image.width * 72.0 / image.xDpi);
+    const std::string height = Number(image.height * 72.0 / image.yDpi);
+    Handle page = Handle::newDictionary();
+    page.replaceKey("/Type", Name("/Page"));
+    page.replaceKey("/MediaBox", Handle::parse("[0 0 " + width + " " + height + "]"));
+    if (image.turns % 4 != 0) {
+        page.replaceKey("/Rotate", Handle::newInteger(90 * (image.turns % 4)));
+    }
+    Handle xobjects = Handle::newDictionary();
+    xobjects.replaceKey("/Im0", ImageStream(pdf, image));
+    Handle resources = Handle::newDictionary();
+    resources.replaceKey("/XObject", xobjects);
+    page.replaceKey("/Resources", resources);
+    page.replaceKey("/Contents", Handle::newStream(&pdf, "q " + width + " 0 0 " + height +
+                                                             " 0 0 cm /Im0 Do Q\n"));
+    pages.addPage(pdf.makeIndirectObject(page), false);
+}
+
+// Prepares pages in order: passed-through pages are read at once, the others are
+// decoded here (the document decodes one page at a time anyway) and compressed on
+// worker threads, a few pages ahead of the one being added.
+class PagePreparer {
+  public:
+    PagePreparer(const std::vector<PageRef>& pages, const PdfFailure& failure)
+        : pages_(pages), failure_(failure), ahead_(PageEncodePipeline::DefaultWorkers()) {}
+
+    PdfImage Take(size_t index) {
+        while (next_ < pages_.size() && (next_ <= index || next_ - index <= ahead_)) {
+            pending_.push_back(Start(next_++));
+        }
+        std::future<PdfImage> ready = std::move(pending_.front());
+        pending_.pop_front();
+        try {
+            return ready.get();
+        } catch (const Error& e) {
+            failure_.Raise(e.Number(), Where(pages_[index]) + ": " + Stripped(e.Description()));
+        }
+    }
+
+  private:
+    // The encoder names the page by number only; the file comes from Where.
+    static std::string Stripped(const std::string& text) {
+        const size_t colon = text.find(": ");
+        return text.rfind("page ", 0) == 0 && colon != std::string::npos ? text.substr(colon + 2)
+                                                                         : text;
+    }
+
+    TiffSourceFile& FileOf(const PageSource* source) {
+        if (source != fileSource_) {
+            file_.emplace(source->FilePath());
+            fileSource_ = source;
+        }
+        return *file_;
+    }
+
+    std::future<PdfImage> Start(size_t index) {
+        const PageRef& ref = pages_[index];
+        const PageInfo info = ref.source->Info(ref.page);
+        const int turns = ((ref.source->QuarterTurns(ref.page) % 4) + 4) % 4;
+        if (MayPassThrough(info)) {
+            TiffSourceFile& file = FileOf(ref.source);
+            if (file.IsOpen() && file.SelectPage(ref.source->DirectoryOffset(ref.page))) {
+                if (std::optional<PdfImage> image = PassThroughImage(file, info, turns)) {
+                    std::promise<PdfImage> done;
+                    done.set_value(std::move(*image));
+                    return done.get_future();
+                }
+            }
+        }
+        std::shared_ptr<const Raster> decoded;
+        try {
+            decoded = ref.source->Decode(ref.page);
+        } catch (const Error& e) {
+            failure_.Raise(e.Number(), e.Description());
+        }
+        if (!decoded) {
+            failure_.Raise(errors::kDamagedFile, Where(ref) + ": the page could not be decoded");
+        }
+        const int page = ref.page;
+        return std::async(std::launch::async, [decoded, info, turns, page] {
+            return EncodePdfImage(*decoded, info, turns, page);
+        });
+    }
+
+    const std::vector<PageRef>& pages_;
+    const PdfFailure& failure_;
+    size_t ahead_;
+    size_t next_ = 0;
+    std::deque<std::future<PdfImage>> pending_;
+    const PageSource* fileSource_ = nullptr;
+    std::optional<TiffSourceFile> file_;
+};
+
+std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
+                               const PdfFailure& failure) {
+    std::vector<PageRef> pages;
+    for (const PageSource* source : sources) {
+        for (int page = 0; page < source->PageCount(); ++page) {
+            const PageRef ref{source, page};
+            const PageInfo info = source->Info(page);
+            if (!info.decodable && !MayPassThrough(info)) {
+                failure.Raise(errors::kUnsupportedCompression,
+                              Where(ref) + " uses compression " + info.compressionName + " (" +
+                                  std::to_string(info.compression) + "), which cannot be decoded");
+            }
+            pages.push_back(ref);
+        }
+    }
+    if (pages.empty()) {
+        failure.Raise(errors::kInvalidFileFormat, "there are no pages to write");
+    }
+    return pages;
+}
+
+void WriteFile(QPDF& pdf, int descriptor, const std::string& targetPath,
+               const PdfFailure& failure) {
+    const int copy = ::dup(descriptor);
+    FILE* file = copy < 0 ? nullptr : ::fdopen(copy, "wb");
+    if (file == nullptr) {
+        if (copy >= 0) {
+            ::close(copy);
+        }
+        failure.Raise(errors::kDeviceIoError, std::strerror(errno));
+    }
+    errno = 0;
+    std::string reason;
+    try {
+        QPDFWriter writer(pdf);
+        writer.setOutputFile(targetPath.c_str(), file, false);
+        // Streams are written as prepared: none is decoded and compressed again.
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setObjectStreamMode(qpdf_o_generate);
+        writer.write();
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    const int err = errno;
+    const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
+    const int flushErr = errno;
+    std::fclose(file);
+    if (reason.empty() && flushed) {
+        return;
+    }
+    const int cause = flushed ? err : flushErr;
+    if (reason.empty()) {
+        reason = "the file could not be written";
+    }
+    if (cause != 0) {
+        reason += " (" + std::string(std::strerror(cause)) + ")";
+    }
+    failure.Raise(cause == ENOSPC || cause == EDQUOT ? errors::kDiskFull : errors::kDeviceIoError,
+                  reason);
+}
+
+}  // namespace
+
+void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath) {
+    const PdfFailure failure(targetPath);
+    const std::vector<PageRef> pages = ListPages(sources, failure);
+    AtomicFile temp(targetPath);
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFPageDocumentHelper pageHelper(pdf);
+    // The images' bytes, which the streams point into until the file is written.
+    std::deque<PdfImage> images;
+    PagePreparer preparer(pages, failure);
+    const int count = static_cast<int>(pages.size());
+    ScopedProgress::Report(0, count);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        images.push_back(preparer.Take(i));
+        AddPage(pdf, pageHelper, images.back());
+        ScopedProgress::Report(static_cast<int>(i) + 1, count);
+    }
+    WriteFile(pdf, temp.Descriptor(), targetPath, failure);
+    try {
+        temp.Commit();
+    } catch (const Error& e) {
+        throw Error(e.Number(), "Cannot write PDF: " + e.Description());
+    }
+}
+
+}  // namespace folio::engine

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/page_source.h"
+
+namespace folio::engine {
+
+// Writes every page of `sources`, one document after another, each page as
+// currently turned, to one PDF at `targetPath` (UTF-8). CCITT and baseline JPEG
+// pages go in as stored (their turns become the page's /Rotate); other pages are
+// decoded and written without loss. Page sizes follow the pages' resolutions.
+// Writes beside the target and renames into place: on any failure folio::Error
+// names the page and the reason, and the target is untouched with no stray file.
+void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath);
+
+}  // namespace folio::engine

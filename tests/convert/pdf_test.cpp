@@ -1,0 +1,407 @@
+// `foliolens-convert pdf` checked with the tools people read PDFs with: poppler
+// (pdfinfo, pdfimages, pdftoppm) and qpdf --check, against the engine's own render.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <QImage>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+
+#include "common/utf8.h"
+#include "convert/tool_run.h"
+#include "engine/engine_document.h"
+#include "engine/raw_tiff_builder.h"
+#include "engine/temp_dir.h"
+#include "engine/tiff_fixture.h"
+
+namespace folio::convert {
+namespace {
+
+using engine::testing::TempDir;
+using engine::testing::TestPage;
+using engine::testing::WithResolution;
+using engine::testing::WriteTiffFile;
+using testing::RunTool;
+using testing::ToolResult;
+
+// Runs a shell command, returning its standard output; `status` gets its exit code.
+std::string Shell(const std::string& command, int* status = nullptr) {
+    std::string out;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return out;
+    }
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        out.append(buffer, n);
+    }
+    const int raw = ::pclose(pipe);
+    if (status != nullptr) {
+        *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    return out;
+}
+
+std::string Quoted(const std::string& path) {
+    return "'" + path + "'";
+}
+
+struct PdfPage {
+    double width = 0;  // points
+    double height = 0;
+    int rotate = 0;
+};
+
+// Page sizes and turns as poppler reads them.
+std::vector<PdfPage> ReadPages(const std::string& pdf) {
+    std::vector<PdfPage> pages;
+    std::istringstream lines(Shell("pdfinfo -f 1 -l 9999 " + Quoted(pdf)));
+    std::string line;
+    while (std::getline(lines, line)) {
+        PdfPage page;
+        int number = 0;
+        if (std::sscanf(line.c_str(), "Page %d size: %lf x %lf", &number, &page.width,
+                        &page.height) == 3) {
+            pages.push_back(page);
+        } else if (std::sscanf(line.c_str(), "Page %d rot: %d", &number, &page.rotate) == 2 &&
+                   number >= 1 && static_cast<size_t>(number) <= pages.size()) {
+            pages[static_cast<size_t>(number) - 1].rotate = page.rotate;
+        }
+    }
+    return pages;
+}
+
+// "num:type:color:enc" from pdfimages -list for each image (soft masks included).
+std::vector<std::string> ImageEncodings(const std::string& pdf) {
+    std::vector<std::string> encodings;
+    std::istringstream lines(Shell("pdfimages -list " + Quoted(pdf)));
+    std::string line;
+    for (int i = 0; std::getline(lines, line); ++i) {
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        for (std::string word; fields >> word;) {
+            f.push_back(word);
+        }
+        if (i >= 2 && f.size() > 8) {
+            encodings.push_back(f[1] + ":" + f[2] + ":" + f[5] + ":" + f[8]);  // num:type:color:enc
+        }
+    }
+    return encodings;
+}
+
+bool QpdfChecks(const std::string& pdf) {
+    int status = -1;
+    Shell("qpdf --check " + Quoted(pdf), &status);
+    return status == 0;
+}
+
+// Page `page` (from 1) rendered by poppler at the given resolution. pdftoppm
+// smooths images it draws at less than four times their size, so the page is
+// drawn at four times the resolution and every fourth pixel taken.
+QImage RenderPdf(const std::string& pdf, int page, double xDpi, double yDpi, bool gray,
+                 const std::string& prefix) {
+    const std::string p = std::to_string(page);
+    Shell("pdftoppm -singlefile -f " + p + " -l " + p + " -rx " + std::to_string(4 * xDpi) +
+          " -ry " + std::to_string(4 * yDpi) + (gray ? " -gray " : " ") + Quoted(pdf) + " " +
+          Quoted(prefix));
+    const QImage large(QString::fromStdString(prefix + (gray ? ".pgm" : ".ppm")));
+    QImage image(large.width() / 4, large.height() / 4, large.format());
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            image.setPixel(x, y, large.pixel(4 * x + 1, 4 * y + 1));
+        }
+    }
+    return image;
+}
+
+// What the viewer shows of the page at one image pixel per pixel, over white paper.
+QImage EngineRender(const std::string& path, int page, int angle) {
+    engine::EngineDocument document;
+    document.Create(FromUtf8(path));
+    if (angle != 0) {
+        document.RotatePage(page, angle);
+    }
+    const engine::DisplaySize size = document.ScaledSize(page, 1.0);
+    const engine::RenderedImage image =
+        document.RenderAtScale(page, 1.0,
+                               {0, 0, static_cast<int>(std::lround(size.width)),
+                                static_cast<int>(std::lround(size.height))});
+    const bool gray = image.format == engine::RenderedImage::Format::Gray8;
+    QImage q(image.pixels.data(), image.width, image.height, static_cast<qsizetype>(image.stride),
+             gray ? QImage::Format_Grayscale8 : QImage::Format_ARGB32);
+    if (gray) {
+        return q.copy();
+    }
+    QImage paper(q.size(), QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    for (int y = 0; y < q.height(); ++y) {
+        for (int x = 0; x < q.width(); ++x) {
+            const QRgb c = q.pixel(x, y);
+            const int a = qAlpha(c);
+            const auto over = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
+            paper.setPixel(x, y, qRgb(over(qRed(c)), over(qGreen(c)), over(qBlue(c))));
+        }
+    }
+    return paper;
+}
+
+// The largest difference of any sample, or -1 when the sizes differ.
+int MaxDifference(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) {
+        return -1;
+    }
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int worst = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row);
+            const QRgb q = y.pixel(col, row);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return worst;
+}
+
+TestPage With(TestPage page, const std::function<void(TestPage&)>& change) {
+    change(page);
+    page.pixels = engine::testing::PatternPixels(page);
+    return page;
+}
+
+struct PageKind {
+    std::string name;
+    TestPage layout;
+    std::string encoding;  // pdfimages' colour and encoding of the page's image
+    // Largest sample difference from the engine's render; -1 where poppler's own
+    // colour conversion (CMYK) differs from the engine's and only the kind is checked.
+    int tolerance = 0;
+    int angle = 0;  // --rotate
+};
+
+void PrintTo(const PageKind& k, std::ostream* out) {
+    *out << k.name;
+}
+
+std::vector<PageKind> PageKinds() {
+    using namespace engine::testing;
+    const auto bilevel = [](uint16_t compression, uint16_t photometric = PHOTOMETRIC_MINISWHITE) {
+        TestPage page = WithResolution(BilevelPage(203, 61, compression, photometric), 200, 200);
+        page.rowsPerStrip = page.height;
+        return page;
+    };
+    const auto jpeg = [](TestPage page) {
+        page.rowsPerStrip = page.height;
+        return WithResolution(page, 150, 150);
+    };
+    std::vector<PageKind> kinds = {
+        {"G4", bilevel(COMPRESSION_CCITTFAX4), "gray:ccitt"},
+        {"G4MinIsBlack", bilevel(COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISBLACK), "gray:ccitt"},
+        {"G3OneD", bilevel(COMPRESSION_CCITTFAX3), "gray:ccitt"},
+        {"G3TwoD",
+         With(bilevel(COMPRESSION_CCITTFAX3),
+              [](TestPage& p) { p.group3Options = GROUP3OPT_2DENCODING; }),
+         "gray:ccitt"},
+        {"G3FillBits",
+         With(bilevel(COMPRESSION_CCITTFAX3),
+              [](TestPage& p) { p.group3Options = GROUP3OPT_FILLBITS; }),
+         "gray:ccitt"},
+        {"ModifiedHuffman", bilevel(COMPRESSION_CCITTRLE), "gray:ccitt"},
+        {"G4Strips", With(bilevel(COMPRESSION_CCITTFAX4), [](TestPage& p) { p.rowsPerStrip = 7; }),
+         "gray:ccitt"},
+        {"G4FillOrder2",
+         With(bilevel(COMPRESSION_CCITTFAX4), [](TestPage& p) { p.fillOrder = FILLORDER_LSB2MSB; }),
+         "gray:ccitt"},
+        {"G4Mirrored", With(bilevel(COMPRESSION_CCITTFAX4), [](TestPage& p) { p.orientation = 2; }),
+         "gray:ccitt"},
+        {"G4Orientation6",
+         With(bilevel(COMPRESSION_CCITTFAX4), [](TestPage& p) { p.orientation = 6; }),
+         "gray:ccitt"},
+        {"G4Turned90", bilevel(COMPRESSION_CCITTFAX4), "gray:ccitt", 0, 90},
+        {"G4TurnedMinus90", bilevel(COMPRESSION_CCITTFAX4), "gray:ccitt", 0, -90},
+        {"G4Turned180", bilevel(COMPRESSION_CCITTFAX4), "gray:ccitt", 0, 180},
+        {"BilevelUncompressed", bilevel(COMPRESSION_NONE), "gray:ccitt"},
+        {"Gray8FaxResolution", WithResolution(GrayPage(170, 40, 8, COMPRESSION_LZW), 204, 98),
+         "gray:image"},
+        {"Gray8Centimetres",
+         With(WithResolution(GrayPage(59, 40, 8, COMPRESSION_ADOBE_DEFLATE), 40, 40),
+              [](TestPage& p) { p.resolutionUnit = RESUNIT_CENTIMETER; }),
+         "gray:image"},
+        {"Gray8MinIsWhiteTurned",
+         With(WithResolution(GrayPage(37, 29, 8), 96, 96),
+              [](TestPage& p) { p.photometric = PHOTOMETRIC_MINISWHITE; }),
+         "gray:image", 0, 90},
+        {"Gray4", WithResolution(GrayPage(37, 29, 4, COMPRESSION_LZW), 72, 72), "gray:image"},
+        {"Gray16", WithResolution(GrayPage(37, 29, 16, COMPRESSION_LZW), 72, 72), "gray:image", 1},
+        {"Palette4", WithResolution(PalettePage(37, 29, 4, COMPRESSION_LZW), 72, 72), "index:image",
+         1},
+        {"Rgb8Tiled",
+         With(WithResolution(RgbPage(70, 45, 8, COMPRESSION_ADOBE_DEFLATE), 72, 72),
+              [](TestPage& p) { p.tiled = true; }),
+         "rgb:image", 1},
+        {"Rgb16", WithResolution(RgbPage(37, 29, 16, COMPRESSION_LZW), 72, 72), "rgb:image", 1},
+        {"Cmyk8",
+         With(WithResolution(RgbPage(37, 29, 8), 72, 72),
+              [](TestPage& p) {
+                  p.samplesPerPixel = 4;
+                  p.photometric = PHOTOMETRIC_SEPARATED;
+              }),
+         "cmyk:image", -1},
+        {"RgbAlpha",
+         With(WithResolution(RgbPage(37, 29, 8, COMPRESSION_LZW), 72, 72),
+              [](TestPage& p) {
+                  p.samplesPerPixel = 4;
+                  p.extraSamples = 1;
+                  p.extraSampleKind = EXTRASAMPLE_UNASSALPHA;
+              }),
+         "rgb:image", 2},
+        {"JpegGray", jpeg(GrayPage(64, 48, 8, COMPRESSION_JPEG)), "gray:jpeg", 12},
+        {"JpegRgb", jpeg(RgbPage(64, 48, 8, COMPRESSION_JPEG)), "rgb:jpeg", 16},
+        {"JpegYCbCrTurned",
+         With(jpeg(RgbPage(64, 48, 8, COMPRESSION_JPEG)),
+              [](TestPage& p) { p.photometric = PHOTOMETRIC_YCBCR; }),
+         "rgb:jpeg", 24, -90},
+    };
+    return kinds;
+}
+
+class PdfPageKindTest : public ::testing::TestWithParam<PageKind> {};
+
+TEST_P(PdfPageKindTest, PageComesOutAtItsSizeWithItsPixels) {
+    const PageKind& kind = GetParam();
+    TempDir dir;
+    const std::string tif = dir.File("page.tif");
+    const std::string pdf = dir.File("page.pdf");
+    WriteTiffFile(tif, {kind.layout});
+    std::vector<std::string> args = {"pdf", tif, "-o", pdf};
+    if (kind.angle != 0) {
+        args.push_back("--rotate=" + std::to_string(kind.angle));
+    }
+    const ToolResult r = RunTool(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(QpdfChecks(pdf));
+
+    engine::EngineDocument source;
+    source.Create(FromUtf8(tif));
+    const engine::PageInfo info = source.Info(0);
+    const double xDpi = info.xDpi > 0 ? info.xDpi : 72.0;
+    const double yDpi = info.yDpi > 0 ? info.yDpi : 72.0;
+    const std::vector<PdfPage> pages = ReadPages(pdf);
+    ASSERT_EQ(pages.size(), 1u);
+    // pdfinfo gives sizes as stored and the turn beside them.
+    const bool across = (pages[0].rotate / 90) % 2 == 1;
+    const double shownWidth = across ? pages[0].height : pages[0].width;
+    const double shownHeight = across ? pages[0].width : pages[0].height;
+    const bool turnedAcross = std::abs(kind.angle) == 90;
+    EXPECT_NEAR(shownWidth, (turnedAcross ? info.height / yDpi : info.width / xDpi) * 72, 0.01);
+    EXPECT_NEAR(shownHeight, (turnedAcross ? info.width / xDpi : info.height / yDpi) * 72, 0.01);
+
+    const std::vector<std::string> images = ImageEncodings(pdf);
+    ASSERT_FALSE(images.empty());
+    EXPECT_EQ(images[0], "0:image:" + kind.encoding);
+    if (kind.layout.extraSamples > 0) {
+        EXPECT_EQ(images, (std::vector<std::string>{"0:image:rgb:image", "1:smask:gray:image"}));
+    }
+
+    if (kind.tolerance < 0) {
+        return;
+    }
+    const QImage expected = EngineRender(tif, 0, kind.angle);
+    const bool gray = expected.format() == QImage::Format_Grayscale8;
+    const QImage rendered = RenderPdf(pdf, 1, turnedAcross ? yDpi : xDpi,
+                                      turnedAcross ? xDpi : yDpi, gray, dir.File("render"));
+    const int difference = MaxDifference(expected, rendered);
+    EXPECT_GE(difference, 0) << "sizes " << rendered.width() << "x" << rendered.height() << " and "
+                             << expected.width() << "x" << expected.height();
+    EXPECT_LE(difference, kind.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PdfPageKindTest, ::testing::ValuesIn(PageKinds()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(ConvertPdf, SampleAndSeveralInputsGoIntoOneFileInOrder) {
+    TempDir dir;
+    const std::string jpegPage = dir.File("photo.tif");
+    TestPage photo = engine::testing::RgbPage(120, 80, 8, COMPRESSION_JPEG);
+    photo.rowsPerStrip = photo.height;
+    WriteTiffFile(jpegPage, {photo});
+    const std::string pdf = dir.File("both.pdf");
+    const ToolResult r =
+        RunTool({"pdf", FOLIO_SOURCE_TREE "/samples/sample.mdi", jpegPage, "-o", pdf});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(QpdfChecks(pdf));
+    const std::vector<PdfPage> pages = ReadPages(pdf);
+    ASSERT_EQ(pages.size(), 4u);
+    EXPECT_NEAR(pages[0].width, 595.2, 0.01);
+    EXPECT_NEAR(pages[0].height, 841.92, 0.01);
+    EXPECT_NEAR(pages[3].width, 120.0, 0.01);
+    EXPECT_EQ(ImageEncodings(pdf),
+              (std::vector<std::string>{"0:image:gray:ccitt", "1:image:gray:image",
+                                        "2:image:rgb:image", "3:image:rgb:jpeg"}));
+}
+
+TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
+    TempDir dir;
+    const std::string good = dir.File("good.tif");
+    WriteTiffFile(good, {engine::testing::GrayPage(20, 10, 8)});
+    engine::testing::RawTiffBuilder blc;
+    blc.AddSimplePage(16, 16, 1, 34718, std::vector<uint8_t>(32, 0), 0);
+    const std::string proprietary = dir.File("blc.mdi");
+    engine::testing::WriteFileBytes(proprietary, blc.Bytes());
+    // Found out only when decoding: the file is already being written by then.
+    engine::testing::RawTiffBuilder shortData;
+    shortData.AddSimplePage(64, 64, 8, COMPRESSION_LZW, std::vector<uint8_t>(3, 0x80));
+    const std::string damaged = dir.File("damaged.tif");
+    engine::testing::WriteFileBytes(damaged, shortData.Bytes());
+    const std::string existing = dir.File("existing.pdf");
+    engine::testing::WriteFileBytes(existing, {'k', 'e', 'e', 'p'});
+    // A folder that cannot take the file, whatever the rights of who runs this.
+    const std::string locked = dir.File("plain-file");
+    engine::testing::WriteFileBytes(locked, {'x'});
+
+    struct Refusal {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+        std::string target;
+    };
+    const std::vector<Refusal> refusals = {
+        {{"pdf", good, proprietary, "-o", dir.File("out.pdf")},
+         1,
+         "blc.mdi, page 1",
+         dir.File("out.pdf")},
+        {{"pdf", good, damaged, "-o", dir.File("out.pdf")},
+         1,
+         "damaged.tif, page 1",
+         dir.File("out.pdf")},
+        {{"pdf", good, "-o", existing}, 1, "--overwrite", ""},
+        {{"pdf", good, "-o", good, "--overwrite"}, 1, "input", ""},
+        {{"pdf", good, "-o", locked + "/out.pdf"}, 1, "plain-file", ""},
+        {{"pdf", good}, 2, "-o", ""},
+        {{"pdf", "-o", dir.File("none.pdf")}, 2, "document", dir.File("none.pdf")},
+        {{"pdf", good, "-o", dir.File("r.pdf"), "--rotate", "45"}, 2, "45", dir.File("r.pdf")},
+    };
+    for (const Refusal& refusal : refusals) {
+        const ToolResult r = RunTool(refusal.args);
+        EXPECT_EQ(r.status, refusal.status) << r.err;
+        EXPECT_NE(r.err.find(refusal.says), std::string::npos) << r.err;
+        if (!refusal.target.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(refusal.target)) << refusal.target;
+        }
+    }
+    EXPECT_EQ(engine::testing::ReadFileBytes(existing), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    // Nothing but what the test made is left in the folders.
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 5u);
+}
+
+}  // namespace
+}  // namespace folio::convert

@@ -1,0 +1,56 @@
+#include "pdf_command.h"
+
+#include <filesystem>
+#include <memory>
+
+#include "argument_list.h"
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "document_opener.h"
+#include "engine/pdf_writer.h"
+#include "export_command.h"
+#include "usage_error.h"
+
+namespace folio::convert {
+
+void CheckTarget(const std::string& target, const std::vector<std::string>& inputs,
+                 bool overwrite) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    for (const std::string& input : inputs) {
+        if (fs::equivalent(target, input, error)) {
+            throw Error(errors::kFileAlreadyExists,
+                        "\"" + target + "\" is also an input; it is never written over");
+        }
+    }
+    if (!overwrite && fs::exists(fs::symlink_status(target, error))) {
+        throw Error(errors::kFileAlreadyExists,
+                    "\"" + target + "\" already exists; give --overwrite to replace it");
+    }
+}
+
+int RunPdf(const std::vector<std::string>& args) {
+    const ArgumentList list(args, {"--rotate", "-o"}, {"--overwrite"});
+    if (list.Positional().empty()) {
+        throw UsageError("pdf needs at least one document to read");
+    }
+    if (!list.Has("-o") || list.Value("-o").empty()) {
+        throw UsageError("pdf needs -o OUT.pdf, the file to write");
+    }
+    const int angle = ParseTurn(list);
+    const std::string target = list.Value("-o");
+    CheckTarget(target, list.Positional(), list.Has("--overwrite"));
+    std::vector<std::unique_ptr<engine::EngineDocument>> documents;
+    std::vector<const engine::PageSource*> sources;
+    int pages = 0;
+    for (const std::string& input : list.Positional()) {
+        documents.push_back(OpenDocument(input));
+        TurnAllPages(*documents.back(), angle);
+        sources.push_back(documents.back().get());
+        pages += documents.back()->PageCount();
+    }
+    WithPageProgress(pages, [&] { engine::WritePdf(sources, target); });
+    return 0;
+}
+
+}  // namespace folio::convert
