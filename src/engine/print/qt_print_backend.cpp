@@ -50,8 +50,9 @@ void ApplySetup(QPrinter& printer, const PrinterSetup& setup) {
     }
 }
 
-// A band as the painter takes it. Black-and-white pages go as 1-bit images, which
-// the printer gets losslessly and sharp instead of as a compressed photograph.
+// A band as the painter takes it; it shares `band`'s pixels (draw it while the band
+// lives) except for black-and-white pages: those go as 1-bit images, which the
+// printer gets losslessly and sharp instead of as a compressed photograph.
 QImage BandImage(const engine::RenderedImage& band, bool bilevel) {
     const bool gray = band.format == engine::RenderedImage::Format::Gray8;
     const QImage view(band.pixels.data(), band.width, band.height,
@@ -66,7 +67,7 @@ QImage BandImage(const engine::RenderedImage& band, bool bilevel) {
         }
         return mono;
     }
-    return view.copy();
+    return view;
 }
 
 void DrawPage(QPainter& painter, const engine::PrintJob& job, int index,
@@ -76,8 +77,8 @@ void DrawPage(QPainter& painter, const engine::PrintJob& job, int index,
     const int rowsPerBand = std::max(1, kBandPixels / placed.width);
     for (int top = 0; top < placed.height; top += rowsPerBand) {
         const int rows = std::min(rowsPerBand, placed.height - top);
-        painter.drawImage(QPoint(placed.x, placed.y + top),
-                          BandImage(job.RenderRows(index, area, top, rows), bilevel));
+        const engine::RenderedImage band = job.RenderRows(index, area, top, rows);
+        painter.drawImage(QPoint(placed.x, placed.y + top), BandImage(band, bilevel));
     }
 }
 
