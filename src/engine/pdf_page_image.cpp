@@ -428,12 +428,16 @@ std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& inf
             return std::nullopt;
         }
     }
-    image.data.resize(static_cast<size_t>(bytes));
-    if (!in.ReadRange(offset, image.data.data(), bytes)) {
-        return std::nullopt;
-    }
-    if (compression == COMPRESSION_JPEG && !SetJpegParameters(tif, photometric, samples, image)) {
-        return std::nullopt;
+    if (compression == COMPRESSION_JPEG) {
+        // Read now: its frame header decides, and its tables go in front.
+        image.data.resize(static_cast<size_t>(bytes));
+        if (!in.ReadRange(offset, image.data.data(), bytes) ||
+            !SetJpegParameters(tif, photometric, samples, image)) {
+            return std::nullopt;
+        }
+    } else {
+        image.fileOffset = offset;
+        image.fileBytes = bytes;
     }
     SetResolution(image, info, swapped);
     image.turns = (OrientationTurns(orientation) + turns) % 4;

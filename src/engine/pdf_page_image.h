@@ -31,6 +31,10 @@ struct PdfImage {
     // DCT: the samples are RGB as they stand, not YCbCr to convert.
     bool noColorTransform = false;
     std::vector<uint8_t> data;
+    // When `data` is empty: the stream is the source file's bytes at
+    // [fileOffset, fileOffset + fileBytes), read only as the PDF is written.
+    uint64_t fileOffset = 0;
+    uint64_t fileBytes = 0;
     // Flate images: colour components per pixel for the PNG predictor.
     int components = 1;
 

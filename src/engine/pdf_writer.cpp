@@ -2,17 +2,20 @@
 
 #include <unistd.h>
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -115,7 +118,33 @@ void SetData(Handle& stream, std::vector<uint8_t>& data, const Handle& filter,
     stream.replaceStreamData(std::make_shared<Buffer>(data.data(), data.size()), filter, parms);
 }
 
-Handle ImageStream(QPDF& pdf, PdfImage& image) {
+// Passed-through data read from the source file while the PDF is written, through
+// one buffer; a failed read is kept to be raised once the writer returns.
+struct FileReads {
+    std::vector<uint8_t> buffer;
+    std::string error;
+};
+
+void SetFileData(Handle& stream, TiffSourceFile& file, const PdfImage& image, FileReads& reads,
+                 const Handle& filter, const Handle& parms) {
+    const uint64_t offset = image.fileOffset;
+    const uint64_t bytes = image.fileBytes;
+    stream.replaceStreamData(
+        [&file, &reads, offset, bytes](Pipeline* out) {
+            reads.buffer.resize(std::max<size_t>(reads.buffer.size(), bytes));
+            if (!reads.error.empty() || !file.ReadRange(offset, reads.buffer.data(), bytes)) {
+                if (reads.error.empty()) {
+                    reads.error = file.TakeError("the source file can no longer be read");
+                }
+                return;
+            }
+            out->write(reads.buffer.data(), static_cast<size_t>(bytes));
+            out->finish();
+        },
+        filter, parms);
+}
+
+Handle ImageStream(QPDF& pdf, PdfImage& image, TiffSourceFile* file, FileReads& reads) {
     Handle stream = Handle::newStream(&pdf);
     Handle dict =
         ImageDictionary(image.width, image.height, image.bitsPerComponent, ColourSpace(image));
@@ -161,12 +190,17 @@ Handle ImageStream(QPDF& pdf, PdfImage& image) {
         dict.replaceKey("/SMask", mask);
     }
     stream.replaceDict(dict);
-    SetData(stream, image.data, filter, parms);
+    if (image.data.empty() && file != nullptr) {
+        SetFileData(stream, *file, image, reads, filter, parms);
+    } else {
+        SetData(stream, image.data, filter, parms);
+    }
     return stream;
 }
 
 // One page showing the image at its physical size, turned by /Rotate.
-void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, PdfImage& image) {
+void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, PdfImage& image, TiffSourceFile* file,
+             FileReads& reads) {
     const std::string width = Number(image.width * 72.0 / image.xDpi);
     const std::string height = Number(image.height * 72.0 / image.yDpi);
     Handle page = Handle::newDictionary();
@@ -176,7 +210,7 @@ void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, PdfImage& image) {
         page.replaceKey("/Rotate", Handle::newInteger(90 * (image.turns % 4)));
     }
     Handle xobjects = Handle::newDictionary();
-    xobjects.replaceKey("/Im0", ImageStream(pdf, image));
+    xobjects.replaceKey("/Im0", ImageStream(pdf, image, file, reads));
     Handle resources = Handle::newDictionary();
     resources.replaceKey("/XObject", xobjects);
     page.replaceKey("/Resources", resources);
@@ -214,14 +248,17 @@ class PagePreparer {
                                                                          : text;
     }
 
+  public:
+    // The document's own file, open until the preparer goes.
     TiffSourceFile& FileOf(const PageSource* source) {
-        if (source != fileSource_) {
-            file_.emplace(source->FilePath());
-            fileSource_ = source;
+        std::unique_ptr<TiffSourceFile>& file = files_[source];
+        if (!file) {
+            file = std::make_unique<TiffSourceFile>(source->FilePath());
         }
-        return *file_;
+        return *file;
     }
 
+  private:
     std::future<PdfImage> Start(size_t index) {
         const PageRef& ref = pages_[index];
         const PageInfo info = ref.source->Info(ref.page);
@@ -256,8 +293,7 @@ class PagePreparer {
     size_t ahead_;
     size_t next_ = 0;
     std::deque<std::future<PdfImage>> pending_;
-    const PageSource* fileSource_ = nullptr;
-    std::optional<TiffSourceFile> file_;
+    std::map<const PageSource*, std::unique_ptr<TiffSourceFile>> files_;
 };
 
 std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
@@ -335,12 +371,18 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     PagePreparer preparer(pages, failure);
     const int count = static_cast<int>(pages.size());
     ScopedProgress::Report(0, count);
+    FileReads reads;
     for (size_t i = 0; i < pages.size(); ++i) {
         images.push_back(preparer.Take(i));
-        AddPage(pdf, pageHelper, images.back());
+        PdfImage& image = images.back();
+        AddPage(pdf, pageHelper, image,
+                image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr, reads);
         ScopedProgress::Report(static_cast<int>(i) + 1, count);
     }
     WriteFile(pdf, temp.Descriptor(), targetPath, failure);
+    if (!reads.error.empty()) {
+        failure.Raise(errors::kDamagedFile, reads.error);
+    }
     try {
         temp.Commit();
     } catch (const Error& e) {

@@ -4,6 +4,7 @@
 #include <tiffio.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -401,6 +402,71 @@ TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
         ++entries;
     }
     EXPECT_EQ(entries, 5u);
+}
+
+// ---- batch conversion
+
+std::vector<std::string> FilesUnder(const std::string& folder) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_directory()) {
+            files.push_back(entry.path().lexically_relative(folder).string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(ConvertBatch, ConvertsTheGoodFilesOfATreeAndNamesTheRest) {
+    TempDir dir;
+    const std::string tree = dir.File("tree");
+    std::filesystem::create_directories(tree + "/a/b");
+    std::filesystem::create_directories(tree + "/c");
+    const std::string sample = FOLIO_SOURCE_TREE "/samples/sample.mdi";
+    std::filesystem::copy_file(sample, tree + "/a/one.mdi");
+    WriteTiffFile(tree + "/a/b/two.TIF", {engine::testing::GrayPage(30, 20, 8)});
+    WriteTiffFile(tree + "/same.tif", {engine::testing::GrayPage(10, 10, 8)});
+    std::filesystem::copy_file(tree + "/same.tif", tree + "/same.mdi");
+    engine::testing::RawTiffBuilder shortData;
+    shortData.AddSimplePage(64, 64, 8, COMPRESSION_LZW, std::vector<uint8_t>(3, 0x80));
+    engine::testing::WriteFileBytes(tree + "/c/damaged.tif", shortData.Bytes());
+    engine::testing::WriteFileBytes(tree + "/c/notes.txt", {'h', 'i'});
+    engine::testing::WriteFileBytes(tree + "/c/text.tif", {'h', 'i'});
+    // A link back up (a loop if followed) and the output folder inside the input.
+    std::filesystem::create_directory_symlink("..", tree + "/a/b/up");
+    const std::string out = tree + "/out";
+    std::filesystem::create_directories(out);
+    engine::testing::WriteFileBytes(out + "/stale.tif", {'x'});
+
+    const ToolResult first = RunTool({"pdf", "--output-dir", out, "--recursive", tree});
+    EXPECT_EQ(first.status, 1) << first.err;
+    EXPECT_EQ(FilesUnder(out), (std::vector<std::string>{"a/b/two.pdf", "a/one.pdf", "stale.tif"}));
+    for (const char* named : {"c/damaged.tif: ", "c/text.tif: ", "same.tif: ", "same.mdi: "}) {
+        EXPECT_NE(first.err.find(named), std::string::npos) << named << "\n" << first.err;
+    }
+    EXPECT_EQ(first.ErrLines(), 4) << first.err;
+    EXPECT_NE(first.out.find("2 of 6 files converted (4 pages), 4 failed"), std::string::npos)
+        << first.out;
+    EXPECT_EQ(ReadPages(out + "/a/one.pdf").size(), 3u);
+
+    // An existing output is kept unless --overwrite; exports become .tiff.
+    engine::testing::WriteFileBytes(out + "/one.tiff", {'k'});
+    const ToolResult kept = RunTool({"export", "--output-dir", out, tree + "/a/one.mdi"});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_EQ(engine::testing::ReadFileBytes(out + "/one.tiff"), std::vector<uint8_t>{'k'});
+    const ToolResult replaced =
+        RunTool({"export", "--output-dir", out, "--overwrite", tree + "/a/one.mdi"});
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    TIFF* exported = TIFFOpen((out + "/one.tiff").c_str(), "r");
+    ASSERT_NE(exported, nullptr);
+    EXPECT_EQ(TIFFNumberOfDirectories(exported), 3u);
+    TIFFClose(exported);
+
+    const ToolResult folder = RunTool({"pdf", "--output-dir", out, tree});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.err.find("--recursive"), std::string::npos) << folder.err;
+    EXPECT_EQ(RunTool({"pdf", "--recursive", tree, "-o", dir.File("x.pdf")}).status, 2);
+    EXPECT_EQ(RunTool({"pdf", "--output-dir", out, "-o", dir.File("x.pdf"), tree}).status, 2);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "document_opener.h"
 #include "engine/operation_progress.h"
 #include "imaging/document.h"
+#include "interruption.h"
 #include "usage_error.h"
 
 namespace folio::convert {
@@ -47,23 +48,29 @@ void TurnAllPages(engine::EngineDocument& document, int angle) {
 
 namespace {
 
-bool ShowProgress(int done, int total) {
+void ShowProgress(int done, int total) {
     if (done == 0) {
-        return true;
+        return;
     }
     std::fprintf(stderr, "\rExporting page %d of %d", done, total);
     if (done == total) {
         std::fputc('\n', stderr);
     }
     std::fflush(stderr);
-    return true;
 }
 
 }  // namespace
 
 void WithPageProgress(int pages, const std::function<void()>& work) {
+    CatchInterrupts();
     const bool progress = ::isatty(STDERR_FILENO) == 1 && pages >= kLongDocument;
-    engine::ScopedProgress watch(progress ? ShowProgress : engine::ScopedProgress::Listener());
+    // Ctrl+C cancels at the next page; the writer removes what it began.
+    engine::ScopedProgress watch([progress](int done, int total) {
+        if (progress) {
+            ShowProgress(done, total);
+        }
+        return !Interrupted();
+    });
     try {
         work();
     } catch (...) {
@@ -74,8 +81,37 @@ void WithPageProgress(int pages, const std::function<void()>& work) {
     }
 }
 
+std::optional<BatchRequest> BatchRequestFrom(const ArgumentList& list, BatchFormat format) {
+    if (!list.Has("--output-dir")) {
+        if (list.Has("--recursive")) {
+            throw UsageError("--recursive goes with --output-dir");
+        }
+        return std::nullopt;
+    }
+    BatchRequest request;
+    request.format = format;
+    request.inputs = list.Positional();
+    request.outputDir = list.Value("--output-dir");
+    request.recursive = list.Has("--recursive");
+    request.overwrite = list.Has("--overwrite");
+    request.angle = ParseTurn(list);
+    if (request.outputDir.empty()) {
+        throw UsageError("--output-dir needs a folder");
+    }
+    if (request.inputs.empty()) {
+        throw UsageError("--output-dir needs at least one file or folder to convert");
+    }
+    return request;
+}
+
 int RunExport(const std::vector<std::string>& args) {
-    const ArgumentList list(args, {"--rotate"}, {});
+    const ArgumentList list(args, {"--rotate", "--output-dir"}, {"--recursive", "--overwrite"});
+    if (const auto batch = BatchRequestFrom(list, BatchFormat::Tiff)) {
+        return RunBatch(*batch);
+    }
+    if (list.Has("--overwrite")) {
+        throw UsageError("--overwrite goes with --output-dir (export replaces OUT.tiff)");
+    }
     if (list.Positional().size() != 2) {
         throw UsageError("export needs a file and the TIFF file to write");
     }

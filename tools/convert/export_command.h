@@ -1,8 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "batch_command.h"
 
 namespace folio::engine {
 class EngineDocument;
@@ -17,8 +20,10 @@ int ParseTurn(const ArgumentList& list);
 // Turns every page of `document` clockwise by `angle` degrees (0: none).
 void TurnAllPages(engine::EngineDocument& document, int angle);
 // Runs `work`, which writes `pages` pages, with a progress line on a terminal
-// for long documents.
+// for long documents; Ctrl+C cancels it, leaving no partial file.
 void WithPageProgress(int pages, const std::function<void()>& work);
+// The batch conversion asked for with --output-dir, or none when it is absent.
+std::optional<BatchRequest> BatchRequestFrom(const ArgumentList& list, BatchFormat format);
 
 // `export FILE OUT.tiff [--rotate 90|-90|180]`: every page, turned as asked, to a
 // multi-page TIFF through the document's SaveAs.

@@ -9,6 +9,7 @@
 #include "document_opener.h"
 #include "export_command.h"
 #include "info_command.h"
+#include "interruption.h"
 #include "pdf_command.h"
 #include "render_command.h"
 #include "usage_error.h"
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
     } catch (const folio::convert::UsageError& e) {
         return Fail(2, std::string(e.what()) + " (see foliolens-convert --help)");
     } catch (const folio::Error& e) {
+        if (folio::convert::Interrupted()) {
+            return Fail(folio::convert::kInterruptedStatus, "interrupted; no file was left behind");
+        }
         return Fail(1, e.Description());
     } catch (const std::bad_alloc&) {
         return Fail(1, "out of memory");

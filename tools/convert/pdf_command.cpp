@@ -30,7 +30,14 @@ void CheckTarget(const std::string& target, const std::vector<std::string>& inpu
 }
 
 int RunPdf(const std::vector<std::string>& args) {
-    const ArgumentList list(args, {"--rotate", "-o"}, {"--overwrite"});
+    const ArgumentList list(args, {"--rotate", "-o", "--output-dir"},
+                            {"--overwrite", "--recursive"});
+    if (const auto batch = BatchRequestFrom(list, BatchFormat::Pdf)) {
+        if (list.Has("-o")) {
+            throw UsageError("give either -o OUT.pdf or --output-dir DIR, not both");
+        }
+        return RunBatch(*batch);
+    }
     if (list.Positional().empty()) {
         throw UsageError("pdf needs at least one document to read");
     }

@@ -21,10 +21,15 @@ const char* const kUsageText =
     "      Writes every page of the files, in order, to one PDF, each at its own\n"
     "      size: CCITT and JPEG pages as they are stored, others without loss.\n"
     "      An existing OUT.pdf is replaced only with --overwrite.\n"
+    "  pdf|export --output-dir DIR [--recursive] [--overwrite] [--rotate A] INPUT...\n"
+    "      Converts each input file to its own PDF (or .tiff for export) in DIR,\n"
+    "      several at once; with --recursive also every .mdi, .tif and .tiff under\n"
+    "      an input folder, keeping its folder layout. Failures are named and the\n"
+    "      rest go on; existing outputs are kept unless --overwrite is given.\n"
     "  --help\n"
     "      Shows this text.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written, 2 for a\n"
-    "command line that makes no sense.\n";
+    "command line that makes no sense, 130 when interrupted (nothing partial is left).\n";
 
 }  // namespace folio::convert

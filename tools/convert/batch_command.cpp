@@ -1,0 +1,270 @@
+#include "batch_command.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "common/utf8.h"
+#include "document_opener.h"
+#include "engine/operation_progress.h"
+#include "engine/pdf_writer.h"
+#include "export_command.h"
+#include "imaging/document.h"
+#include "interruption.h"
+#include "pdf_command.h"
+
+namespace folio::convert {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Job {
+    std::string input;
+    fs::path output;
+};
+
+struct Failure {
+    std::string input;
+    std::string reason;
+};
+
+bool IsDocumentName(const fs::path& path) {
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".mdi" || ext == ".tif" || ext == ".tiff";
+}
+
+// Every input file as a job, and what cannot even be tried as a failure.
+class JobList {
+  public:
+    explicit JobList(const BatchRequest& request)
+        : request_(request), extension_(request.format == BatchFormat::Pdf ? ".pdf" : ".tiff") {}
+
+    void Add(const std::string& input) {
+        std::error_code error;
+        if (!fs::is_directory(input, error)) {
+            fs::path output = fs::path(request_.outputDir) / fs::path(input).filename();
+            Push(input, output.replace_extension(extension_));
+        } else if (!request_.recursive) {
+            failures_.push_back({input, "is a folder; give --recursive to convert what is in it"});
+        } else {
+            AddFolder(input);
+        }
+    }
+
+    // Outputs that two inputs would share go to neither: both are reported.
+    std::vector<Job> TakeJobs() {
+        std::map<fs::path, std::vector<size_t>> byOutput;
+        for (size_t i = 0; i < jobs_.size(); ++i) {
+            byOutput[jobs_[i].output.lexically_normal()].push_back(i);
+        }
+        std::vector<Job> kept;
+        for (const auto& [output, indexes] : byOutput) {
+            if (indexes.size() == 1) {
+                kept.push_back(jobs_[indexes[0]]);
+                continue;
+            }
+            for (size_t i : indexes) {
+                failures_.push_back({jobs_[i].input, "another input would also be written to \"" +
+                                                         output.string() +
+                                                         "\"; neither is converted"});
+            }
+        }
+        return kept;
+    }
+
+    const std::vector<Failure>& Failures() const { return failures_; }
+
+  private:
+    void Push(const std::string& input, fs::path output) {
+        jobs_.push_back({input, std::move(output)});
+    }
+
+    // Document files under `folder`, keeping their place relative to it. Links to
+    // folders are not followed (no loops), and the output folder is left out.
+    void AddFolder(const fs::path& folder) {
+        std::error_code error;
+        fs::recursive_directory_iterator it(folder, error);
+        for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+            const fs::directory_entry& entry = *it;
+            std::error_code ignored;
+            if (entry.is_symlink(ignored) && entry.is_directory(ignored)) {
+                continue;
+            }
+            if (entry.is_directory(ignored)) {
+                if (fs::equivalent(entry.path(), request_.outputDir, ignored)) {
+                    it.disable_recursion_pending();
+                }
+                continue;
+            }
+            if (entry.is_regular_file(ignored) && IsDocumentName(entry.path())) {
+                fs::path output =
+                    fs::path(request_.outputDir) / entry.path().lexically_relative(folder);
+                Push(entry.path().string(), output.replace_extension(extension_));
+            }
+        }
+        if (error) {
+            failures_.push_back({folder.string(), "cannot be read through: " + error.message()});
+        }
+    }
+
+    const BatchRequest& request_;
+    std::string extension_;
+    std::vector<Job> jobs_;
+    std::vector<Failure> failures_;
+};
+
+// Files done, pages and the rate: redrawn in place on a terminal, one plain line
+// per file otherwise. Failures always get a line of their own on standard error.
+class BatchProgress {
+  public:
+    explicit BatchProgress(size_t total)
+        : total_(total), terminal_(::isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
+
+    void Converted(const Job& job, int pages) {
+        std::lock_guard lock(mutex_);
+        ++done_;
+        pages_ += pages;
+        if (terminal_) {
+            Redraw();
+        } else {
+            std::fprintf(stdout, "[%zu/%zu] %s -> %s (%d page%s)\n", done_, total_,
+                         job.input.c_str(), job.output.c_str(), pages, pages == 1 ? "" : "s");
+            std::fflush(stdout);
+        }
+    }
+
+    void Failed(const std::string& input, const std::string& reason) {
+        std::lock_guard lock(mutex_);
+        ++done_;
+        ++failed_;
+        // Messages from opening the file already begin with its name.
+        const std::string named = input + ": ";
+        const std::string why = reason.rfind(named, 0) == 0 ? reason.substr(named.size()) : reason;
+        std::fprintf(stderr, "%sfoliolens-convert: %s: %s\n", terminal_ ? "\r\033[K" : "",
+                     input.c_str(), OneLine(why).c_str());
+        if (terminal_) {
+            Redraw();
+        }
+    }
+
+    // The closing summary; returns the number of failures.
+    size_t Finish(bool interrupted) {
+        std::lock_guard lock(mutex_);
+        if (terminal_) {
+            std::fputs("\r\033[K", stderr);
+        }
+        const double seconds = Seconds();
+        std::fprintf(stdout, "%s%zu of %zu files converted (%zu pages), %zu failed, in %.1f s\n",
+                     interrupted ? "Interrupted: " : "", done_ - failed_, total_, pages_, failed_,
+                     seconds);
+        std::fflush(stdout);
+        return failed_;
+    }
+
+  private:
+    double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+    void Redraw() {
+        const double seconds = Seconds();
+        const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
+        const long left = rate > 0 ? std::lround(static_cast<double>(total_ - done_) / rate) : 0;
+        std::fprintf(stderr, "\r\033[K%zu/%zu files, %zu pages, %.1f files/s, %ld:%02ld left",
+                     done_, total_, pages_, rate, left / 60, left % 60);
+        std::fflush(stderr);
+    }
+
+    std::mutex mutex_;
+    const size_t total_;
+    const bool terminal_;
+    const Clock::time_point start_;
+    size_t done_ = 0;
+    size_t failed_ = 0;
+    size_t pages_ = 0;
+};
+
+// Converts one file; returns its page count. Raises folio::Error on failure.
+int Convert(const Job& job, const BatchRequest& request) {
+    CheckTarget(job.output.string(), {job.input}, request.overwrite);
+    // Opened first, so that a file that is no document leaves no folder behind.
+    const auto document = OpenDocument(job.input);
+    std::error_code error;
+    const fs::path folder = job.output.parent_path();
+    if (!folder.empty() && !fs::create_directories(folder, error) && error) {
+        throw Error(errors::kPathNotFound,
+                    "the folder \"" + folder.string() + "\" cannot be made: " + error.message());
+    }
+    TurnAllPages(*document, request.angle);
+    // Each page written checks for Ctrl+C; the writer then removes its file.
+    engine::ScopedProgress interruptible([](int, int) { return !Interrupted(); });
+    if (request.format == BatchFormat::Pdf) {
+        engine::WritePdf({document.get()}, job.output.string());
+    } else {
+        document->SaveAs(FromUtf8(job.output.string()), imaging::kFileFormatTiff,
+                         imaging::kCompressionDefault);
+    }
+    return document->PageCount();
+}
+
+}  // namespace
+
+int RunBatch(const BatchRequest& request) {
+    CatchInterrupts();
+    JobList list(request);
+    for (const std::string& input : request.inputs) {
+        list.Add(input);
+    }
+    const std::vector<Job> jobs = list.TakeJobs();
+    BatchProgress progress(jobs.size() + list.Failures().size());
+    for (const Failure& failure : list.Failures()) {
+        progress.Failed(failure.input, failure.reason);
+    }
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+        for (size_t i = next++; i < jobs.size() && !Interrupted(); i = next++) {
+            try {
+                progress.Converted(jobs[i], Convert(jobs[i], request));
+            } catch (const Error& e) {
+                if (e.Number() != errors::kCancel || !Interrupted()) {
+                    progress.Failed(jobs[i].input, e.Description());
+                }
+            } catch (const std::bad_alloc&) {
+                progress.Failed(jobs[i].input, "out of memory");
+            } catch (const std::exception& e) {
+                progress.Failed(jobs[i].input, e.what());
+            }
+        }
+    };
+    const size_t workers = std::clamp<size_t>(std::thread::hardware_concurrency(), 1,
+                                              std::max<size_t>(jobs.size(), 1));
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < workers; ++i) {
+        threads.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    const bool interrupted = Interrupted();
+    const size_t failed = progress.Finish(interrupted);
+    if (interrupted) {
+        return kInterruptedStatus;
+    }
+    return failed == 0 ? 0 : 1;
+}
+
+}  // namespace folio::convert
