@@ -151,11 +151,16 @@ std::optional<int> DispatchRegistration(const CommandLine& commandLine,
     FailureNotingDesktop desktop(ports.desktop, registry);
     FileAssociation association(registry, ports.codec, desktop, traits, program.folder,
                                 program.name);
-    if (reg) {
-        association.RegisterFileType(kProgrammaticId, kFileExtension, kFileTypeDescription,
-                                     ProgramPath(program, traits));
-    } else {
-        association.UnregisterFileType(kProgrammaticId);
+    try {
+        if (reg) {
+            association.RegisterFileType(kProgrammaticId, kFileExtension, kFileTypeDescription,
+                                         ProgramPath(program, traits));
+        } else {
+            association.UnregisterFileType(kProgrammaticId);
+        }
+    } catch (const std::exception& e) {
+        // No window exists to report it in: it is told like the failed writes.
+        registry.NoteFailure(e.what());
     }
     for (const std::string& failure : registry.Failures()) {
         ports.errors << "FolioLens: assoc " << (reg ? "reg" : "unreg") << ": " << failure << '\n';

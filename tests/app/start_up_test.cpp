@@ -165,6 +165,21 @@ TEST_F(RegistrationDispatchTest, RemovingWhatWasNeverRegisteredIsNoFailure) {
     EXPECT_EQ(errors.str(), "");
 }
 
+TEST_F(RegistrationDispatchTest, AnErrorRaisedOnTheWayIsToldInsteadOfEndingTheProcess) {
+    struct ThrowingRegistry : testing::RecordingRegistry {
+        CreateResult CreateKey(Handle, std::string_view, std::uint32_t, const char*, std::uint32_t,
+                               std::uint32_t) override {
+            throw std::bad_alloc();
+        }
+    } throwing;
+    FakeCommandLineSource source(u"fl assoc:reg", kNt);
+    const CommandLine commandLine(source, PlatformTraits::Windows());
+    EXPECT_EQ(DispatchRegistration(commandLine, {u"C:\\", u"fl"}, PlatformTraits::Windows(),
+                                   {throwing, codec, desktop, errors}),
+              1);
+    EXPECT_EQ(errors.str(), "FolioLens: assoc reg: std::bad_alloc\n");
+}
+
 // The rest of the load step, from the control check on.
 struct LoadStepTest : Form1Test {
     std::optional<int> Load(const std::u16string& arguments) {
