@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every FolioLens test: the plain build with warnings as
-# errors, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and
-# a short run of every fuzz target.
+# errors, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# engine's tests under ThreadSanitizer, and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,6 +21,12 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFOLIO_WERROR=ON \
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== the engine's tests under ThreadSanitizer (the engine has no Qt to leave uninstrumented)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIO_WERROR=ON \
+    -DFOLIO_TSAN=ON -DFOLIO_BENCH=OFF >/dev/null
+cmake --build build-tsan -j "$jobs" --target engine_tests
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/engine/engine_tests
 
 echo "== fuzz targets, ${fuzz_seconds}s each"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,5 +1,6 @@
 #include "engine/engine_document.h"
 
+#include <malloc.h>
 #include <tiffio.h>
 
 #include <cmath>
@@ -26,12 +27,17 @@ class EngineDocument::Impl {
   public:
     explicit Impl(size_t budget) : cache(budget) {}
 
-    // Guards the libtiff handle and the cache: const calls decode through both.
+    // Pages render on worker threads while the user-interface thread turns pages or
+    // closes the document, so the state is guarded (held briefly), the libtiff handle
+    // by a lock of its own held for a whole page decode, and the cache by a third.
+    // A decode keeps its file alive, so closing never waits for one.
     mutable std::mutex mutex;
-    std::unique_ptr<TiffFile> file;
+    std::shared_ptr<TiffFile> file;
+    std::shared_ptr<std::mutex> decoding;  // the handle of `file`
     std::vector<PageEntry> pages;
     std::vector<int> turns;
     std::string path;
+    mutable std::mutex cacheMutex;
     PageCache cache;
     size_t decodeLimit = kMaxDecodedPageBytes;
     std::function<void(int)> listener;
@@ -43,14 +49,30 @@ class EngineDocument::Impl {
         auto entries = ReadPageDirectory(*opened);
         std::lock_guard lock(mutex);
         file = std::move(opened);
+        decoding = std::make_shared<std::mutex>();
         pages = std::move(entries);
         turns.assign(pages.size(), 0);
         path = std::move(openedPath);
+        std::lock_guard cacheLock(cacheMutex);
         cache.Clear();
     }
 
-    std::string Where(int page) const {
-        return file->Name() + ", page " + std::to_string(page + 1);
+    // Raises folio::Error unless a document is open and `page` is one of its pages;
+    // `mutex` is held.
+    void Check(int page) const {
+        if (!file) {
+            throw Error(errors::kObjectNotSet, "No document is open");
+        }
+        if (page < 0 || page >= static_cast<int>(pages.size())) {
+            throw Error(errors::kSubscriptOutOfRange,
+                        file->Name() + ": there is no page " + std::to_string(page + 1) +
+                            " (the document has " + std::to_string(pages.size()) + ")");
+        }
+    }
+
+    std::shared_ptr<const Raster> Cached(int page) const {
+        std::lock_guard lock(cacheMutex);
+        return const_cast<PageCache&>(cache).Find(page);
     }
 };
 
@@ -71,6 +93,12 @@ void CheckFactor(double value, const char* what) {
 
 EngineDocument::EngineDocument(size_t cacheBudgetBytes)
     : impl_(std::make_unique<Impl>(cacheBudgetBytes)) {
+    // Decoded pages (megabytes each) come and go as pages are shown. A fixed mapping
+    // threshold gives each a mapping of its own, returned to the system when let go;
+    // glibc's sliding threshold would move them into the heap, which keeps what it
+    // frees, and the process would grow page after page.
+    static const bool mapped = mallopt(M_MMAP_THRESHOLD, 1 << 20) == 1;
+    (void)mapped;
     impl_->self = std::make_shared<EngineDocument*>(this);
 }
 
@@ -103,10 +131,14 @@ void EngineDocument::Close(bool save) {
                     "Changes cannot be saved into the open document; use Save As");
     }
     std::lock_guard lock(impl_->mutex);
-    impl_->cache.Clear();
+    {
+        std::lock_guard cacheLock(impl_->cacheMutex);
+        impl_->cache.Clear();
+    }
     impl_->pages.clear();
     impl_->turns.clear();
     impl_->file.reset();
+    impl_->decoding.reset();
     impl_->path.clear();
 }
 
@@ -144,36 +176,56 @@ void EngineDocument::SetPrintBackend(std::shared_ptr<PrintBackend> backend) {
 }
 
 int EngineDocument::PageCount() const {
+    std::lock_guard lock(impl_->mutex);
     return static_cast<int>(impl_->pages.size());
 }
 
 PageInfo EngineDocument::Info(int page) const {
-    CheckPage(page);
+    std::lock_guard lock(impl_->mutex);
+    impl_->Check(page);
     return impl_->pages[static_cast<size_t>(page)].info;
 }
 
 int EngineDocument::QuarterTurns(int page) const {
-    CheckPage(page);
+    std::lock_guard lock(impl_->mutex);
+    impl_->Check(page);
     return impl_->turns[static_cast<size_t>(page)];
 }
 
 std::shared_ptr<const Raster> EngineDocument::Decode(int page) const {
-    CheckPage(page);
-    std::lock_guard lock(impl_->mutex);
-    if (auto held = impl_->cache.Find(page)) {
+    std::shared_ptr<TiffFile> file;
+    std::shared_ptr<std::mutex> decoding;
+    PageEntry entry;
+    size_t limit = 0;
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->Check(page);
+        file = impl_->file;
+        decoding = impl_->decoding;
+        entry = impl_->pages[static_cast<size_t>(page)];
+        limit = impl_->decodeLimit;
+    }
+    if (auto held = impl_->Cached(page)) {
         return held;
     }
-    const PageEntry& entry = impl_->pages[static_cast<size_t>(page)];
-    TiffFile& file = *impl_->file;
-    file.TakeError();
-    if (TIFFSetSubDirectory(file.Handle(), entry.offset) != 1) {
-        const std::string why = file.TakeError();
-        throw Error(errors::kDamagedFile, impl_->Where(page) + ": the page cannot be read" +
-                                              (why.empty() ? "" : " (" + why + ")"));
+    std::lock_guard decode(*decoding);
+    // Another thread may have decoded the page while this one waited.
+    if (auto held = impl_->Cached(page)) {
+        return held;
     }
-    auto raster = std::make_shared<const Raster>(
-        DecodePage(file, entry.info, impl_->Where(page), impl_->decodeLimit));
-    impl_->cache.Put(page, raster);
+    const std::string where = file->Name() + ", page " + std::to_string(page + 1);
+    file->TakeError();
+    if (TIFFSetSubDirectory(file->Handle(), entry.offset) != 1) {
+        const std::string why = file->TakeError();
+        throw Error(errors::kDamagedFile,
+                    where + ": the page cannot be read" + (why.empty() ? "" : " (" + why + ")"));
+    }
+    auto raster = std::make_shared<const Raster>(DecodePage(*file, entry.info, where, limit));
+    std::lock_guard lock(impl_->mutex);
+    if (impl_->file == file) {  // not closed or replaced meanwhile
+        std::lock_guard cacheLock(impl_->cacheMutex);
+        impl_->cache.Put(page, raster);
+    }
     return raster;
 }
 
@@ -182,11 +234,13 @@ const std::string& EngineDocument::FilePath() const {
 }
 
 uint64_t EngineDocument::DirectoryOffset(int page) const {
-    CheckPage(page);
+    std::lock_guard lock(impl_->mutex);
+    impl_->Check(page);
     return impl_->pages[static_cast<size_t>(page)].offset;
 }
 
 bool EngineDocument::IsOpen() const {
+    std::lock_guard lock(impl_->mutex);
     return impl_->file != nullptr;
 }
 
@@ -211,12 +265,15 @@ void EngineDocument::RotatePage(int page, int32_t angle) {
                     "A page can only be turned by a multiple of 90 degrees, not by " +
                         std::to_string(angle));
     }
-    int& turns = impl_->turns[static_cast<size_t>(page)];
-    const int turned = static_cast<int>(((turns + angle / 90 % 4) % 4 + 4) % 4);
-    if (turned == turns) {
-        return;
+    {
+        std::lock_guard lock(impl_->mutex);
+        int& turns = impl_->turns[static_cast<size_t>(page)];
+        const int turned = static_cast<int>(((turns + angle / 90 % 4) % 4 + 4) % 4);
+        if (turned == turns) {
+            return;
+        }
+        turns = turned;
     }
-    turns = turned;
     if (impl_->listener) {
         impl_->listener(page);
     }
@@ -257,27 +314,28 @@ void EngineDocument::SetChangeListener(std::function<void(int page)> listener) {
 }
 
 size_t EngineDocument::CacheBytes() const {
-    std::lock_guard lock(impl_->mutex);
+    std::lock_guard lock(impl_->cacheMutex);
     return impl_->cache.Bytes();
 }
 
 size_t EngineDocument::CacheBudget() const {
+    std::lock_guard lock(impl_->cacheMutex);
     return impl_->cache.Budget();
 }
 
+void EngineDocument::SetCacheBudget(size_t bytes) {
+    std::lock_guard lock(impl_->cacheMutex);
+    impl_->cache.SetBudget(bytes);
+}
+
 void EngineDocument::SetDecodeLimit(size_t bytes) {
+    std::lock_guard lock(impl_->mutex);
     impl_->decodeLimit = bytes;
 }
 
 void EngineDocument::CheckPage(int page) const {
-    if (!IsOpen()) {
-        NotOpen();
-    }
-    if (page < 0 || page >= PageCount()) {
-        throw Error(errors::kSubscriptOutOfRange,
-                    impl_->file->Name() + ": there is no page " + std::to_string(page + 1) +
-                        " (the document has " + std::to_string(PageCount()) + ")");
-    }
+    std::lock_guard lock(impl_->mutex);
+    impl_->Check(page);
 }
 
 }  // namespace folio::engine

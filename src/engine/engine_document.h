@@ -31,7 +31,9 @@ struct PixelRect {
 
 // Our imaging document: the contract's Document on top of libtiff, plus what the
 // viewer widget, the exporter and the printer need. Opening walks the page
-// directory only; pages decode on demand into a byte-budgeted cache.
+// directory only; pages decode on demand into a byte-budgeted cache. Reading calls
+// (sizes, decoding, rendering) may run on several threads at once, also while the
+// owning thread turns pages or closes the document.
 class EngineDocument : public imaging::Document, public PageSource {
   public:
     class Impl;
@@ -94,6 +96,8 @@ class EngineDocument : public imaging::Document, public PageSource {
     // The page cache: bytes held now and the budget.
     size_t CacheBytes() const;
     size_t CacheBudget() const;
+    // Lets go of the least recently used pages beyond the new budget.
+    void SetCacheBudget(size_t bytes);
     // Pages needing more than this many bytes once decoded are refused (default
     // kMaxDecodedPageBytes).
     void SetDecodeLimit(size_t bytes);

@@ -21,18 +21,24 @@ void PageCache::Put(int page, std::shared_ptr<const Raster> raster) {
         entries_.erase(found);
     }
     const size_t size = raster->ByteSize();
-    if (size > budget_) {
-        Clear();
-    }
-    while (bytes_ + size > budget_ && !order_.empty()) {
-        // (A page over the budget is alone, so this also lets go of it.)
+    // (A page over the budget is alone, so this also lets go of it.)
+    EvictTo(size <= budget_ ? budget_ - size : 0, 0);
+    order_.push_front({page, std::move(raster)});
+    entries_[page] = order_.begin();
+    bytes_ += size;
+}
+
+void PageCache::SetBudget(size_t budgetBytes) {
+    budget_ = budgetBytes;
+    EvictTo(budget_, 1);  // the page used last is likely on screen
+}
+
+void PageCache::EvictTo(size_t bytes, size_t keep) {
+    while (bytes_ > bytes && order_.size() > keep) {
         bytes_ -= order_.back().raster->ByteSize();
         entries_.erase(order_.back().page);
         order_.pop_back();
     }
-    order_.push_front({page, std::move(raster)});
-    entries_[page] = order_.begin();
-    bytes_ += size;
 }
 
 void PageCache::Clear() {

@@ -21,11 +21,17 @@ class PageCache {
     std::shared_ptr<const Raster> Find(int page);
     void Put(int page, std::shared_ptr<const Raster> raster);
     void Clear();
+    // Lets go of the least recently used pages until the rest fits the new budget.
+    void SetBudget(size_t budgetBytes);
 
     size_t Bytes() const { return bytes_; }
     size_t Budget() const { return budget_; }
 
   private:
+    // Lets go of the least recently used pages until at most `bytes` are held or only
+    // `keep` pages are left.
+    void EvictTo(size_t bytes, size_t keep);
+
     struct Entry {
         int page;
         std::shared_ptr<const Raster> raster;

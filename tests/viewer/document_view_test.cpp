@@ -29,6 +29,19 @@ std::shared_ptr<EngineDocument> OpenDocument(const std::string& path) {
     return document;
 }
 
+// Paints until every tile shown has been rendered and delivered.
+void Settle(DocumentView& view) {
+    for (int i = 0; i < 100; ++i) {
+        view.viewport()->grab();  // a paint asks for the tiles missing
+        if (view.RequestedTiles() == 0) {
+            return;
+        }
+        view.Queue().WaitIdle();
+        QApplication::processEvents();
+    }
+    ADD_FAILURE() << "tiles still missing";
+}
+
 // Shows `document` in a view of the given viewport size, painted once.
 struct ShownView {
     DocumentView view;
@@ -41,7 +54,13 @@ struct ShownView {
         QApplication::processEvents();
     }
 
-    QImage Grab() { return view.viewport()->grab().toImage(); }
+    // The viewport once all its tiles are in.
+    QImage Grab() {
+        Settle(view);
+        return view.viewport()->grab().toImage();
+    }
+    // The viewport as painted now, rendered or not.
+    QImage GrabNow() { return view.viewport()->grab().toImage(); }
     // A point of the page, in the page's own logical pixels, on the grabbed image.
     QPoint OnScreen(int page, QPointF inPage) const {
         const QPoint scroll(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
@@ -376,6 +395,118 @@ TEST(NoticeFont, ShrinksUntilTheMessageFits) {
         << "a message that fits keeps its size";
 }
 
+// Holds the view's render queue while alive, so requests stay queued.
+struct HeldQueue {
+    DocumentView& view;
+    explicit HeldQueue(DocumentView& v) : view(v) {
+        view.Queue().WaitIdle();
+        view.Queue().Hold(true);
+    }
+    ~HeldQueue() { view.Queue().Hold(false); }
+};
+
+TileKey FirstTile(int page, double zoom) {
+    return TileKey{page, 0, zoom, zoom, 1.0, 0, 0};
+}
+
+TEST_F(DocumentViewTest, TilesRenderOffThisThreadAndArriveLater) {
+    ShownView shown(nullptr, QSize(400, 400));
+    DocumentView& view = shown.view;
+    {
+        HeldQueue held(view);
+        view.SetDocument(SquareDocument(1));
+        const QImage before = shown.GrabNow();
+        EXPECT_GT(view.RequestedTiles(), 0u);
+        EXPECT_EQ(view.Queue().Queued(), view.RequestedTiles());
+        EXPECT_GT(qGray(before.pixel(shown.OnScreen(0, QPointF(120, 120)))), 230)
+            << "paper until the tile is ready";
+        EXPECT_FALSE(view.Tiles().Has(FirstTile(0, 1.0)));
+    }
+    const QPoint square = shown.OnScreen(0, QPointF(120, 120));
+    const QImage after = shown.Grab();
+    EXPECT_LT(qGray(after.pixel(square)), 40) << "the delivered tile is painted";
+    EXPECT_TRUE(view.Tiles().Has(FirstTile(0, 1.0)));
+
+    // Zoomed out, the page shows its preview at once, before any new tile is ready.
+    double half = 0.5;
+    double alsoHalf = 0.5;
+    {
+        HeldQueue held(view);
+        view.SetZoom(half, alsoHalf);
+        const QImage preview = shown.GrabNow();
+        EXPECT_FALSE(view.Tiles().Has(FirstTile(0, 0.5)));
+        EXPECT_LT(qGray(preview.pixel(shown.OnScreen(0, QPointF(60, 60)))), 100);
+        EXPECT_GT(qGray(preview.pixel(shown.OnScreen(0, QPointF(20, 20)))), 200);
+    }
+}
+
+TEST_F(DocumentViewTest, RequestsNoLongerShownAreDroppedBeforeTheyStart) {
+    ShownView shown(nullptr, QSize(300, 300));
+    DocumentView& view = shown.view;
+    {
+        HeldQueue held(view);
+        view.SetDocument(SquareDocument(4));
+        shown.GrabNow();  // asks for page 1's first tile
+        ASSERT_GT(view.RequestedTiles(), 0u);
+        QTest::keyClick(&view, Qt::Key_End);  // scrolled away to page 4
+        shown.GrabNow();
+        double two = 2.0;
+        double alsoTwo = 2.0;
+        view.SetZoom(two, alsoTwo);  // and zoomed: the zoom-1 requests go too
+        shown.GrabNow();
+        EXPECT_EQ(view.Queue().Queued(), view.RequestedTiles());
+    }
+    shown.Grab();
+    EXPECT_FALSE(view.Tiles().Has(FirstTile(0, 1.0))) << "page 1 was rendered anyway";
+    EXPECT_FALSE(view.Tiles().Has(TileKey{3, 0, 1.0, 1.0, 1.0, 0, 0}))
+        << "the old zoom was rendered anyway";
+    EXPECT_EQ(view.PageNum(), 4);
+    EXPECT_GT(view.Tiles().Count(), 0u);
+}
+
+TEST_F(DocumentViewTest, TurningReplacingExportingAndClosingWhileTilesRender) {
+    auto document = SquareDocument(2);
+    ShownView shown(document, QSize(400, 400));
+    DocumentView& view = shown.view;
+    // Turned while its tiles render: the square (at 100..140 of 240 x 320) ends up
+    // at x 180..220 after a quarter turn clockwise.
+    shown.GrabNow();
+    document->RotatePage(0, 90);
+    const QImage turned = shown.Grab();
+    EXPECT_LT(qGray(turned.pixel(shown.OnScreen(0, QPointF(200, 120)))), 40);
+    EXPECT_GT(qGray(turned.pixel(shown.OnScreen(0, QPointF(120, 120)))), 230);
+
+    // Exported while its tiles render: a whole file comes out.
+    double three = 3.0;
+    view.SetZoom(three, three);
+    shown.GrabNow();
+    const std::string copy = dir.File("copy.tif");
+    document->SaveAs(FromUtf8(copy), imaging::kFileFormatTiff, imaging::kCompressionDefault);
+    EXPECT_EQ(OpenDocument(copy)->PageCount(), 2);
+
+    // Replaced while its tiles render: only the new document's pages show.
+    const std::string otherPath = dir.File("other.tif");
+    WriteTiffFile(otherPath, {testing::SquarePage(240, 320, 96.0, 0, 0, 240)});
+    auto other = OpenDocument(otherPath);
+    shown.GrabNow();
+    view.SetDocument(other);
+    double one = 1.0;
+    view.SetZoom(one, one);
+    const QImage replaced = shown.Grab();
+    EXPECT_EQ(view.NumPages(), 1);
+    EXPECT_LT(qGray(replaced.pixel(shown.OnScreen(0, QPointF(200, 120)))), 40);
+
+    // Closed while its tiles render, as File > Close does it.
+    view.SetZoom(three, three);
+    shown.GrabNow();
+    view.SetFileName(u"");
+    other->Close(false);
+    view.Queue().WaitIdle();
+    QApplication::processEvents();
+    EXPECT_EQ(view.RequestedTiles(), 0u);
+    EXPECT_EQ(view.Tiles().Count(), 0u);
+}
+
 TEST_F(DocumentViewTest, ATurnedPageIsLaidOutAgain) {
     auto document = SquareDocument(2);
     ShownView shown(document, QSize(500, 500));
@@ -415,6 +546,7 @@ TEST_F(DocumentViewTest, LettingGoAndForeignDocuments) {
     EXPECT_EQ(view.NumPages(), 0);
     EXPECT_EQ(view.PageNum(), 0);
     EXPECT_TRUE(view.PageIndicatorText().isEmpty());
+    view.Queue().WaitIdle();
     EXPECT_EQ(document.use_count(), 1) << "the view holds no reference any more";
     EXPECT_EQ(view.Tiles().Count(), 0u);
     const QImage empty = shown.Grab();

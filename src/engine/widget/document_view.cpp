@@ -46,15 +46,21 @@ QString ErrorText(const std::exception& e) {
 }  // namespace
 
 DocumentView::DocumentView(QWidget* parent)
-    : QAbstractScrollArea(parent), tiles_(kTileCacheBudget) {
+    : QAbstractScrollArea(parent),
+      tiles_(kTileCacheFloor),
+      queue_(std::make_unique<engine::RenderQueue>()) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
+    connect(this, &DocumentView::TileRendered, this, &DocumentView::OnTileRendered,
+            Qt::QueuedConnection);
 }
 
 DocumentView::~DocumentView() {
+    // The workers deliver to this object: they stop before any of it goes.
+    queue_.reset();
     if (document_) {
         document_->SetChangeListener(nullptr);
     }
@@ -104,11 +110,14 @@ void DocumentView::LetGo() {
     if (document_) {
         document_->SetChangeListener(nullptr);
     }
+    // A tile rendering now finishes on its own copy of the document and is ignored.
+    ForgetRequests();
     document_.reset();
     generations_.clear();
     deviceSizes_.clear();
     pageErrors_.clear();
     tiles_.Clear();
+    previews_.clear();
     currentPage_ = -1;
     layout_ = PageLayout();
     UpdateScrollBars();
@@ -437,7 +446,10 @@ void DocumentView::mouseReleaseEvent(QMouseEvent* event) {
     viewport()->unsetCursor();
 }
 
-void DocumentView::scrollContentsBy(int, int) {
+void DocumentView::scrollContentsBy(int, int dy) {
+    if (dy != 0) {
+        lastScroll_ = dy < 0 ? 1 : -1;  // the pages move up as the view goes down
+    }
     UpdateCurrentPage();
     viewport()->update();
 }
@@ -450,10 +462,12 @@ void DocumentView::paintEvent(QPaintEvent*) {
     }
     const QRect visible = VisibleArea();
     const auto [first, last] = layout_.PagesIn(visible);
+    wanted_.clear();
     for (int page = first; page < last; ++page) {
         PaintPage(painter, page, visible);
     }
     PaintIndicator(painter);
+    AfterPaint(first, last);
 }
 
 void DocumentView::PaintPage(QPainter& painter, int page, const QRect& visible) {
@@ -478,20 +492,27 @@ void DocumentView::PaintPage(QPainter& painter, int page, const QRect& visible) 
     const int bottom = std::min(device.height() - 1,
                                 static_cast<int>(std::ceil((local.bottom() + 1) * scale)) - 1) /
                        kTileSize;
+    const QImage* preview = Preview(page);
     for (int row = top; row <= bottom; ++row) {
         for (int column = left; column <= right; ++column) {
-            QImage tile;
-            try {
-                tile = Tile(page, device, column, row);
-            } catch (const std::exception& e) {
-                pageErrors_[page] = ErrorText(e);
-                painter.fillRect(onScreen, Qt::white);
-                PaintNotice(painter, page, onScreen, pageErrors_[page]);
-                return;
-            }
+            const QImage tile = Tile(page, device, column, row);
             const QPointF at(origin.x() + column * kTileSize / scale,
                              origin.y() + row * kTileSize / scale);
-            painter.drawImage(at, tile);
+            if (!tile.isNull()) {
+                painter.drawImage(at, tile);
+            } else if (preview) {
+                // Until the tile is ready, the same part of the page from the preview.
+                const QSizeF size(std::min(kTileSize, device.width() - column * kTileSize),
+                                  std::min(kTileSize, device.height() - row * kTileSize));
+                const double fx = preview->width() / static_cast<double>(device.width());
+                const double fy = preview->height() / static_cast<double>(device.height());
+                const QRectF source(column * kTileSize * fx, row * kTileSize * fy,
+                                    size.width() * fx, size.height() * fy);
+                painter.save();
+                painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                painter.drawImage(QRectF(at, size / scale), *preview, source);
+                painter.restore();
+            }
         }
     }
 }
@@ -500,8 +521,9 @@ QImage DocumentView::Tile(int page, const QSize& pageSize, int column, int row) 
     const double scale = DeviceScale();
     const TileKey key{
         page, generations_.at(static_cast<size_t>(page)), zoomX_, zoomY_, scale, column, row};
+    wanted_.insert(key);
     QImage tile = tiles_.Find(key);
-    if (!tile.isNull()) {
+    if (!tile.isNull() || requested_.count(key) != 0) {
         return tile;
     }
     engine::PixelRect region;
@@ -509,11 +531,153 @@ QImage DocumentView::Tile(int page, const QSize& pageSize, int column, int row) 
     region.y = row * kTileSize;
     region.width = std::min(kTileSize, pageSize.width() - region.x);
     region.height = std::min(kTileSize, pageSize.height() - region.y);
-    tile = ToQImage(document_->Render(page, zoomX_, zoomY_, logicalDpiX() * scale,
-                                      logicalDpiY() * scale, region));
-    tile.setDevicePixelRatio(scale);
-    tiles_.Insert(key, tile);
+    const quint64 id = nextRequest_++;
+    requested_.emplace(key, id);
+    const double width = pageSize.width();
+    const double height = pageSize.height();
+    requests_.emplace(id, Request{key, QRectF(region.x / width, region.y / height,
+                                              region.width / width, region.height / height)});
+    const double dpiX = logicalDpiX() * scale;
+    const double dpiY = logicalDpiY() * scale;
+    // The task holds the document, so closing or replacing it meanwhile is safe; its
+    // result then finds no request and is let go.
+    queue_->Submit(id, [this, document = document_, page, zoomX = zoomX_, zoomY = zoomY_, dpiX,
+                        dpiY, region, scale, id] {
+        QImage image;
+        QString error;
+        try {
+            image = ToQImage(document->Render(page, zoomX, zoomY, dpiX, dpiY, region));
+            image.setDevicePixelRatio(scale);
+        } catch (const std::exception& e) {
+            error = ErrorText(e);
+        }
+        emit TileRendered(id, image, error);
+    });
     return tile;
+}
+
+void DocumentView::OnTileRendered(quint64 request, const QImage& tile, const QString& error) {
+    const auto found = requests_.find(request);
+    if (found == requests_.end()) {
+        return;  // dropped, or for a document no longer shown
+    }
+    const Request done = found->second;
+    requests_.erase(found);
+    requested_.erase(done.key);
+    if (!error.isEmpty()) {
+        pageErrors_[done.key.page] = error;
+    } else {
+        tiles_.Insert(done.key, tile);
+        AddToPreview(done.key, done.part, tile);
+    }
+    viewport()->update();
+}
+
+void DocumentView::DropRequests(const std::function<bool(const TileKey&)>& unwanted) {
+    const std::vector<uint64_t> dropped = queue_->Retain([&](uint64_t id) {
+        const auto found = requests_.find(id);
+        return found == requests_.end() || !unwanted(found->second.key);
+    });
+    for (const uint64_t id : dropped) {
+        if (const auto found = requests_.find(id); found != requests_.end()) {
+            requested_.erase(found->second.key);
+            requests_.erase(found);
+        }
+    }
+}
+
+void DocumentView::ForgetRequests() {
+    queue_->DropAll();
+    requested_.clear();
+    requests_.clear();
+    readAhead_ = -1;
+}
+
+namespace {
+
+// What a page needs once decoded (the engine keeps bilevel pages at one bit a pixel).
+size_t DecodedBytes(const engine::PageInfo& info) {
+    const size_t rowBits = size_t{info.width} * info.samplesPerPixel * info.bitsPerSample;
+    return (rowBits + 7) / 8 * info.height;
+}
+
+}  // namespace
+
+void DocumentView::AfterPaint(int first, int last) {
+    // Scrolled away, zoomed or turned since they were asked for.
+    DropRequests([this](const TileKey& key) { return wanted_.count(key) == 0; });
+    // The caches follow what is shown: the pages on screen and the one read ahead, and
+    // a few screens of tiles.
+    size_t largest = 0;
+    for (int page = first; page < last; ++page) {
+        try {
+            largest = std::max(largest, DecodedBytes(document_->Info(page)));
+        } catch (const std::exception&) {
+            // A page that cannot be read takes nothing.
+        }
+    }
+    document_->SetCacheBudget(std::max<size_t>(1, largest * static_cast<size_t>(last - first + 1)));
+    const double scale = DeviceScale();
+    const auto screen =
+        static_cast<size_t>(viewport()->width() * viewport()->height() * 4 * scale * scale);
+    tiles_.SetBudget(std::max(kTileCacheFloor, screen * kTileScreens));
+    // Read the next page ahead, in the direction of scrolling, once all shown is ready.
+    const int next = lastScroll_ < 0 ? first - 1 : last;
+    if (!requested_.empty() || next < 0 || next >= layout_.PageCount() || next == readAhead_ ||
+        pageErrors_.count(next) != 0) {
+        return;
+    }
+    readAhead_ = next;
+    queue_->Submit(
+        0,
+        [document = document_, next] {
+            try {
+                document->Decode(next);
+            } catch (const std::exception&) {
+                // Shown later, the page reports what is wrong with it.
+            }
+        },
+        true);
+}
+
+void DocumentView::AddToPreview(const TileKey& key, const QRectF& part, const QImage& tile) {
+    auto found = std::find_if(previews_.begin(), previews_.end(),
+                              [&](const PagePreview& p) { return p.page == key.page; });
+    if (found != previews_.end() && found->generation != key.generation) {
+        previews_.erase(found);  // the page was turned
+        found = previews_.end();
+    }
+    if (found == previews_.end()) {
+        const QSize device = deviceSizes_.at(static_cast<size_t>(key.page));
+        QImage image(
+            device.scaled(kPreviewSize, kPreviewSize, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)),
+            QImage::Format_RGB32);
+        image.fill(Qt::white);
+        previews_.push_front({key.page, key.generation, std::move(image)});
+        if (previews_.size() > kPreviewPages) {
+            previews_.pop_back();
+        }
+    } else {
+        previews_.splice(previews_.begin(), previews_, found);
+    }
+    QImage& image = previews_.front().image;
+    QImage pixels = tile;
+    pixels.setDevicePixelRatio(1.0);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(part.x() * image.width(), part.y() * image.height(),
+                             part.width() * image.width(), part.height() * image.height()),
+                      pixels);
+}
+
+const QImage* DocumentView::Preview(int page) const {
+    const uint64_t generation = generations_.at(static_cast<size_t>(page));
+    for (const PagePreview& preview : previews_) {
+        if (preview.page == page && preview.generation == generation) {
+            return &preview.image;
+        }
+    }
+    return nullptr;
 }
 
 QFont DocumentView::NoticeFont(QFont font, const QSize& box, const QString& message) {

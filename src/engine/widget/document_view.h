@@ -4,12 +4,16 @@
 #include <QFont>
 #include <QString>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/engine_document.h"
+#include "engine/render_queue.h"
 #include "engine/widget/page_layout.h"
 #include "engine/widget/tile_cache.h"
 #include "imaging/viewer_control.h"
@@ -21,6 +25,8 @@ namespace folio::viewer {
 // The hosted viewer control: shows an engine document's pages one below another,
 // renders only what is visible through the engine (area averaging when pages are
 // made smaller) and keeps rendered tiles in a small cache so scrolling stays smooth.
+// Tiles render on the engine's render queue, never on this thread: a tile not ready
+// yet shows the page's preview (what earlier tiles of it showed, scaled) or paper.
 class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     Q_OBJECT
 
@@ -30,7 +36,12 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     static constexpr double kMaxZoom = 64.0;
     static constexpr int kTileSize = 512;   // device pixels
     static constexpr int kScrollStep = 40;  // logical pixels per arrow key or wheel step
-    static constexpr size_t kTileCacheBudget = size_t{96} << 20;
+    // Tiles kept: this many screens' worth, and at least the floor.
+    static constexpr int kTileScreens = 6;
+    static constexpr size_t kTileCacheFloor = size_t{8} << 20;
+    // Pages whose previews are kept, and a preview's longer side in pixels.
+    static constexpr size_t kPreviewPages = 24;
+    static constexpr int kPreviewSize = 320;
 
     explicit DocumentView(QWidget* parent = nullptr);
     ~DocumentView() override;
@@ -54,6 +65,9 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     // The text shown for the current page ("3 / 120"); empty without a document.
     QString PageIndicatorText() const;
     const TileCache& Tiles() const { return tiles_; }
+    // Tiles asked for and not delivered yet; the queue they wait in.
+    size_t RequestedTiles() const { return requested_.size(); }
+    engine::RenderQueue& Queue() { return *queue_; }
     // Where a page sits in the scrolled area (logical pixels); empty for no such page.
     QRect PageRect(int page) const;
     // Why a page cannot be shown, once the view has tried; empty when it can.
@@ -61,6 +75,10 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     // `font`, made smaller as needed for `message` to fit in `box` (down to 4 points).
     static QFont NoticeFont(QFont font, const QSize& box, const QString& message);
     static constexpr int kNoticeFlags = Qt::AlignCenter | Qt::TextWordWrap;
+
+  signals:
+    // From a worker thread: a tile asked for is ready (or `error` says why not).
+    void TileRendered(quint64 request, QImage tile, QString error);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -97,7 +115,16 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     void PaintPage(QPainter& painter, int page, const QRect& visible);
     void PaintNotice(QPainter& painter, int page, const QRect& pageRect, const QString& text);
     void PaintIndicator(QPainter& painter);
+    // The tile if rendered; otherwise null, and it is asked for.
     QImage Tile(int page, const QSize& pageSize, int column, int row);
+    void OnTileRendered(quint64 request, const QImage& tile, const QString& error);
+    // Drops queued requests for tiles not wanted by the last paint, then reads the next
+    // page ahead when nothing else waits, and fits the caches to what is shown.
+    void AfterPaint(int first, int last);
+    void DropRequests(const std::function<bool(const TileKey&)>& unwanted);
+    void ForgetRequests();
+    void AddToPreview(const TileKey& key, const QRectF& part, const QImage& tile);
+    const QImage* Preview(int page) const;
 
     std::shared_ptr<engine::EngineDocument> document_;
     double zoomX_ = 1.0;
@@ -109,6 +136,24 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     std::vector<uint64_t> generations_;
     std::map<int, QString> pageErrors_;
     TileCache tiles_;
+    // A rendered tile's place on its page, as fractions of the page's size.
+    struct Request {
+        TileKey key;
+        QRectF part;
+    };
+    std::unique_ptr<engine::RenderQueue> queue_;
+    std::unordered_map<TileKey, quint64, TileKeyHash> requested_;
+    std::unordered_map<quint64, Request> requests_;
+    std::unordered_set<TileKey, TileKeyHash> wanted_;  // by the paint under way
+    quint64 nextRequest_ = 1;
+    int readAhead_ = -1;
+    int lastScroll_ = 0;
+    struct PagePreview {
+        int page;
+        uint64_t generation;
+        QImage image;
+    };
+    std::list<PagePreview> previews_;  // most recently shown first
     bool fitting_ = false;
     std::optional<QPoint> dragFrom_;
 };

@@ -40,8 +40,17 @@ void TileCache::Insert(const TileKey& key, const QImage& tile) {
     order_.push_front(key);
     entries_.emplace(key, Entry{tile, order_.begin()});
     bytes_ += static_cast<size_t>(tile.sizeInBytes());
+    EvictTo(budget_);
+}
+
+void TileCache::SetBudget(size_t budgetBytes) {
+    budget_ = budgetBytes;
+    EvictTo(budget_);
+}
+
+void TileCache::EvictTo(size_t bytes) {
     // The newest tile stays even when it alone exceeds the budget: it is on screen.
-    while (bytes_ > budget_ && order_.size() > 1) {
+    while (bytes_ > bytes && order_.size() > 1) {
         const auto oldest = entries_.find(order_.back());
         bytes_ -= static_cast<size_t>(oldest->second.image.sizeInBytes());
         entries_.erase(oldest);

@@ -34,12 +34,17 @@ class TileCache {
     // The tile, or a null image when it is not cached. Marks it as recently used.
     QImage Find(const TileKey& key);
     void Insert(const TileKey& key, const QImage& tile);
+    bool Has(const TileKey& key) const { return entries_.count(key) != 0; }
     void Clear();
+    // Lets go of the least recently used tiles beyond the new budget.
+    void SetBudget(size_t budgetBytes);
 
     size_t Bytes() const { return bytes_; }
     size_t Count() const { return entries_.size(); }
 
   private:
+    void EvictTo(size_t bytes);
+
     using Order = std::list<TileKey>;
     struct Entry {
         QImage image;

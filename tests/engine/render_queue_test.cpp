@@ -1,0 +1,118 @@
+// The render queue's order and dropping, and a document rendered on several threads
+// while its owner turns pages, changes the cache budget and closes it.
+#include "engine/render_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/error.h"
+#include "common/utf8.h"
+#include "engine/engine_document.h"
+#include "engine/temp_dir.h"
+#include "engine/tiff_fixture.h"
+
+namespace folio::engine {
+namespace {
+
+TEST(RenderQueueTest, NewestFirstIdleWorkLastDroppedNeverRuns) {
+    RenderQueue queue(1);
+    std::mutex mutex;
+    std::vector<uint64_t> ran;
+    const auto record = [&](uint64_t id) {
+        return [&, id] {
+            std::lock_guard lock(mutex);
+            ran.push_back(id);
+        };
+    };
+    queue.Hold(true);
+    queue.Submit(9, record(9), true);
+    for (uint64_t id = 1; id <= 4; ++id) {
+        queue.Submit(id, record(id));
+    }
+    EXPECT_EQ(queue.Retain([](uint64_t id) { return id != 2; }), std::vector<uint64_t>{2});
+    EXPECT_EQ(queue.Queued(), 4u);
+    queue.Hold(false);
+    queue.WaitIdle();
+    EXPECT_EQ(ran, (std::vector<uint64_t>{4, 3, 1, 9}));
+
+    // Dropped, or still queued when the queue goes: never run.
+    {
+        RenderQueue closing(2);
+        closing.Hold(true);
+        closing.Submit(5, record(5));
+        closing.DropAll();
+        closing.Submit(6, record(6));
+    }
+    EXPECT_EQ(ran.size(), 4u);
+    EXPECT_GE(RenderQueue::DefaultWorkers(), 1);
+}
+
+TEST(RenderQueueTest, RendersOnWorkersWhileTheOwnerTurnsAndCloses) {
+    testing::TempDir dir;
+    const std::string path = dir.File("pages.tif");
+    std::vector<testing::TestPage> pages;
+    for (int i = 0; i < 4; ++i) {
+        pages.push_back(testing::GrayPage(300, 200, 8));
+        pages.back().pixels = testing::PatternPixels(pages.back(), static_cast<uint32_t>(i + 1));
+    }
+    testing::WriteTiffFile(path, pages);
+    auto document = std::make_shared<EngineDocument>();
+    document->Create(FromUtf8(path));
+    const PixelRect region{10, 20, 120, 90};
+    std::vector<RenderedImage> expected;
+    for (int page = 0; page < 4; ++page) {
+        expected.push_back(document->Render(page, 0.7, 0.7, 96.0, 96.0, region));
+    }
+
+    // The same tiles on three workers, with a cache too small for two pages: each
+    // comes out as rendered alone.
+    document->SetCacheBudget(1);
+    std::atomic<int> same{0};
+    {
+        RenderQueue queue(3);
+        for (int i = 0; i < 24; ++i) {
+            queue.Submit(static_cast<uint64_t>(i), [&, page = i % 4] {
+                const RenderedImage image = document->Render(page, 0.7, 0.7, 96.0, 96.0, region);
+                same += image.pixels == expected[static_cast<size_t>(page)].pixels ? 1 : 0;
+            });
+        }
+        queue.WaitIdle();
+    }
+    EXPECT_EQ(same.load(), 24);
+
+    // Turned, resized and finally closed while workers render: every render either
+    // gives a picture of the page's size as turned then, or says the document is
+    // closed.
+    std::atomic<int> rendered{0};
+    std::atomic<int> refused{0};
+    {
+        RenderQueue queue(3);
+        for (int i = 0; i < 60; ++i) {
+            queue.Submit(static_cast<uint64_t>(i), [&, page = i % 4] {
+                try {
+                    const RenderedImage image =
+                        document->Render(page, 0.5, 0.5, 96.0, 96.0, PixelRect{0, 0, 100, 100});
+                    rendered += image.width == 100 && image.height == 100 ? 1 : 0;
+                } catch (const Error&) {
+                    ++refused;
+                }
+            });
+        }
+        for (int turn = 0; turn < 20; ++turn) {
+            document->RotatePage(turn % 4, 90);
+            document->SetCacheBudget(turn % 2 == 0 ? 1 : size_t{64} << 20);
+            std::this_thread::yield();
+        }
+        document->Close(false);
+        queue.WaitIdle();
+    }
+    EXPECT_EQ(rendered.load() + refused.load(), 60);
+    EXPECT_THROW(document->Render(0, 1.0, 1.0, 96.0, 96.0, region), Error);
+}
+
+}  // namespace
+}  // namespace folio::engine
