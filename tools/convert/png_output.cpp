@@ -1,12 +1,11 @@
 #include "png_output.h"
 
+#include <png.h>
 #include <unistd.h>
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QImage>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
@@ -15,13 +14,30 @@
 namespace folio::convert {
 namespace {
 
-QImage ToQImage(const engine::RenderedImage& image) {
-    const auto format = image.format == engine::RenderedImage::Format::Gray8
-                            ? QImage::Format_Grayscale8
-                            : QImage::Format_ARGB32;
-    // Wraps the pixels without copying; the image does not outlive `image`.
-    return QImage(image.pixels.data(), image.width, image.height,
-                  static_cast<qsizetype>(image.stride), format);
+// The image as PNG bytes, through libpng's simplified interface; 32-bit pixels are
+// 0xAARRGGBB words, which lie in memory as B, G, R, A on this machine.
+std::vector<uint8_t> EncodePng(const engine::RenderedImage& image, const std::string& path) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(image.width);
+    png.height = static_cast<png_uint_32>(image.height);
+    png.format =
+        image.format == engine::RenderedImage::Format::Gray8 ? PNG_FORMAT_GRAY : PNG_FORMAT_BGRA;
+    const auto stride = static_cast<png_int_32>(image.stride);
+    png_alloc_size_t size = 0;
+    std::vector<uint8_t> bytes;
+    if (png_image_write_to_memory(&png, nullptr, &size, 0, image.pixels.data(), stride, nullptr) !=
+        0) {
+        bytes.resize(size);
+        if (png_image_write_to_memory(&png, bytes.data(), &size, 0, image.pixels.data(), stride,
+                                      nullptr) != 0) {
+            bytes.resize(size);
+            return bytes;
+        }
+    }
+    const std::string reason = png.message[0] != 0 ? png.message : "PNG encoding failed";
+    png_image_free(&png);
+    throw Error(errors::kDeviceIoError, "Cannot write \"" + path + "\": " + reason);
 }
 
 }  // namespace
@@ -31,15 +47,10 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
         throw Error(errors::kInvalidProcedureCall,
                     "Cannot write \"" + path + "\": the rendered image is empty");
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!ToQImage(image).save(&buffer, "PNG")) {
-        throw Error(errors::kDeviceIoError, "Cannot write \"" + path + "\": PNG encoding failed");
-    }
+    const std::vector<uint8_t> bytes = EncodePng(image, path);
     engine::AtomicFile file(path);
-    const char* data = bytes.constData();
-    size_t left = static_cast<size_t>(bytes.size());
+    const uint8_t* data = bytes.data();
+    size_t left = bytes.size();
     while (left > 0) {
         const ssize_t written = ::write(file.Descriptor(), data, left);
         if (written < 0 && errno == EINTR) {

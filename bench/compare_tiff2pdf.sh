@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Times `foliolens-convert pdf` beside `tiff2pdf` (and `img2pdf` when installed) in
+# one run and prints the ratios:
+#   1. the 200-page 300-dpi G4 document to one PDF: time and output size;
+#   2. 200 single-page G4 files, each to its own PDF: `pdf --output-dir` against
+#      tiff2pdf run once per file in a shell loop, in files per second.
+#
+# Usage: bench/compare_tiff2pdf.sh [BUILD_DIR] [RUNS]
+#   BUILD_DIR  a build with foliolens-convert and engine_bench (default: build)
+#   RUNS       timed runs of each command; the fastest counts (default: 5)
+# Our PDF is flushed to disk before it is renamed into place (as every export is);
+# tiff2pdf and img2pdf leave theirs in the page cache, so a "flushed" line shows
+# tiff2pdf followed by a sync of its file as well.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build}
+runs=${2:-5}
+convert="$build/tools/convert/foliolens-convert"
+bench="$build/bench/engine/engine_bench"
+for tool in "$convert" "$bench"; do
+    [[ -x $tool ]] || { echo "compare_tiff2pdf: $tool not built" >&2; exit 1; }
+done
+for tool in tiff2pdf tiffsplit; do
+    command -v "$tool" >/dev/null ||
+        { echo "compare_tiff2pdf: $tool missing (apt-get install libtiff-tools)" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+input="$work/g4-200.tif"
+"$bench" --make-document "$input" 200
+mkdir "$work/single" "$work/out-ours" "$work/out-tiff2pdf"
+(cd "$work/single" && tiffsplit "$input" page-)
+singles=("$work"/single/*.tif)
+
+declare -A label=(
+    [tiff2pdf]="tiff2pdf, 200-page document"
+    [tiff2pdfsync]="tiff2pdf, then its file flushed to disk"
+    [img2pdf]="img2pdf, 200-page document"
+    [ours]="foliolens-convert pdf, 200-page document"
+    [loop]="tiff2pdf once per file, 200 files"
+    [batch]="foliolens-convert pdf --output-dir, 200 files"
+)
+declare -A cmd=(
+    [tiff2pdf]="tiff2pdf -o '$work/tiff2pdf.pdf' '$input'"
+    [tiff2pdfsync]="tiff2pdf -o '$work/tiff2pdf-sync.pdf' '$input' && sync '$work/tiff2pdf-sync.pdf'"
+    [img2pdf]="img2pdf -o '$work/img2pdf.pdf' '$input'"
+    [ours]="'$convert' pdf '$input' -o '$work/ours.pdf' --overwrite"
+    [loop]="for f in '$work'/single/*.tif; do b=\${f##*/}; tiff2pdf -o '$work/out-tiff2pdf/'\${b%.tif}.pdf \"\$f\"; done"
+    [batch]="'$convert' pdf --output-dir '$work/out-ours' --overwrite '$work'/single/*.tif >/dev/null"
+)
+order=(tiff2pdf tiff2pdfsync ours loop batch)
+if command -v img2pdf >/dev/null; then
+    order=(tiff2pdf tiff2pdfsync img2pdf ours loop batch)
+fi
+
+declare -A best
+for key in "${order[@]}"; do
+    bash -c "${cmd[$key]}"  # warm-up
+    min=""
+    for ((i = 0; i < runs; ++i)); do
+        start=$(date +%s.%N)
+        bash -c "${cmd[$key]}"
+        end=$(date +%s.%N)
+        min=$(awk -v s="$start" -v e="$end" -v m="$min" \
+            'BEGIN { t = e - s; print (m == "" || t < m) ? t : m }')
+    done
+    best[$key]=$min
+done
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+printf 'input: 200 pages, A4 at 300 dpi, CCITT G4, %s bytes; %d single-page files\n' \
+    "$(stat -c %s "$input")" "${#singles[@]}"
+for key in "${order[@]}"; do
+    printf '%-48s %8.3f s\n' "${label[$key]}" "${best[$key]}"
+done
+ours_size=$(stat -c %s "$work/ours.pdf")
+t2p_size=$(stat -c %s "$work/tiff2pdf.pdf")
+printf 'output size: ours %s bytes, tiff2pdf %s bytes, ratio %s (target <= 1.0)\n' \
+    "$ours_size" "$t2p_size" "$(ratio "$ours_size" "$t2p_size")"
+printf 'document time, ours / tiff2pdf:           %s (target <= 1.0)\n' \
+    "$(ratio "${best[ours]}" "${best[tiff2pdf]}")"
+printf 'document time, ours / tiff2pdf + flush:   %s\n' \
+    "$(ratio "${best[ours]}" "${best[tiff2pdfsync]}")"
+if [[ -n ${best[img2pdf]:-} ]]; then
+    printf 'document time, ours / img2pdf:            %s\n' "$(ratio "${best[ours]}" "${best[img2pdf]}")"
+fi
+files=${#singles[@]}
+printf 'batch: ours %.1f files/s, tiff2pdf loop %.1f files/s, ratio %s (target >= 2.0)\n' \
+    "$(awk -v n="$files" -v t="${best[batch]}" 'BEGIN { print n / t }')" \
+    "$(awk -v n="$files" -v t="${best[loop]}" 'BEGIN { print n / t }')" \
+    "$(ratio "${best[loop]}" "${best[batch]}")"
