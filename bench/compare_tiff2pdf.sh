@@ -55,18 +55,10 @@ if command -v img2pdf >/dev/null; then
     order=(tiff2pdf tiff2pdfsync img2pdf ours loop batch)
 fi
 
+. bench/best_time.sh
 declare -A best
 for key in "${order[@]}"; do
-    bash -c "${cmd[$key]}"  # warm-up
-    min=""
-    for ((i = 0; i < runs; ++i)); do
-        start=$(date +%s.%N)
-        bash -c "${cmd[$key]}"
-        end=$(date +%s.%N)
-        min=$(awk -v s="$start" -v e="$end" -v m="$min" \
-            'BEGIN { t = e - s; print (m == "" || t < m) ? t : m }')
-    done
-    best[$key]=$min
+    best[$key]=$(best_time "${cmd[$key]}" "$runs")
 done
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }

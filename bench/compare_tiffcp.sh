@@ -6,8 +6,7 @@
 # Usage: bench/compare_tiffcp.sh [BUILD_DIR] [RUNS]
 #   BUILD_DIR  a build with foliolens-convert and engine_bench (default: build)
 #   RUNS       timed runs of each command; the fastest counts (default: 5)
-# Uses hyperfine when it is installed (apt-get install hyperfine), else a loop
-# around date +%s.%N.
+# Uses hyperfine when it is installed (see bench/best_time.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,28 +40,11 @@ declare -A cmd=(
     [turned]="'$convert' export '$input' '$work/turned.tiff' --rotate 90"
 )
 order=(cp cpsync tiffcp unturned turned)
+. bench/best_time.sh
 declare -A best
-
-if command -v hyperfine >/dev/null; then
-    for key in "${order[@]}"; do
-        hyperfine -N --warmup 1 --runs "$runs" --export-csv "$work/$key.csv" "${cmd[$key]}" >/dev/null
-        # Columns: command,mean,stddev,median,user,system,min,max
-        best[$key]=$(awk -F, 'NR == 2 { print $7 }' "$work/$key.csv")
-    done
-else
-    for key in "${order[@]}"; do
-        eval "${cmd[$key]}"  # warm-up
-        min=""
-        for ((i = 0; i < runs; ++i)); do
-            start=$(date +%s.%N)
-            eval "${cmd[$key]}"
-            end=$(date +%s.%N)
-            min=$(awk -v s="$start" -v e="$end" -v m="$min" \
-                'BEGIN { t = e - s; print (m == "" || t < m) ? t : m }')
-        done
-        best[$key]=$min
-    done
-fi
+for key in "${order[@]}"; do
+    best[$key]=$(best_time "${cmd[$key]}" "$runs")
+done
 
 printf 'input: 200 pages, A4 at 300 dpi, CCITT G4, %s bytes\n' "$(stat -c %s "$input")"
 for key in "${order[@]}"; do
