@@ -1,0 +1,36 @@
+#pragma once
+
+#include <gmock/gmock.h>
+
+#include "app/fakes.h"
+#include "dialogs/dialog_fakes.h"
+#include "output/output_ports.h"
+
+namespace folio::testing {
+
+// Matches a text that holds `part`.
+MATCHER_P(HasText, part, "") {
+    return arg.find(part) != std::u16string::npos;
+}
+
+class MockFiles : public FileAttributes {
+  public:
+    MOCK_METHOD(int32_t, GetFileAttributes, (const std::u16string&), (override));
+};
+
+class MockQuestions : public QuestionBox {
+  public:
+    MOCK_METHOD(bool, AskYesNo, (const std::u16string&, const std::u16string&), (override));
+};
+
+// The output commands over a real comDLG with fakes behind every port.
+struct OutputRig : DialogRig {
+    ::testing::StrictMock<MockSettings> settings;
+    ::testing::StrictMock<MockFiles> files;
+    ::testing::StrictMock<MockQuestions> questions;
+    ::testing::StrictMock<MockDocument> document;
+    output::OutputPorts ports{
+        dialogs, settings, files, questions, messages, printers, PlatformTraits::Windows()};
+};
+
+}  // namespace folio::testing
