@@ -9,6 +9,7 @@
 
 #include "dialogs/global_blocks.h"
 #include "dialogs/print_records.h"
+#include "platform/qt/qt_printers.h"
 #include "platform/qt/window_handles.h"
 
 namespace folio::qt {
@@ -28,19 +29,6 @@ QPrinter::DuplexMode DuplexMode(int16_t value) {
             return QPrinter::DuplexShortSide;
     }
     return QPrinter::DuplexNone;
-}
-
-int16_t DuplexValue(QPrinter::DuplexMode mode) {
-    switch (mode) {
-        case QPrinter::DuplexLongSide:
-        case QPrinter::DuplexAuto:
-            return 2;
-        case QPrinter::DuplexShortSide:
-            return 3;
-        case QPrinter::DuplexNone:
-            break;
-    }
-    return 1;
 }
 
 // The printer the blocks describe, with the settings they carry.

@@ -4,11 +4,17 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "common/utf8.h"
 #include "platform/qt/qstring_conversion.h"
 
 namespace folio::qt {
 namespace {
+
+[[noreturn]] void Refuse(const QString& printer, const std::string& what) {
+    throw Error(errors::kInvalidProcedureCall,
+                "The printer \"" + printer.toStdString() + "\" " + what);
+}
+
+}  // namespace
 
 int16_t DuplexValue(QPrinter::DuplexMode mode) {
     switch (mode) {
@@ -22,13 +28,6 @@ int16_t DuplexValue(QPrinter::DuplexMode mode) {
     }
     return 1;
 }
-
-[[noreturn]] void Refuse(const QString& printer, const std::string& what) {
-    throw Error(errors::kInvalidProcedureCall,
-                "The printer \"" + printer.toStdString() + "\" " + what);
-}
-
-}  // namespace
 
 class QtPrinters::Entry : public PrinterObject {
   public:

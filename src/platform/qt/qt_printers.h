@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPrinter>
 #include <QString>
 #include <map>
 #include <memory>
@@ -7,6 +8,10 @@
 #include "platform/printers.h"
 
 namespace folio::qt {
+
+// A Qt duplex mode as the print dialog's records give it: 1 simplex, 2 long edge
+// (automatic counts as long edge), 3 short edge.
+int16_t DuplexValue(QPrinter::DuplexMode mode);
 
 // The runtime's printers from QPrinterInfo (CUPS on Linux). The current printer is the
 // system's default at start, or the first printer when the system names none. Each
