@@ -31,12 +31,4 @@ void QtMessageBox::Show(const std::u16string& text, const std::u16string& title,
     box.exec();
 }
 
-bool QtQuestionBox::AskYesNo(const std::u16string& text, const std::u16string& title) {
-    QMessageBox box(QMessageBox::Question, ToQString(title), ToQString(text),
-                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
-    box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
-}
-
 }  // namespace folio::qt

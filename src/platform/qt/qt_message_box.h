@@ -4,7 +4,6 @@
 #include <QWidget>
 
 #include "platform/message_box.h"
-#include "platform/question_box.h"
 
 namespace folio::qt {
 
@@ -17,12 +16,6 @@ class QtMessageBox : public MessageBox {
 
   private:
     QPointer<QWidget> mainWindow_;
-};
-
-// QMessageBox with Yes and No buttons, No the default, over the active window.
-class QtQuestionBox : public QuestionBox {
-  public:
-    bool AskYesNo(const std::u16string& text, const std::u16string& title) override;
 };
 
 }  // namespace folio::qt
