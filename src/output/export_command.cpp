@@ -29,13 +29,12 @@ std::u16string TargetOf(const std::u16string& chosen) {
 
 }  // namespace
 
-void ExportToTiff(OutputPorts& ports, WindowHandle owner, bool documentLoaded,
-                  imaging::Document* document) {
+void ExportToTiff(OutputPorts& ports, bool documentLoaded, imaging::Document* document) {
     if (!documentLoaded || document == nullptr) {
         return;
     }
     dialogs::comDLG& dialogs = ports.dialogs;
-    dialogs.OwnerWindow(owner);
+    dialogs.OwnerWindow(ports.window.Handle());
     dialogs.DialogTitle(kExportTitle);
     dialogs.FileFilter(std::u16string(kExportFilter));
     dialogs.DialogFlags(static_cast<int32_t>(kSaveOverwritePrompt));

@@ -2,7 +2,6 @@
 
 #include "imaging/document.h"
 #include "output/output_ports.h"
-#include "platform/window_handle.h"
 
 namespace folio::output {
 
@@ -13,7 +12,6 @@ namespace folio::output {
 // file is written. Does nothing while no document is loaded. A failed export raises
 // folio::Error with the target untouched; one cancelled from its progress ends
 // quietly.
-void ExportToTiff(OutputPorts& ports, WindowHandle owner, bool documentLoaded,
-                  imaging::Document* document);
+void ExportToTiff(OutputPorts& ports, bool documentLoaded, imaging::Document* document);
 
 }  // namespace folio::output

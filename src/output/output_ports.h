@@ -2,6 +2,7 @@
 
 #include "dialogs/com_dlg.h"
 #include "platform/file_attributes.h"
+#include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/platform_traits.h"
 #include "platform/printers.h"
@@ -13,6 +14,7 @@ namespace folio::output {
 // What the export and print commands reach of the outside world.
 struct OutputPorts {
     dialogs::comDLG& dialogs;
+    MainWindow& window;  // the dialogs' owner
     SettingsStore& settings;
     FileAttributes& files;
     QuestionBox& questions;

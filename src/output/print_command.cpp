@@ -16,13 +16,12 @@ bool IsCancel(const Error& e) {
 
 }  // namespace
 
-void PrintDocument(OutputPorts& ports, WindowHandle owner, bool documentLoaded,
-                   imaging::Document* document) {
+void PrintDocument(OutputPorts& ports, bool documentLoaded, imaging::Document* document) {
     if (!documentLoaded || document == nullptr) {
         return;
     }
     dialogs::comDLG& dialogs = ports.dialogs;
-    dialogs.OwnerWindow(owner);
+    dialogs.OwnerWindow(ports.window.Handle());
     dialogs.CancelError(true);
     dialogs.DialogFlags(static_cast<int32_t>(kPrintDisablePrintToFile));
     dialogs::PrintDialogResult result;

@@ -2,7 +2,6 @@
 
 #include "imaging/document.h"
 #include "output/output_ports.h"
-#include "platform/window_handle.h"
 
 namespace folio::output {
 
@@ -11,7 +10,6 @@ namespace folio::output {
 // cancel (of the dialog or of the job's progress) ends it quietly; a choice that
 // matches no installed printer prints nothing and says which printer was not found.
 // Any other failure raises folio::Error for the caller to report.
-void PrintDocument(OutputPorts& ports, WindowHandle owner, bool documentLoaded,
-                   imaging::Document* document);
+void PrintDocument(OutputPorts& ports, bool documentLoaded, imaging::Document* document);
 
 }  // namespace folio::output

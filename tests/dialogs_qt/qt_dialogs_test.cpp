@@ -7,6 +7,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
@@ -24,6 +25,10 @@ namespace {
 
 using namespace std::string_literals;
 using viewer::testing::WhenModalShown;
+
+// No printing system: a port nothing listens on, set before the first CUPS call
+// (the CUPS library reads it once).
+[[maybe_unused]] const int noPrintingSystem = setenv("CUPS_SERVER", "127.0.0.1:1", 1);
 
 SaveFileRecord SaveRecord(const QString& folder, uint32_t bufferChars) {
     SaveFileRecord record;

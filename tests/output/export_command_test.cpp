@@ -32,7 +32,8 @@ class ExportCommand : public ::testing::Test {
                 return chosen.empty() ? SaveDialogResult::Cancelled : SaveDialogResult::Chosen;
             }));
     }
-    void Run(bool loaded = true) { output::ExportToTiff(rig.ports, kOwner, loaded, &rig.document); }
+    ExportCommand() { ON_CALL(rig.window, Handle()).WillByDefault(Return(kOwner)); }
+    void Run(bool loaded = true) { output::ExportToTiff(rig.ports, loaded, &rig.document); }
 
     OutputRig rig;
     SaveFileRecord shown;
@@ -40,7 +41,7 @@ class ExportCommand : public ::testing::Test {
 
 TEST_F(ExportCommand, WithoutADocumentNothingHappens) {
     Run(false);
-    output::ExportToTiff(rig.ports, kOwner, true, nullptr);
+    output::ExportToTiff(rig.ports, true, nullptr);
 }
 
 TEST_F(ExportCommand, FirstExportOpensInTheDefaultFolderWithTheExportSettings) {

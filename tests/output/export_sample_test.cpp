@@ -58,7 +58,7 @@ class ExportSample : public ::testing::Test {
                 return SaveDialogResult::Chosen;
             });
     }
-    void Run() { output::ExportToTiff(ports, 0, true, &document); }
+    void Run() { output::ExportToTiff(ports, true, &document); }
 
     engine::testing::TempDir dir;
     engine::EngineDocument document;
@@ -66,13 +66,10 @@ class ExportSample : public ::testing::Test {
     FileSystemAttributes files;
     MemorySettings settings;
     NiceMock<MockQuestions> questions;
-    output::OutputPorts ports{rig.dialogs,
-                              settings,
-                              files,
-                              questions,
-                              rig.messages,
-                              rig.printers,
-                              PlatformTraits::Posix(u"/home/u")};
+    NiceMock<MockMainWindow> window;
+    output::OutputPorts ports{
+        rig.dialogs, window,       settings,     files,
+        questions,   rig.messages, rig.printers, PlatformTraits::Posix(u"/home/u")};
 };
 
 TEST_F(ExportSample, WritesEveryPageAsTurnedAndRemembersTheFolder) {

@@ -27,7 +27,7 @@ class PrintCommand : public ::testing::Test {
                 return true;
             }));
     }
-    void Run(bool loaded = true) { output::PrintDocument(rig.ports, 5, loaded, &rig.document); }
+    void Run(bool loaded = true) { output::PrintDocument(rig.ports, loaded, &rig.document); }
 
     OutputRig rig;
     uint32_t flags = 0;

@@ -13,13 +13,12 @@ ModalProgress::ModalProgress(QWidget* window, QString label)
 ModalProgress::~ModalProgress() = default;
 
 bool ModalProgress::Step(int done, int total) {
-    if (done == 0) {
+    if (done == 0 || !clock_.isValid()) {
         // A new operation: whatever an earlier one left up goes away.
         dialog_.reset();
         clock_.start();
-        return true;
     }
-    if (!dialog_ && clock_.isValid() && clock_.elapsed() >= kShowAfterMs) {
+    if (!dialog_ && clock_.elapsed() >= kShowAfterMs) {
         // Made only when it is due, so its own show timer cannot fire later in some
         // other event loop (a message box after a failed operation).
         dialog_ = std::make_unique<QProgressDialog>(label_, QObject::tr("Cancel"), 0, total,
@@ -35,11 +34,13 @@ bool ModalProgress::Step(int done, int total) {
         dialog_->setValue(done);
         if (dialog_->wasCanceled()) {
             dialog_.reset();
+            clock_.invalidate();
             return false;
         }
     }
     if (done >= total) {
         dialog_.reset();
+        clock_.invalidate();
     }
     return true;
 }
