@@ -29,8 +29,9 @@ struct OutputRig : DialogRig {
     ::testing::StrictMock<MockFiles> files;
     ::testing::StrictMock<MockQuestions> questions;
     ::testing::StrictMock<MockDocument> document;
-    output::OutputPorts ports{
-        dialogs, settings, files, questions, messages, printers, PlatformTraits::Windows()};
+    ::testing::NiceMock<MockMainWindow> window;
+    output::OutputPorts ports{dialogs,   window,   settings, files,
+                              questions, messages, printers, PlatformTraits::Windows()};
 };
 
 }  // namespace folio::testing
