@@ -1,6 +1,7 @@
 // FolioLens: builds the ports and adapters and hands them to the main window's load step.
 #include <QApplication>
 #include <QDir>
+#include <climits>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -14,14 +15,21 @@
 #include "engine/document_factory.h"
 #include "engine/print/qt_print_backend.h"
 #include "engine/widget/document_view.h"
+#include "engine/widget/modal_progress.h"
 #include "platform/platform_traits.h"
 #include "platform/posix/file_association_ports.h"
+#include "platform/posix/global_memory_table.h"
 #include "platform/posix/posix_command_line_source.h"
 #include "platform/posix/posix_file_attributes.h"
+#include "platform/posix/utf8_text_codec.h"
 #include "platform/qt/qstring_conversion.h"
 #include "platform/qt/qt_main_window.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_open_file_dialog.h"
+#include "platform/qt/qt_print_dialog.h"
+#include "platform/qt/qt_printers.h"
+#include "platform/qt/qt_question_box.h"
+#include "platform/qt/qt_save_file_dialog.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_url_opener.h"
 
@@ -72,22 +80,45 @@ int main(int argc, char** argv) {
     auto* viewer = new folio::viewer::DocumentView;
     folio::qt::QtMainWindow window(folio::app::MainMenus(), viewer);
     folio::engine::EngineDocumentFactory documents;
-    documents.SetPrintBackend(std::make_shared<folio::print::QtPrintBackend>());
+    folio::qt::QtPrinters printers;
+    // Jobs go out in the orientation and duplex mode chosen for their printer.
+    documents.SetPrintBackend(
+        std::make_shared<folio::print::QtPrintBackend>([&printers](const QString& deviceName) {
+            const folio::PrinterSettings chosen =
+                printers.SettingsOf(folio::qt::FromQString(deviceName));
+            return folio::print::PrinterSetup{chosen.orientation, chosen.duplex};
+        }));
     folio::qt::QtSettingsStore settings;
     folio::qt::QtOpenFileDialog openDialog;
     folio::qt::QtMessageBox messages(&window);
     folio::posix::PosixFileAttributes fileAttributes;
     folio::qt::QtUrlOpener urlOpener;
+    folio::qt::QtSaveFileDialog saveDialog;
+    folio::posix::GlobalMemoryTable memory;
+    folio::qt::QtPrintDialog printDialog(memory);
+    folio::qt::QtQuestionBox questions;
+    const folio::posix::Utf8TextCodec codec;
+    // The save dialog's buffer holds the platform's path limit, in bytes.
+    folio::dialogs::comDLG comDLG(folio::dialogs::ComDlgPorts{
+        saveDialog, printDialog, printers, memory, messages, codec,
+        folio::qt::FromQString(QCoreApplication::applicationDirPath() + u'/'), PATH_MAX});
 
     folio::app::Form1 form(folio::app::Form1Ports{
         *viewer, documents, settings, openDialog, messages, window, fileAttributes, urlOpener,
+        comDLG, questions, printers,
         folio::PlatformTraits::Posix(folio::qt::FromQString(QDir::homePath()))});
     if (const auto ended = form.Form_Load(*commandLine)) {
         // Ended at once: the window is never shown and no unload step runs.
         return *ended;
     }
     commandLine.reset();
-    window.SetCommandHandler([&form](const std::u16string& name) { form.RunCommand(name); });
+    window.SetCommandHandler([&form, &window](const std::u16string& name) {
+        // Long exports and print jobs show their progress, with Cancel, over the window.
+        const QString label =
+            name == u"filePrint" ? QObject::tr("Printing...") : QObject::tr("Exporting...");
+        folio::viewer::ModalProgress progress(&window, label);
+        form.RunCommand(name);
+    });
 
     window.show();
     const int status = QApplication::exec();

@@ -10,6 +10,8 @@
 #include "common/error_numbers.h"
 #include "common/trim_spaces.h"
 #include "common/utf8.h"
+#include "output/export_command.h"
+#include "output/print_command.h"
 #include "view/rotate_commands.h"
 #include "view/zoom_commands.h"
 
@@ -28,6 +30,8 @@ struct NamedCommand {
 
 constexpr NamedCommand kCommands[] = {
     {u"fileOpen", &Form1::fileOpen},
+    {u"fileExport", &Form1::fileExport},
+    {u"filePrint", &Form1::filePrint},
     {u"fileClose", &Form1::fileClose},
     {u"data_byHeight", &Form1::data_byHeight},
     {u"data_byWidth", &Form1::data_byWidth},
@@ -119,6 +123,21 @@ void Form1::fileOpen() {
         OpenFromPath(path);
     }
     original_size();
+}
+
+output::OutputPorts Form1::OutputCommandPorts() {
+    return {ports_.comDLG,    ports_.window,   ports_.settings, ports_.fileAttributes,
+            ports_.questions, ports_.messages, ports_.printers, ports_.traits};
+}
+
+void Form1::fileExport() {
+    auto ports = OutputCommandPorts();
+    output::ExportToTiff(ports, DocumentLoaded, CurrentDocument.get());
+}
+
+void Form1::filePrint() {
+    auto ports = OutputCommandPorts();
+    output::PrintDocument(ports, DocumentLoaded, CurrentDocument.get());
 }
 
 int32_t Form1::ShowOpenDialog(WindowHandle owner, const std::u16string& initialFolder) {

@@ -13,6 +13,7 @@
 #include "app/form1_ports.h"
 #include "cmdline/command_line.h"
 #include "imaging/document.h"
+#include "output/output_ports.h"
 #include "platform/window_handle.h"
 
 namespace folio::app {
@@ -43,6 +44,8 @@ class Form1 {
 
     // File menu.
     void fileOpen();
+    void fileExport();
+    void filePrint();
     void fileClose();
     // Image menu.
     void image_rotate_clock();
@@ -78,6 +81,8 @@ class Form1 {
     void RestoreConsistentState();
     void RotateEveryPage(int32_t angle);
     // A settings store that cannot be used is told, and the command goes on.
+    // What the export and print commands reach, from the window's own ports.
+    output::OutputPorts OutputCommandPorts();
     void ReportSettingsProblem(const std::exception& problem, std::u16string_view consequence);
 
     Form1Ports ports_;

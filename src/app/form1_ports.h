@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/com_dlg.h"
 #include "imaging/document_factory.h"
 #include "imaging/viewer_control.h"
 #include "platform/file_attributes.h"
@@ -7,6 +8,8 @@
 #include "platform/message_box.h"
 #include "platform/open_file_dialog.h"
 #include "platform/platform_traits.h"
+#include "platform/printers.h"
+#include "platform/question_box.h"
 #include "platform/settings_store.h"
 #include "platform/url_opener.h"
 
@@ -22,6 +25,9 @@ struct Form1Ports {
     MainWindow& window;
     FileAttributes& fileAttributes;
     UrlOpener& urlOpener;
+    dialogs::comDLG& comDLG;  // the common dialogs' settings and results
+    QuestionBox& questions;
+    PrinterRuntime& printers;
     PlatformTraits traits;
 };
 

@@ -8,6 +8,8 @@ const std::vector<Menu>& MainMenus() {
          u"&File",
          {
              {u"fileOpen", u"&Open...", u"Ctrl+O"},
+             {u"fileExport", u"&Export...", u"Ctrl+S"},
+             {u"filePrint", u"&Print...", u"Ctrl+P"},
              {u"sep1", u"-", u""},
              {u"fileClose", u"&Close", u"Ctrl+C"},
          }},

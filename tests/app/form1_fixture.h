@@ -8,6 +8,7 @@
 
 #include "app/fakes.h"
 #include "app/form1.h"
+#include "output/output_fakes.h"
 
 namespace folio::app {
 
@@ -38,7 +39,10 @@ struct Form1Test : ::testing::Test {
     NiceMock<MockMainWindow> window;
     StrictMock<MockFileAttributes> attributes;
     StrictMock<MockUrlOpener> browser;
+    DialogRig dialogs;
+    StrictMock<MockQuestions> questions;
     Form1 form{Form1Ports{viewer, factory, settings, dialog, messages, window, attributes, browser,
+                          dialogs.dialogs, questions, dialogs.printers,
                           PlatformTraits::Posix(u"/home/ann")}};
 
     Form1Test() { ON_CALL(window, Handle()).WillByDefault(Return(kOwner)); }

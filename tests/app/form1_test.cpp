@@ -98,6 +98,7 @@ TEST_F(Form1Test, CloseLetsGoClosesWithoutSavingAndReleasesInOrder) {
     // A second close, and a close without any document, make no call at all.
     form.fileClose();
     Form1 fresh{Form1Ports{viewer, factory, settings, dialog, messages, window, attributes, browser,
+                           dialogs.dialogs, questions, dialogs.printers,
                            PlatformTraits::Windows()}};
     fresh.fileClose();
 }

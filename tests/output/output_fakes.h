@@ -13,11 +13,6 @@ MATCHER_P(HasText, part, "") {
     return arg.find(part) != std::u16string::npos;
 }
 
-class MockFiles : public FileAttributes {
-  public:
-    MOCK_METHOD(int32_t, GetFileAttributes, (const std::u16string&), (override));
-};
-
 class MockQuestions : public QuestionBox {
   public:
     MOCK_METHOD(bool, AskYesNo, (const std::u16string&, const std::u16string&), (override));
@@ -26,7 +21,7 @@ class MockQuestions : public QuestionBox {
 // The output commands over a real comDLG with fakes behind every port.
 struct OutputRig : DialogRig {
     ::testing::StrictMock<MockSettings> settings;
-    ::testing::StrictMock<MockFiles> files;
+    ::testing::StrictMock<MockFileAttributes> files;
     ::testing::StrictMock<MockQuestions> questions;
     ::testing::StrictMock<MockDocument> document;
     ::testing::NiceMock<MockMainWindow> window;

@@ -18,10 +18,16 @@
 #include "engine/document_factory.h"
 #include "engine/temp_dir.h"
 #include "engine/widget/document_view.h"
+#include "platform/posix/global_memory_table.h"
 #include "platform/posix/posix_file_attributes.h"
+#include "platform/posix/utf8_text_codec.h"
 #include "platform/qt/qstring_conversion.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_open_file_dialog.h"
+#include "platform/qt/qt_print_dialog.h"
+#include "platform/qt/qt_printers.h"
+#include "platform/qt/qt_question_box.h"
+#include "platform/qt/qt_save_file_dialog.h"
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_url_opener.h"
 #include "platform/qt/window_handles.h"
@@ -44,6 +50,8 @@ struct Expected {
 // The menu bar as users know it from the program's documentation.
 const Expected kMenuBar[] = {
     {"File_", "fileOpen", "&Open...", "Ctrl+O"},
+    {"File_", "fileExport", "&Export...", "Ctrl+S"},
+    {"File_", "filePrint", "&Print...", "Ctrl+P"},
     {"File_", "sep1", "-", ""},
     {"File_", "fileClose", "&Close", "Ctrl+C"},
     {"image_", "image_rotate_clock", "&Rotate clockwise 90\u00B0", ""},
@@ -147,8 +155,16 @@ class WiredProgram : public ::testing::Test {
     qt::QtMessageBox messages{&window};
     posix::PosixFileAttributes attributes;
     qt::QtUrlOpener browser;
+    qt::QtSaveFileDialog saveDialog;
+    posix::GlobalMemoryTable memory;
+    qt::QtPrintDialog printDialog{memory};
+    qt::QtPrinters printers;
+    qt::QtQuestionBox questions;
+    posix::Utf8TextCodec codec;
+    dialogs::comDLG comDLG{dialogs::ComDlgPorts{saveDialog, printDialog, printers, memory, messages,
+                                                codec, u"/opt/foliolens/", 4096}};
     app::Form1 form{app::Form1Ports{*viewer, factory, settings, dialog, messages, window,
-                                    attributes, browser,
+                                    attributes, browser, comDLG, questions, printers,
                                     PlatformTraits::Posix(u"/nonexistent-home")}};
 
     WiredProgram() {
@@ -218,6 +234,26 @@ TEST_F(WiredProgram, OpenThroughTheMenuShowsTheDocumentAndRemembersItsFolder) {
     EXPECT_EQ(qt::ToQString(restarted.GetSetting(u"FolioLens", u"open", u"fo", u"/x/")), folder);
     const auto second_open = OpenThroughMenu(QString::fromStdString(path));
     EXPECT_EQ(second_open.first + u'/', folder);
+}
+
+TEST_F(WiredProgram, ExportThroughTheMenuWritesTheTiffAndRemembersItsFolder) {
+    const std::string path = documents.File("letter.tif");
+    testing::WriteTextDocument(path, 2, 850, 1100, 100.0);
+    OpenThroughMenu(QString::fromStdString(path));
+    WhenModalShown<QFileDialog>([this](QFileDialog* shown) {
+        EXPECT_EQ(shown->windowTitle(), QStringLiteral("Save MDI as..."));
+        shown->setDirectory(QString::fromStdString(documents.Path()));
+        shown->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("copy"));
+        static_cast<QDialog*>(shown)->accept();
+    });
+    window.findChild<QAction*>(QStringLiteral("fileExport"))->trigger();
+    auto exported = factory.NewDocument();
+    exported->Create(FromUtf8(documents.File("copy.tiff")));
+    EXPECT_EQ(exported->Images()->Count(), 2);
+    QSettings stored(SettingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("save/fo")).toString(),
+              QString::fromStdString(documents.Path()) + u'/');
 }
 
 TEST_F(WiredProgram, AFailedOpenIsReportedOverTheWindowAndKeepsTheDocumentShown) {
