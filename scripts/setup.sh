@@ -8,6 +8,7 @@ packages=(
     libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libtiff-dev libtiff-tools libqpdf-dev qpdf zlib1g-dev libpng-dev
+    libjpeg62-turbo-dev libvips-tools
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth x11-apps xdotool imagemagick poppler-utils
     xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin

@@ -3,7 +3,8 @@
 // Page Down through a whole document. A 1 ms timer runs all along; its largest gap is
 // the longest stall.
 //
-//   viewer_stall make FOLDER             writes the documents (kept out of the runs'
+//   viewer_stall make FOLDER             writes the documents, and one 300-dpi A4 colour
+//                                        JPEG page (a4-colour.tif) (kept out of the runs'
 //                                        memory, so make them in a process of their own)
 //   viewer_stall SCENARIO FOLDER         prints "SCENARIO stall_ms=… busy_ms=…
 //                                        peak_rss_mb=…"; busy_ms leaves out the time
@@ -118,6 +119,7 @@ void Make(const std::string& folder) {
     WriteDocument(folder + "/colour.tif", 100, kColour);
     WriteDocument(folder + "/g4.tif", 501, kG4);
     WriteDocument(folder + "/g4-600.tif", 2, kG4Fine);
+    WriteDocument(folder + "/a4-colour.tif", 1, Kind{2480, 3508, 300.0, true});
 }
 
 double PeakRssMb() {

@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <tiffio.h>
 
+#include <bit>
 #include <cmath>
 #include <mutex>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "common/utf8.h"
 #include "engine/engine_images.h"
 #include "engine/engine_limits.h"
+#include "engine/jpeg_scaled_decoder.h"
 #include "engine/page_cache.h"
 #include "engine/page_decoder.h"
 #include "engine/page_directory.h"
@@ -38,7 +40,7 @@ class EngineDocument::Impl {
     std::vector<int> turns;
     std::string path;
     mutable std::mutex cacheMutex;
-    PageCache cache;
+    mutable PageCache cache;
     size_t decodeLimit = kMaxDecodedPageBytes;
     std::function<void(int)> listener;
     std::shared_ptr<PrintBackend> printBackend;
@@ -70,9 +72,77 @@ class EngineDocument::Impl {
         }
     }
 
-    std::shared_ptr<const Raster> Cached(int page) const {
+    std::shared_ptr<const Raster> Cached(int key) const {
         std::lock_guard lock(cacheMutex);
-        return const_cast<PageCache&>(cache).Find(page);
+        return cache.Find(key);
+    }
+
+    // The page decoded whole (`denominator` 1), or at 1/2, 1/4 or 1/8 of its size when
+    // its layout allows (null when it does not), from the cache when held there.
+    std::shared_ptr<const Raster> Load(int page, int denominator) const {
+        std::shared_ptr<TiffFile> opened;
+        std::shared_ptr<std::mutex> handle;
+        PageEntry entry;
+        size_t limit = 0;
+        {
+            std::lock_guard lock(mutex);
+            Check(page);
+            opened = file;
+            handle = decoding;
+            entry = pages[static_cast<size_t>(page)];
+            limit = decodeLimit;
+        }
+        // Smaller versions of a page are held beside it, under keys above any page's.
+        const int key = page | (std::countr_zero(static_cast<unsigned>(denominator)) << 28);
+        if (auto held = Cached(key)) {
+            return held;
+        }
+        std::lock_guard decode(*handle);
+        // Another thread may have decoded the page while this one waited.
+        if (auto held = Cached(key)) {
+            return held;
+        }
+        const std::string where = opened->Name() + ", page " + std::to_string(page + 1);
+        opened->TakeError();
+        if (TIFFSetSubDirectory(opened->Handle(), entry.offset) != 1) {
+            const std::string why = opened->TakeError();
+            throw Error(errors::kDamagedFile, where + ": the page cannot be read" +
+                                                  (why.empty() ? "" : " (" + why + ")"));
+        }
+        std::shared_ptr<const Raster> raster;
+        if (denominator == 1) {
+            raster = std::make_shared<const Raster>(DecodePage(*opened, entry.info, where, limit));
+        } else if (auto smaller = DecodeJpegScaled(*opened, entry.info, denominator, where)) {
+            raster = std::make_shared<const Raster>(std::move(*smaller));
+        } else {
+            return nullptr;
+        }
+        std::lock_guard lock(mutex);
+        if (file == opened) {  // not closed or replaced meanwhile
+            std::lock_guard cacheLock(cacheMutex);
+            cache.Put(key, raster);
+        }
+        return raster;
+    }
+
+    // A JPEG page drawn below half its size comes from a smaller decode (libjpeg's
+    // scaled DCT), still area-averaged the rest of the way; others from the whole page.
+    RenderedImage RenderPage(const EngineDocument& document, int page, RenderGeometry geometry,
+                             const PixelRect& region) const {
+        const PageInfo info = document.Info(page);
+        for (const int denominator : {8, 4, 2}) {
+            if (info.compression != COMPRESSION_JPEG || geometry.scaleX * denominator > 1.0 ||
+                geometry.scaleY * denominator > 1.0) {
+                continue;
+            }
+            if (const auto smaller = Load(page, denominator)) {
+                geometry.scaleX *= static_cast<double>(info.width) / smaller->width;
+                geometry.scaleY *= static_cast<double>(info.height) / smaller->height;
+                return RenderRegion(*smaller, geometry, region);
+            }
+            // This size does not divide the strips; a smaller denominator may.
+        }
+        return RenderRegion(*Load(page, 1), geometry, region);
     }
 };
 
@@ -193,40 +263,7 @@ int EngineDocument::QuarterTurns(int page) const {
 }
 
 std::shared_ptr<const Raster> EngineDocument::Decode(int page) const {
-    std::shared_ptr<TiffFile> file;
-    std::shared_ptr<std::mutex> decoding;
-    PageEntry entry;
-    size_t limit = 0;
-    {
-        std::lock_guard lock(impl_->mutex);
-        impl_->Check(page);
-        file = impl_->file;
-        decoding = impl_->decoding;
-        entry = impl_->pages[static_cast<size_t>(page)];
-        limit = impl_->decodeLimit;
-    }
-    if (auto held = impl_->Cached(page)) {
-        return held;
-    }
-    std::lock_guard decode(*decoding);
-    // Another thread may have decoded the page while this one waited.
-    if (auto held = impl_->Cached(page)) {
-        return held;
-    }
-    const std::string where = file->Name() + ", page " + std::to_string(page + 1);
-    file->TakeError();
-    if (TIFFSetSubDirectory(file->Handle(), entry.offset) != 1) {
-        const std::string why = file->TakeError();
-        throw Error(errors::kDamagedFile,
-                    where + ": the page cannot be read" + (why.empty() ? "" : " (" + why + ")"));
-    }
-    auto raster = std::make_shared<const Raster>(DecodePage(*file, entry.info, where, limit));
-    std::lock_guard lock(impl_->mutex);
-    if (impl_->file == file) {  // not closed or replaced meanwhile
-        std::lock_guard cacheLock(impl_->cacheMutex);
-        impl_->cache.Put(page, raster);
-    }
-    return raster;
+    return impl_->Load(page, 1);
 }
 
 const std::string& EngineDocument::FilePath() const {
@@ -292,10 +329,9 @@ RenderedImage EngineDocument::Render(int page, double zoomX, double zoomY, doubl
     CheckFactor(zoomY, "zoom");
     CheckFactor(dpiX, "screen resolution");
     CheckFactor(dpiY, "screen resolution");
-    const auto raster = Decode(page);
-    const RenderGeometry geometry =
-        ComputeGeometry(Info(page), QuarterTurns(page), zoomX, zoomY, dpiX, dpiY);
-    return RenderRegion(*raster, geometry, region);
+    return impl_->RenderPage(
+        *this, page, ComputeGeometry(Info(page), QuarterTurns(page), zoomX, zoomY, dpiX, dpiY),
+        region);
 }
 
 DisplaySize EngineDocument::ScaledSize(int page, double scale) const {
@@ -305,8 +341,8 @@ DisplaySize EngineDocument::ScaledSize(int page, double scale) const {
 
 RenderedImage EngineDocument::RenderAtScale(int page, double scale, PixelRect region) const {
     CheckFactor(scale, "scale");
-    const auto raster = Decode(page);
-    return RenderRegion(*raster, ScaleGeometry(Info(page), QuarterTurns(page), scale), region);
+    return impl_->RenderPage(*this, page, ScaleGeometry(Info(page), QuarterTurns(page), scale),
+                             region);
 }
 
 void EngineDocument::SetChangeListener(std::function<void(int page)> listener) {
