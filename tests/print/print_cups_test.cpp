@@ -211,6 +211,9 @@ TEST_F(CupsPrintTest, CancellingAfterTheFirstPageWithdrawsTheJob) {
         reported.push_back(done);
         return done < 1;
     });
+    // Held, so that the partial job is still there to withdraw however fast the
+    // server would have printed it.
+    cups_->PauseQueue("folio-pdf");
     try {
         document->PrintOut(0, -1, 1, u"folio-pdf", u"", true, 1);
         FAIL() << "a cancelled job reported success";
@@ -218,6 +221,7 @@ TEST_F(CupsPrintTest, CancellingAfterTheFirstPageWithdrawsTheJob) {
         EXPECT_EQ(e.Number(), errors::kCancel) << e.what();
     }
     EXPECT_EQ(reported, (std::vector<int>{0, 1}));
+    cups_->ResumeQueue("folio-pdf");
     cups_->WaitForJobs();
     EXPECT_EQ(Capture("pdfinfo '" + output_ + "'").find("Pages:"), std::string::npos)
         << "the withdrawn job was printed";

@@ -226,6 +226,14 @@ void PrivateCups::RejectJobs(const std::string& name) {
     Run({FindAdminTool("cupsreject"), "-h", address_, name});
 }
 
+void PrivateCups::PauseQueue(const std::string& name) {
+    Run({FindAdminTool("cupsdisable"), "-h", address_, name});
+}
+
+void PrivateCups::ResumeQueue(const std::string& name) {
+    Run({FindAdminTool("cupsenable"), "-h", address_, name});
+}
+
 void PrivateCups::WaitForJobs() const {
     const auto deadline = Clock::now() + std::chrono::minutes(1);
     while (!Run({"lpstat", "-h", address_, "-o"}).empty()) {

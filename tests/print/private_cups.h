@@ -32,6 +32,9 @@ class PrivateCups {
     std::string AddPdfQueue(const std::string& name);
     // Makes the queue refuse new jobs, as an administrator may.
     void RejectJobs(const std::string& name);
+    // Holds the queue's jobs unprinted until it is resumed (the queue still takes jobs).
+    void PauseQueue(const std::string& name);
+    void ResumeQueue(const std::string& name);
     // Waits until no job is pending or printing; throws after a minute.
     void WaitForJobs() const;
     // Every job the server has taken, finished or not.
