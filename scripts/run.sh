@@ -4,8 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)"
+# Only the two programs: the tests and benchmarks are scripts/test.sh's.
+cmake --preset run >/dev/null
+cmake --build --preset run -j "$(nproc)"
 
 sample=samples/sample.mdi
 if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then

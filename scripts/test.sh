@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every FolioLens test: the plain build with warnings as
 # errors, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# engine's tests under ThreadSanitizer, and a short run of every fuzz target.
+# engine's tests under ThreadSanitizer, and a short run of every fuzz target; each
+# configuration is a preset of CMakePresets.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,27 +12,23 @@ jobs=$(nproc)
 fuzz_seconds=${FOLIO_FUZZ_SECONDS:-20}
 
 echo "== build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIO_WERROR=ON >/dev/null
-cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+cmake --preset plain >/dev/null
+cmake --build --preset plain -j "$jobs"
+ctest --preset plain -j "$jobs"
 
 echo "== build and test under ASan+UBSan"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFOLIO_WERROR=ON \
-    -DFOLIO_SANITIZE=ON -DFOLIO_BENCH=OFF >/dev/null
-cmake --build build-asan -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
 
 echo "== the engine's tests under ThreadSanitizer (the engine has no Qt to leave uninstrumented)"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIO_WERROR=ON \
-    -DFOLIO_TSAN=ON -DFOLIO_BENCH=OFF >/dev/null
-cmake --build build-tsan -j "$jobs" --target engine_tests
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/engine/engine_tests
 
 echo "== fuzz targets, ${fuzz_seconds}s each"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DFOLIO_FUZZ=ON -DFOLIO_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j "$jobs" --target fuzz_all
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
 shopt -s nullglob
 for target in build-fuzz/fuzz/*/fuzz_*; do
     [[ -x $target && ! -d $target ]] || continue
