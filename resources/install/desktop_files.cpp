@@ -42,10 +42,10 @@ int main(int argc, char** argv) {
     const posix::XdgDesktopAssociationSettings settings;
     const std::string folder = argv[2];
     const std::string extension = ToUtf8(app::kFileExtension);
-    const bool entry = WriteText(
-        folder + "/" + settings.applicationId + ".desktop",
-        posix::DesktopEntryText({ToUtf8(app::kFileTypeDescription), argv[1],
-                                 settings.applicationId, settings.mimeType}));
+    const bool entry =
+        WriteText(folder + "/" + settings.applicationId + ".desktop",
+                  posix::DesktopEntryText({ToUtf8(app::kFileTypeDescription), argv[1],
+                                           settings.applicationId, settings.mimeType}));
     const bool mime = WriteText(folder + "/" + settings.applicationId + ".xml",
                                 posix::MimePackageText({settings.mimeType, settings.mimeComment,
                                                         "*." + extension, settings.magic}));
