@@ -11,7 +11,7 @@ packages=(
     libjpeg62-turbo-dev libvips-tools
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth x11-apps xdotool imagemagick poppler-utils
-    xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin
+    xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin man-db
     fonts-dejavu-core
     cups cups-filters libcups2-dev
 )
