@@ -1,91 +1,89 @@
 #include "argument_list.h"
 
-#include <cerrno>
+#include <QStringList>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "usage_error.h"
 
 namespace folio::convert {
+namespace {
+
+// Latin-1 maps every byte to one character and back, so arguments keep their
+// exact bytes whatever their encoding; option names are ASCII either way.
+QString Text(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string Bytes(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+QString Name(const std::string& option) {
+    return Text(option.substr(option.find_first_not_of('-')));
+}
+
+std::string Spelt(const QString& name) {
+    return (name.size() == 1 ? "-" : "--") + Bytes(name);
+}
+
+}  // namespace
 
 ArgumentList::ArgumentList(const std::vector<std::string>& args,
                            const std::set<std::string>& valueOptions,
                            const std::set<std::string>& switches) {
-    bool onlyPositional = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (onlyPositional || arg.size() < 2 || arg[0] != '-') {
-            positional_.push_back(arg);
-            continue;
+    for (const std::string& option : valueOptions) {
+        parser_.addOption(QCommandLineOption(Name(option), QString(), QStringLiteral("value")));
+    }
+    for (const std::string& option : switches) {
+        parser_.addOption(QCommandLineOption(Name(option)));
+    }
+    QStringList line{QStringLiteral("foliolens-convert")};
+    for (const std::string& arg : args) {
+        line << Text(arg);
+    }
+    if (!parser_.parse(line)) {
+        const QStringList unknown = parser_.unknownOptionNames();
+        throw UsageError(unknown.isEmpty() ? Bytes(parser_.errorText())
+                                           : "unknown option " + Spelt(unknown.front()));
+    }
+    const QStringList found = parser_.optionNames();
+    for (const QString& name : found) {
+        if (found.count(name) > 1) {
+            throw UsageError("option " + Spelt(name) + " is given more than once");
         }
-        if (arg == "--") {
-            onlyPositional = true;
-            continue;
-        }
-        std::string value;
-        bool hasValue = false;
-        const auto equals = arg.find('=');
-        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-            arg = arg.substr(0, equals);
-            hasValue = true;
-        }
-        if (values_.count(arg) != 0) {
-            throw UsageError("option " + arg + " is given more than once");
-        }
-        if (switches.count(arg) != 0) {
-            if (hasValue) {
-                throw UsageError("option " + arg + " takes no value");
-            }
-            values_[arg] = "";
-            continue;
-        }
-        if (valueOptions.count(arg) == 0) {
-            throw UsageError("unknown option " + arg);
-        }
-        if (!hasValue) {
-            if (i + 1 >= args.size()) {
-                throw UsageError("option " + arg + " needs a value");
-            }
-            value = args[++i];
-        }
-        values_[arg] = value;
+    }
+    for (const QString& arg : parser_.positionalArguments()) {
+        positional_.push_back(Bytes(arg));
     }
 }
 
 bool ArgumentList::Has(const std::string& option) const {
-    return values_.count(option) != 0;
+    return parser_.isSet(Name(option));
 }
 
 std::string ArgumentList::Value(const std::string& option) const {
-    const auto found = values_.find(option);
-    return found == values_.end() ? std::string() : found->second;
+    return Bytes(parser_.value(Name(option)));
 }
 
 long ArgumentList::IntValue(const std::string& option, long min, long max) const {
-    const std::string text = Value(option);
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || value < min || value > max) {
+    bool ok = false;
+    const long value = parser_.value(Name(option)).toLong(&ok);
+    if (!ok || value < min || value > max) {
         throw UsageError("option " + option + " needs a whole number from " + std::to_string(min) +
-                         " to " + std::to_string(max) + ", not \"" + text + "\"");
+                         " to " + std::to_string(max) + ", not \"" + Value(option) + "\"");
     }
     return value;
 }
 
 double ArgumentList::DoubleValue(const std::string& option, double min, double max) const {
-    const std::string text = Value(option);
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || value < min ||
-        value > max) {
+    bool ok = false;
+    const double value = parser_.value(Name(option)).toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < min || value > max) {
         char range[64];
         std::snprintf(range, sizeof range, "%g to %g", min, max);
-        throw UsageError("option " + option + " needs a number from " + range + ", not \"" + text +
-                         "\"");
+        throw UsageError("option " + option + " needs a number from " + range + ", not \"" +
+                         Value(option) + "\"");
     }
     return value;
 }

@@ -1,18 +1,20 @@
 #pragma once
 
-#include <map>
+#include <QCommandLineParser>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace folio::convert {
 
-// A subcommand's command line split into plain arguments, options that take a
-// value ("--page 3", "--page=3", "-o out.png") and switches ("--json"). Anything
-// else that starts with '-' is an error, as is an option given twice.
+// A subcommand's command line split by QCommandLineParser into plain arguments,
+// options that take a value ("--page 3", "--page=3", "-o out.png") and switches
+// ("--json"). An unknown option, a missing value or an option given twice is a
+// UsageError naming it. Arguments pass through unchanged byte for byte, so file
+// names that are not UTF-8 survive.
 class ArgumentList {
   public:
-    // Raises UsageError naming the offending argument.
+    // `valueOptions` and `switches` are spelt as typed: "--page", "-o".
     ArgumentList(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                  const std::set<std::string>& switches);
 
@@ -27,8 +29,8 @@ class ArgumentList {
     double DoubleValue(const std::string& option, double min, double max) const;
 
   private:
+    QCommandLineParser parser_;
     std::vector<std::string> positional_;
-    std::map<std::string, std::string> values_;
 };
 
 }  // namespace folio::convert

@@ -22,7 +22,6 @@
 #include "engine/pdf_writer.h"
 #include "export_command.h"
 #include "imaging/document.h"
-#include "interruption.h"
 #include "pdf_command.h"
 
 namespace folio::convert {

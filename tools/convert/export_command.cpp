@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "argument_list.h"
@@ -9,7 +10,6 @@
 #include "document_opener.h"
 #include "engine/operation_progress.h"
 #include "imaging/document.h"
-#include "interruption.h"
 #include "usage_error.h"
 
 namespace folio::convert {
@@ -18,7 +18,25 @@ namespace {
 // Documents at least this long show a progress line (on a terminal only).
 constexpr int kLongDocument = 20;
 
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void NoteInterrupt(int) {
+    interrupted = 1;
+}
+
 }  // namespace
+
+void CatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = NoteInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() {
+    return interrupted != 0;
+}
 
 int ParseTurn(const ArgumentList& list) {
     if (!list.Has("--rotate")) {

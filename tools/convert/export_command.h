@@ -15,6 +15,15 @@ namespace folio::convert {
 
 class ArgumentList;
 
+// From the first call on, Ctrl+C (SIGINT) and SIGTERM no longer end the process at
+// once: they are noted, so that the file being written is cancelled and removed
+// (the writers' progress reports raise the cancel error) before the tool exits.
+void CatchInterrupts();
+bool Interrupted();
+
+// Exit status after an interruption, as a shell reports a process ended by SIGINT.
+inline constexpr int kInterruptedStatus = 130;
+
 // The angle of `--rotate` (90, -90 or 180), 0 when absent; UsageError otherwise.
 int ParseTurn(const ArgumentList& list);
 // Turns every page of `document` clockwise by `angle` degrees (0: none).

@@ -1,66 +1,50 @@
 #include "info_command.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdio>
 
 #include "argument_list.h"
 #include "common/error.h"
 #include "document_opener.h"
-#include "json_writer.h"
 #include "page_description.h"
 #include "usage_error.h"
 
 namespace folio::convert {
 namespace {
 
-void WritePageJson(JsonWriter& json, const engine::PageInfo& info) {
-    json.BeginObject();
-    json.Key("width");
-    json.Integer(info.width);
-    json.Key("height");
-    json.Integer(info.height);
-    json.Key("xres");
-    json.Number(info.xDpi);
-    json.Key("yres");
-    json.Number(info.yDpi);
-    json.Key("photometric");
-    json.String(PhotometricName(info.photometric));
-    json.Key("bits");
-    json.Integer(info.bitsPerSample);
-    json.Key("samples");
-    json.Integer(info.samplesPerPixel);
-    json.Key("compression");
-    json.Integer(info.compression);
-    json.Key("compression_name");
-    json.String(info.compressionName);
-    json.Key("decodable");
-    json.Bool(info.decodable);
-    json.EndObject();
+QJsonObject PageJson(const engine::PageInfo& info) {
+    return {{"width", static_cast<qint64>(info.width)},
+            {"height", static_cast<qint64>(info.height)},
+            {"xres", info.xDpi},
+            {"yres", info.yDpi},
+            {"photometric", QString::fromStdString(PhotometricName(info.photometric))},
+            {"bits", info.bitsPerSample},
+            {"samples", info.samplesPerPixel},
+            {"compression", info.compression},
+            {"compression_name", QString::fromStdString(info.compressionName)},
+            {"decodable", info.decodable}};
 }
 
-// Returns whether the file could be read.
-bool ReportJson(JsonWriter& json, const std::string& path) {
-    json.BeginObject();
-    json.Key("file");
-    json.String(path);
-    bool ok = true;
+// The file's report; `ok` becomes false when it could not be read. A file name
+// that is not UTF-8 gets U+FFFD for its stray bytes, so the text stays valid JSON.
+QJsonObject FileJson(const std::string& path, bool& ok) {
+    QJsonObject file{{"file", QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()))}};
     try {
         const auto document = OpenDocument(path);
-        json.Key("format");
-        json.String(document->FormatName());
-        json.Key("pages");
-        json.BeginArray();
+        QJsonArray pages;
         for (int page = 0; page < document->PageCount(); ++page) {
-            WritePageJson(json, document->Info(page));
+            pages.append(PageJson(document->Info(page)));
         }
-        json.EndArray();
+        file.insert("format", QString::fromStdString(document->FormatName()));
+        file.insert("pages", pages);
     } catch (const Error& e) {
-        json.Key("error");
-        json.String(OneLine(e.Description()));
+        file.insert("error", QString::fromStdString(OneLine(e.Description())));
         std::fprintf(stderr, "foliolens-convert: %s\n", OneLine(e.Description()).c_str());
         ok = false;
     }
-    json.EndObject();
-    return ok;
+    return file;
 }
 
 bool ReportText(const std::string& path) {
@@ -90,13 +74,11 @@ int RunInfo(const std::vector<std::string>& args) {
     }
     bool allOk = true;
     if (list.Has("--json")) {
-        JsonWriter json;
-        json.BeginArray();
+        QJsonArray files;
         for (const std::string& path : list.Positional()) {
-            allOk = ReportJson(json, path) && allOk;
+            files.append(FileJson(path, allOk));
         }
-        json.EndArray();
-        std::printf("%s\n", json.Text().c_str());
+        std::printf("%s\n", QJsonDocument(files).toJson(QJsonDocument::Compact).constData());
     } else {
         for (const std::string& path : list.Positional()) {
             allOk = ReportText(path) && allOk;

@@ -11,7 +11,6 @@
 #include "document_opener.h"
 #include "export_command.h"
 #include "info_command.h"
-#include "interruption.h"
 #include "pdf_command.h"
 #include "render_command.h"
 #include "usage_error.h"

@@ -1,15 +1,13 @@
 #include "png_output.h"
 
 #include <png.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <QFile>
+#include <QSaveFile>
 #include <vector>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/atomic_file.h"
 
 namespace folio::convert {
 namespace {
@@ -46,24 +44,21 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
         throw Error(errors::kInvalidProcedureCall,
                     "Cannot write \"" + path + "\": the rendered image is empty");
     }
-    const std::vector<uint8_t> bytes = EncodePng(image, path);
-    engine::AtomicFile file(path);
-    const uint8_t* data = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(file.Descriptor(), data, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            const int err = errno;
-            throw Error(err == ENOSPC ? errors::kDiskFull : errors::kDeviceIoError,
-                        "Cannot write \"" + path + "\": " + std::strerror(err));
-        }
-        data += written;
-        left -= static_cast<size_t>(written);
+    const QString name = QFile::decodeName(path.c_str());
+    if (QFile::encodeName(name).toStdString() != path) {
+        throw Error(errors::kBadFileName,
+                    "Cannot write \"" + path + "\": the file name is not valid UTF-8");
     }
-    file.Commit();
+    const std::vector<uint8_t> bytes = EncodePng(image, path);
+    // Written beside the target and renamed over it once complete, so a failure
+    // leaves the file the user had.
+    QSaveFile file(name);
+    const auto size = static_cast<qint64>(bytes.size());
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(bytes.data()), size) != size || !file.commit()) {
+        throw Error(errors::kDeviceIoError,
+                    "Cannot write \"" + path + "\": " + file.errorString().toStdString());
+    }
 }
 
 }  // namespace folio::convert
