@@ -70,7 +70,7 @@ void BM_ScrollFitWidthCached(benchmark::State& state) {
         bar->setValue(y);
         bench.Paint();
     }
-    state.counters["tiles"] = static_cast<double>(bench.view.Tiles().Count());
+    state.counters["tiles"] = static_cast<double>(bench.view.Tiles().size());
 }
 BENCHMARK(BM_ScrollFitWidthCached)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,4 +1,5 @@
 #include "engine/widget/document_view.h"
+#include "engine/widget/page_notice.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +109,7 @@ TEST_F(DocumentViewTest, ShowsPagesAtPhysicalSizeWithTheirContent) {
     EXPECT_GT(qGray(image.pixel(paper)), 230) << "the page is white";
     const QRgb outside = image.pixel(2, 2);
     EXPECT_LT(qGray(outside), 200) << "the area around the pages is not paper-white";
-    EXPECT_GT(view.Tiles().Count(), 0u);
+    EXPECT_GT(view.Tiles().size(), 0);
 }
 
 struct ZoomCase {
@@ -384,14 +385,14 @@ TEST(NoticeFont, ShrinksUntilTheMessageFits) {
         "Page 1 cannot be shown.\n\nhuge.tif, page 1: the page is too large to decode");
     const QFont base = QApplication::font();
     for (const QSize box : {QSize(600, 400), QSize(160, 120), QSize(60, 60)}) {
-        const QFont font = DocumentView::NoticeFont(base, box, message);
-        const QRect needed = QFontMetrics(font).boundingRect(QRect(QPoint(0, 0), box),
-                                                             DocumentView::kNoticeFlags, message);
+        const QFont font = NoticeFont(base, box, message);
+        const QRect needed =
+            QFontMetrics(font).boundingRect(QRect(QPoint(0, 0), box), kNoticeFlags, message);
         EXPECT_LE(needed.width(), box.width()) << box.width();
         EXPECT_LE(needed.height(), box.height()) << box.width();
         EXPECT_GE(font.pointSizeF(), 4.0);
     }
-    EXPECT_EQ(DocumentView::NoticeFont(base, QSize(600, 400), message), base)
+    EXPECT_EQ(NoticeFont(base, QSize(600, 400), message), base)
         << "a message that fits keeps its size";
 }
 
@@ -420,12 +421,12 @@ TEST_F(DocumentViewTest, TilesRenderOffThisThreadAndArriveLater) {
         EXPECT_EQ(view.Queue().Queued(), view.RequestedTiles());
         EXPECT_GT(qGray(before.pixel(shown.OnScreen(0, QPointF(120, 120)))), 230)
             << "paper until the tile is ready";
-        EXPECT_FALSE(view.Tiles().Has(FirstTile(0, 1.0)));
+        EXPECT_FALSE(view.Tiles().contains(FirstTile(0, 1.0)));
     }
     const QPoint square = shown.OnScreen(0, QPointF(120, 120));
     const QImage after = shown.Grab();
     EXPECT_LT(qGray(after.pixel(square)), 40) << "the delivered tile is painted";
-    EXPECT_TRUE(view.Tiles().Has(FirstTile(0, 1.0)));
+    EXPECT_TRUE(view.Tiles().contains(FirstTile(0, 1.0)));
 
     // Zoomed out, the page shows its preview at once, before any new tile is ready.
     double half = 0.5;
@@ -434,7 +435,7 @@ TEST_F(DocumentViewTest, TilesRenderOffThisThreadAndArriveLater) {
         HeldQueue held(view);
         view.SetZoom(half, alsoHalf);
         const QImage preview = shown.GrabNow();
-        EXPECT_FALSE(view.Tiles().Has(FirstTile(0, 0.5)));
+        EXPECT_FALSE(view.Tiles().contains(FirstTile(0, 0.5)));
         EXPECT_LT(qGray(preview.pixel(shown.OnScreen(0, QPointF(60, 60)))), 100);
         EXPECT_GT(qGray(preview.pixel(shown.OnScreen(0, QPointF(20, 20)))), 200);
     }
@@ -457,11 +458,11 @@ TEST_F(DocumentViewTest, RequestsNoLongerShownAreDroppedBeforeTheyStart) {
         EXPECT_EQ(view.Queue().Queued(), view.RequestedTiles());
     }
     shown.Grab();
-    EXPECT_FALSE(view.Tiles().Has(FirstTile(0, 1.0))) << "page 1 was rendered anyway";
-    EXPECT_FALSE(view.Tiles().Has(TileKey{3, 0, 1.0, 1.0, 1.0, 0, 0}))
+    EXPECT_FALSE(view.Tiles().contains(FirstTile(0, 1.0))) << "page 1 was rendered anyway";
+    EXPECT_FALSE(view.Tiles().contains(TileKey{3, 0, 1.0, 1.0, 1.0, 0, 0}))
         << "the old zoom was rendered anyway";
     EXPECT_EQ(view.PageNum(), 4);
-    EXPECT_GT(view.Tiles().Count(), 0u);
+    EXPECT_GT(view.Tiles().size(), 0);
 }
 
 TEST_F(DocumentViewTest, TurningReplacingExportingAndClosingWhileTilesRender) {
@@ -504,7 +505,7 @@ TEST_F(DocumentViewTest, TurningReplacingExportingAndClosingWhileTilesRender) {
     view.Queue().WaitIdle();
     QApplication::processEvents();
     EXPECT_EQ(view.RequestedTiles(), 0u);
-    EXPECT_EQ(view.Tiles().Count(), 0u);
+    EXPECT_EQ(view.Tiles().size(), 0);
 }
 
 TEST_F(DocumentViewTest, ATurnedPageIsLaidOutAgain) {
@@ -548,7 +549,7 @@ TEST_F(DocumentViewTest, LettingGoAndForeignDocuments) {
     EXPECT_TRUE(view.PageIndicatorText().isEmpty());
     view.Queue().WaitIdle();
     EXPECT_EQ(document.use_count(), 1) << "the view holds no reference any more";
-    EXPECT_EQ(view.Tiles().Count(), 0u);
+    EXPECT_EQ(view.Tiles().size(), 0);
     const QImage empty = shown.Grab();
     EXPECT_EQ(empty.pixel(150, 150), empty.pixel(10, 10)) << "nothing is drawn";
     double a = 2.0;

@@ -1,11 +1,14 @@
 #include "engine/widget/document_view.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QToolTip>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -14,7 +17,9 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
+#include "engine/widget/page_notice.h"
 #include "engine/widget/rendered_qimage.h"
+#include "engine/widget/thumbnail_strip.h"
 
 namespace folio::viewer {
 namespace {
@@ -48,7 +53,8 @@ QString ErrorText(const std::exception& e) {
 DocumentView::DocumentView(QWidget* parent)
     : QAbstractScrollArea(parent),
       tiles_(kTileCacheFloor),
-      queue_(std::make_unique<engine::RenderQueue>()) {
+      queue_(std::make_unique<engine::RenderQueue>()),
+      thumbnails_(new ThumbnailStrip(*queue_, this)) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
@@ -56,6 +62,9 @@ DocumentView::DocumentView(QWidget* parent)
     viewport()->setAutoFillBackground(false);
     connect(this, &DocumentView::TileRendered, this, &DocumentView::OnTileRendered,
             Qt::QueuedConnection);
+    thumbnails_->hide();
+    connect(thumbnails_, &ThumbnailStrip::PageClicked, this,
+            [this](int page) { SetPageNum(page + 1); });
 }
 
 DocumentView::~DocumentView() {
@@ -82,6 +91,7 @@ void DocumentView::SetDocument(std::shared_ptr<imaging::Document> document) {
     generations_.assign(static_cast<size_t>(pages), 0);
     currentPage_ = pages > 0 ? 0 : -1;
     document_->SetChangeListener([this](int page) { OnPageTurned(page); });
+    thumbnails_->SetDocument(document_);
     Relayout();
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
@@ -112,11 +122,13 @@ void DocumentView::LetGo() {
     }
     // A tile rendering now finishes on its own copy of the document and is ignored.
     ForgetRequests();
+    indicator_.Cancel();
+    thumbnails_->SetDocument(nullptr);
     document_.reset();
     generations_.clear();
     deviceSizes_.clear();
     pageErrors_.clear();
-    tiles_.Clear();
+    tiles_.clear();
     previews_.clear();
     currentPage_ = -1;
     layout_ = PageLayout();
@@ -135,7 +147,7 @@ void DocumentView::SetPageNum(int32_t page) {
                         std::to_string(layout_.PageCount()) + " pages");
     }
     verticalScrollBar()->setValue(layout_.Page(page - 1).top() - PageLayout::kMargin);
-    currentPage_ = page - 1;
+    SetCurrentPage(page - 1);
     viewport()->update();
 }
 
@@ -183,10 +195,59 @@ void DocumentView::SetHeight(float height) {
 }
 
 QString DocumentView::PageIndicatorText() const {
-    if (!document_ || layout_.PageCount() == 0 || currentPage_ < 0) {
+    if (!document_ || currentPage_ < 0) {
         return {};
     }
-    return QStringLiteral("%1 / %2").arg(currentPage_ + 1).arg(layout_.PageCount());
+    return indicator_.Text(currentPage_ + 1, layout_.PageCount());
+}
+
+QRect DocumentView::PageIndicatorRect() const {
+    if (!document_ || currentPage_ < 0) {
+        return {};
+    }
+    return indicator_.Rect(viewport()->font(), viewport()->rect(), currentPage_ + 1,
+                           layout_.PageCount());
+}
+
+QString DocumentView::PageDetails() const {
+    if (!document_ || currentPage_ < 0) {
+        return {};
+    }
+    if (const auto error = pageErrors_.find(currentPage_); error != pageErrors_.end()) {
+        return NoticeText(currentPage_, error->second);
+    }
+    try {
+        return PageIndicator::Details(currentPage_ + 1, layout_.PageCount(),
+                                      document_->Info(currentPage_),
+                                      document_->QuarterTurns(currentPage_), zoomX_, zoomY_);
+    } catch (const std::exception& e) {
+        return NoticeText(currentPage_, ErrorText(e));
+    }
+}
+
+bool DocumentView::ThumbnailsShown() const {
+    return !thumbnails_->isHidden();
+}
+
+void DocumentView::ShowThumbnails(bool shown) {
+    if (shown == ThumbnailsShown()) {
+        return;
+    }
+    if (!shown) {
+        thumbnails_->DropAll();
+    }
+    thumbnails_->setVisible(shown);
+    // The pages' area narrows by the strip, so the fits and centring follow (the
+    // viewport's resize lays them out again).
+    setViewportMargins(shown ? thumbnails_->StripWidth() : 0, 0, 0, 0);
+    PlaceThumbnails();
+    thumbnails_->SetCurrent(currentPage_);
+}
+
+void DocumentView::PlaceThumbnails() {
+    const QRect area = viewport()->geometry();
+    const int width = thumbnails_->StripWidth();
+    thumbnails_->setGeometry(area.left() - width, area.top(), width, area.height());
 }
 
 QRect DocumentView::PageRect(int page) const {
@@ -352,29 +413,38 @@ void DocumentView::ApplyFit() {
     }
     horizontalScrollBar()->setValue(
         fitMode_ == imaging::kFitWidth ? 0 : horizontalScrollBar()->value());
-    currentPage_ = page;
+    SetCurrentPage(page);
     viewport()->update();
     fitting_ = false;
 }
 
 void DocumentView::UpdateCurrentPage(int preferred) {
     if (!document_) {
-        currentPage_ = -1;
+        SetCurrentPage(-1);
         return;
     }
     const QScrollBar* bar = verticalScrollBar();
     if (bar->maximum() > 0 && bar->value() >= bar->maximum()) {
         // Scrolled to the end the last page is current, even when the pages before it
         // show as much (several small pages fit on the screen).
-        currentPage_ = layout_.PageCount() - 1;
+        SetCurrentPage(layout_.PageCount() - 1);
         return;
     }
     const QRect area = VisibleArea();
-    currentPage_ = layout_.MostVisiblePage(area);
-    if (preferred >= 0 && preferred < layout_.PageCount() && currentPage_ >= 0 &&
+    int current = layout_.MostVisiblePage(area);
+    if (preferred >= 0 && preferred < layout_.PageCount() && current >= 0 &&
         layout_.Page(preferred).intersected(area).height() >=
-            layout_.Page(currentPage_).intersected(area).height()) {
-        currentPage_ = preferred;
+            layout_.Page(current).intersected(area).height()) {
+        current = preferred;
+    }
+    SetCurrentPage(current);
+}
+
+void DocumentView::SetCurrentPage(int page) {
+    const bool changed = page != currentPage_;
+    currentPage_ = page;
+    if (changed && ThumbnailsShown()) {
+        thumbnails_->SetCurrent(page);
     }
 }
 
@@ -383,6 +453,7 @@ void DocumentView::OnPageTurned(int page) {
         ++generations_[static_cast<size_t>(page)];
         pageErrors_.erase(page);
     }
+    thumbnails_->PageTurned(page);
     const Anchor anchor = CaptureAnchor();
     Relayout();
     RestoreAnchor(anchor);
@@ -392,6 +463,7 @@ void DocumentView::OnPageTurned(int page) {
 
 void DocumentView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    PlaceThumbnails();
     const Anchor anchor = CaptureAnchor();
     Relayout();
     if (fitMode_ != 0 && !fitting_) {
@@ -403,6 +475,9 @@ void DocumentView::resizeEvent(QResizeEvent* event) {
 }
 
 void DocumentView::keyPressEvent(QKeyEvent* event) {
+    if (OwnKey(*event)) {
+        return;
+    }
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::ControlModifier) {
         if (event->key() == Qt::Key_Home) {
             verticalScrollBar()->setValue(verticalScrollBar()->minimum());
@@ -416,9 +491,124 @@ void DocumentView::keyPressEvent(QKeyEvent* event) {
     QAbstractScrollArea::keyPressEvent(event);
 }
 
+bool DocumentView::OwnKey(const QKeyEvent& event) {
+    const int pages = document_ ? layout_.PageCount() : 0;
+    switch (indicator_.Key(event, pages)) {
+        case PageIndicator::KeyResult::Go:
+            SetPageNum(indicator_.Target());
+            return true;
+        case PageIndicator::KeyResult::Taken:
+            viewport()->update();
+            return true;
+        case PageIndicator::KeyResult::Ignored:
+            break;
+    }
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    const int key = event.key();
+    if (modifiers == Qt::NoModifier && key == Qt::Key_F9) {
+        ShowThumbnails(!ThumbnailsShown());
+        return true;
+    }
+    if (pages == 0) {
+        return false;  // going to a page or zooming needs a document
+    }
+    const bool digit = key >= Qt::Key_0 && key <= Qt::Key_9;
+    if ((modifiers == Qt::ControlModifier && key == Qt::Key_G) ||
+        (modifiers == Qt::NoModifier && digit)) {
+        indicator_.StartEditing();
+        if (digit) {
+            indicator_.Type(key - Qt::Key_0, pages);
+        }
+        viewport()->update();
+        return true;
+    }
+    // Plus is shifted on many keyboards, and equal is plus unshifted.
+    const bool zoomIn = (key == Qt::Key_Plus || key == Qt::Key_Equal) &&
+                        (modifiers & ~Qt::ShiftModifier) == Qt::ControlModifier;
+    const bool zoomOut = key == Qt::Key_Minus && modifiers == Qt::ControlModifier;
+    if (zoomIn || zoomOut) {
+        const double factor = zoomIn ? kZoomStep : 1.0 / kZoomStep;
+        fitMode_ = 0;
+        SetZoomKeepingView(std::clamp(zoomX_ * factor, kMinZoom, kMaxZoom),
+                           std::clamp(zoomY_ * factor, kMinZoom, kMaxZoom));
+        return true;
+    }
+    return false;
+}
+
+void DocumentView::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    event->accept();
+    if (!document_) {
+        return;
+    }
+    // Whole notches of 15 degrees; a fine-grained wheel adds up to them.
+    constexpr int kNotch = 120;
+    wheelDelta_ += event->angleDelta().y();
+    const int notches = wheelDelta_ / kNotch;
+    if (notches != 0) {
+        wheelDelta_ -= notches * kNotch;
+        ZoomAt(std::pow(kZoomStep, notches), event->position());
+    }
+}
+
+void DocumentView::ZoomAt(double factor, const QPointF& at) {
+    const QPointF content =
+        QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value()) + at;
+    const int page = layout_.MostVisiblePage(QRect(content.toPoint(), QSize(1, 1)));
+    if (page < 0) {
+        return;
+    }
+    // The point's place on its page (or beside it), as fractions of the page.
+    const QRect before = layout_.Page(page);
+    const double fx = (content.x() - before.left()) / std::max(1, before.width());
+    const double fy = (content.y() - before.top()) / std::max(1, before.height());
+    fitMode_ = 0;
+    zoomX_ = std::clamp(zoomX_ * factor, kMinZoom, kMaxZoom);
+    zoomY_ = std::clamp(zoomY_ * factor, kMinZoom, kMaxZoom);
+    Relayout();
+    const QRect after = layout_.Page(page);
+    horizontalScrollBar()->setValue(
+        static_cast<int>(std::lround(after.left() + fx * after.width() - at.x())));
+    verticalScrollBar()->setValue(
+        static_cast<int>(std::lround(after.top() + fy * after.height() - at.y())));
+    UpdateCurrentPage(page);
+    viewport()->update();
+}
+
+void DocumentView::focusOutEvent(QFocusEvent* event) {
+    if (indicator_.Editing()) {
+        indicator_.Cancel();
+        viewport()->update();
+    }
+    QAbstractScrollArea::focusOutEvent(event);
+}
+
+bool DocumentView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QRect indicator = PageIndicatorRect();
+        if (indicator.contains(help->pos())) {
+            QToolTip::showText(help->globalPos(), PageDetails(), viewport(), indicator);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 void DocumentView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !document_) {
         QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    if (PageIndicatorRect().contains(event->position().toPoint())) {
+        ShowThumbnails(!ThumbnailsShown());
         return;
     }
     dragFrom_ = event->position().toPoint();
@@ -466,7 +656,7 @@ void DocumentView::paintEvent(QPaintEvent*) {
     for (int page = first; page < last; ++page) {
         PaintPage(painter, page, visible);
     }
-    PaintIndicator(painter);
+    indicator_.Paint(painter, viewport()->rect(), currentPage_ + 1, layout_.PageCount());
     AfterPaint(first, last);
 }
 
@@ -476,7 +666,10 @@ void DocumentView::PaintPage(QPainter& painter, int page, const QRect& visible) 
     painter.fillRect(onScreen.translated(3, 3), kShadow);
     painter.fillRect(onScreen, Qt::white);
     if (const auto error = pageErrors_.find(page); error != pageErrors_.end()) {
-        PaintNotice(painter, page, onScreen, error->second);
+        // Written on the part of the page in view: on a page larger than the screen the
+        // middle may be far away.
+        DrawNotice(painter, onScreen.intersected(viewport()->rect()),
+                   NoticeText(page, error->second));
         return;
     }
     const double scale = DeviceScale();
@@ -522,8 +715,11 @@ QImage DocumentView::Tile(int page, const QSize& pageSize, int column, int row) 
     const TileKey key{
         page, generations_.at(static_cast<size_t>(page)), zoomX_, zoomY_, scale, column, row};
     wanted_.insert(key);
-    QImage tile = tiles_.Find(key);
-    if (!tile.isNull() || requested_.count(key) != 0) {
+    if (const QImage* cached = tiles_.object(key)) {
+        return *cached;
+    }
+    QImage tile;
+    if (requested_.count(key) != 0) {
         return tile;
     }
     engine::PixelRect region;
@@ -567,7 +763,7 @@ void DocumentView::OnTileRendered(quint64 request, const QImage& tile, const QSt
     if (!error.isEmpty()) {
         pageErrors_[done.key.page] = error;
     } else {
-        tiles_.Insert(done.key, tile);
+        tiles_.insert(done.key, new QImage(tile), tile.sizeInBytes());
         AddToPreview(done.key, done.part, tile);
     }
     viewport()->update();
@@ -620,7 +816,7 @@ void DocumentView::AfterPaint(int first, int last) {
     const double scale = DeviceScale();
     const auto screen =
         static_cast<size_t>(viewport()->width() * viewport()->height() * 4 * scale * scale);
-    tiles_.SetBudget(std::max(kTileCacheFloor, screen * kTileScreens));
+    tiles_.setMaxCost(static_cast<qsizetype>(std::max(kTileCacheFloor, screen * kTileScreens)));
     // Read the next page ahead, in the direction of scrolling, once all shown is ready.
     const int next = lastScroll_ < 0 ? first - 1 : last;
     if (!requested_.empty() || next < 0 || next >= layout_.PageCount() || next == readAhead_ ||
@@ -678,63 +874,6 @@ const QImage* DocumentView::Preview(int page) const {
         }
     }
     return nullptr;
-}
-
-QFont DocumentView::NoticeFont(QFont font, const QSize& box, const QString& message) {
-    // Smaller type until the whole message fits, so a small page still reads whole.
-    constexpr double kSmallest = 4.0;
-    while (font.pointSizeF() > kSmallest) {
-        const QRect needed =
-            QFontMetrics(font).boundingRect(QRect(QPoint(0, 0), box), kNoticeFlags, message);
-        if (needed.width() <= box.width() && needed.height() <= box.height()) {
-            break;
-        }
-        font.setPointSizeF(std::max(kSmallest, font.pointSizeF() * 0.85));
-    }
-    return font;
-}
-
-void DocumentView::PaintNotice(QPainter& painter, int page, const QRect& pageRect,
-                               const QString& text) {
-    // Framed and written on the part of the page in view: on a page larger than the
-    // screen the middle may be far away.
-    const QRect shown = pageRect.intersected(viewport()->rect());
-    if (shown.isEmpty()) {
-        return;
-    }
-    painter.save();
-    painter.setPen(QPen(QColor(0xb0, 0x30, 0x30), 2));
-    painter.drawRect(shown.adjusted(1, 1, -2, -2));
-    painter.setPen(QColor(0x40, 0x40, 0x40));
-    const QString message =
-        tr("Page %1 cannot be shown.").arg(page + 1) + QStringLiteral("\n\n") + text;
-    const int margin = std::min(16, std::min(shown.width(), shown.height()) / 10);
-    const QRect box = shown.adjusted(margin, margin, -margin, -margin);
-    painter.setFont(NoticeFont(painter.font(), box.size(), message));
-    painter.drawText(box, kNoticeFlags, message);
-    painter.restore();
-}
-
-void DocumentView::PaintIndicator(QPainter& painter) {
-    const QString text = PageIndicatorText();
-    if (text.isEmpty()) {
-        return;
-    }
-    painter.save();
-    QFont font = painter.font();
-    font.setPointSizeF(font.pointSizeF() * 0.9);
-    painter.setFont(font);
-    const QFontMetrics metrics(font);
-    const QSize size(metrics.horizontalAdvance(text) + 16, metrics.height() + 8);
-    const QRect box(viewport()->width() - size.width() - 12,
-                    viewport()->height() - size.height() - 12, size.width(), size.height());
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0x20, 0x20, 0x20, 160));
-    painter.drawRoundedRect(box, 6, 6);
-    painter.setPen(Qt::white);
-    painter.drawText(box, Qt::AlignCenter, text);
-    painter.restore();
 }
 
 }  // namespace folio::viewer

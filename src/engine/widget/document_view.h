@@ -14,6 +14,7 @@
 
 #include "engine/engine_document.h"
 #include "engine/render_queue.h"
+#include "engine/widget/page_indicator.h"
 #include "engine/widget/page_layout.h"
 #include "engine/widget/tile_cache.h"
 #include "imaging/viewer_control.h"
@@ -22,11 +23,17 @@ class QPainter;
 
 namespace folio::viewer {
 
+class ThumbnailStrip;
+
 // The hosted viewer control: shows an engine document's pages one below another,
 // renders only what is visible through the engine (area averaging when pages are
 // made smaller) and keeps rendered tiles in a small cache so scrolling stays smooth.
 // Tiles render on the engine's render queue, never on this thread: a tile not ready
 // yet shows the page's preview (what earlier tiles of it showed, scaled) or paper.
+// Its own input, with the focus: thumbnails along the left edge (F9, or a click on the
+// page indicator), go to page (Ctrl+G or a digit typed), the page's details over the
+// page indicator, and zoom by Ctrl+wheel, Ctrl+plus or Ctrl+equal and Ctrl+minus. None
+// of it takes a key the program's menus use.
 class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     Q_OBJECT
 
@@ -42,6 +49,8 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     // Pages whose previews are kept, and a preview's longer side in pixels.
     static constexpr size_t kPreviewPages = 24;
     static constexpr int kPreviewSize = 320;
+    // One zoom step, per wheel notch or key.
+    static constexpr double kZoomStep = 1.3;
 
     explicit DocumentView(QWidget* parent = nullptr);
     ~DocumentView() override;
@@ -62,8 +71,19 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     void SetWidth(float width) override;
     void SetHeight(float height) override;
 
-    // The text shown for the current page ("3 / 120"); empty without a document.
+    // The text shown for the current page ("3 / 120", or "Go to page 25 / 500" while
+    // the field is open); empty without a document.
     QString PageIndicatorText() const;
+    // Where the page indicator is in the viewport; empty without a document.
+    QRect PageIndicatorRect() const;
+    // The current page's size, resolution, compression and zoom, or its notice, as
+    // hovering over the page indicator shows them; empty without a document.
+    QString PageDetails() const;
+    bool GoToPageOpen() const { return indicator_.Editing(); }
+    // The thumbnails beside the pages; the fits leave room for them while shown.
+    void ShowThumbnails(bool shown);
+    bool ThumbnailsShown() const;
+    ThumbnailStrip& Thumbnails() { return *thumbnails_; }
     const TileCache& Tiles() const { return tiles_; }
     // Tiles asked for and not delivered yet; the queue they wait in.
     size_t RequestedTiles() const { return requested_.size(); }
@@ -72,9 +92,6 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     QRect PageRect(int page) const;
     // Why a page cannot be shown, once the view has tried; empty when it can.
     QString PageNotice(int page) const;
-    // `font`, made smaller as needed for `message` to fit in `box` (down to 4 points).
-    static QFont NoticeFont(QFont font, const QSize& box, const QString& message);
-    static constexpr int kNoticeFlags = Qt::AlignCenter | Qt::TextWordWrap;
 
   signals:
     // From a worker thread: a tile asked for is ready (or `error` says why not).
@@ -84,6 +101,9 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     // Dragging with the left button moves the pages under the pointer.
     void mousePressEvent(QMouseEvent* event) override;
@@ -103,18 +123,22 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     void UpdateScrollBars();
     void ApplyFit();
     void SetZoomKeepingView(double zoomX, double zoomY);
+    // Both factors times `factor`, keeping the point `at` (viewport pixels) in place.
+    void ZoomAt(double factor, const QPointF& at);
+    // Takes the go-to-page field's keys, the thumbnails' and the zoom keys.
+    bool OwnKey(const QKeyEvent& event);
+    void PlaceThumbnails();
     Anchor CaptureAnchor() const;
     void RestoreAnchor(const Anchor& anchor);
     // `preferred` stays current while it shows as much as any other page.
     void UpdateCurrentPage(int preferred = -1);
+    void SetCurrentPage(int page);
     void OnPageTurned(int page);
     QRect VisibleArea() const;
     double DeviceScale() const;
     QSize DevicePageSize(int page) const;
 
     void PaintPage(QPainter& painter, int page, const QRect& visible);
-    void PaintNotice(QPainter& painter, int page, const QRect& pageRect, const QString& text);
-    void PaintIndicator(QPainter& painter);
     // The tile if rendered; otherwise null, and it is asked for.
     QImage Tile(int page, const QSize& pageSize, int column, int row);
     void OnTileRendered(quint64 request, const QImage& tile, const QString& error);
@@ -156,6 +180,9 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     std::list<PagePreview> previews_;  // most recently shown first
     bool fitting_ = false;
     std::optional<QPoint> dragFrom_;
+    PageIndicator indicator_;
+    ThumbnailStrip* thumbnails_;  // a child, hidden until asked for
+    int wheelDelta_ = 0;          // eighths of a degree not yet a whole notch
 };
 
 }  // namespace folio::viewer

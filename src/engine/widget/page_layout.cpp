@@ -4,7 +4,7 @@
 
 namespace folio::viewer {
 
-PageLayout::PageLayout(const std::vector<QSize>& pageSizes, int viewportWidth) {
+PageLayout::PageLayout(const std::vector<QSize>& pageSizes, int viewportWidth, int gap) {
     int widest = 0;
     for (const QSize& size : pageSizes) {
         widest = std::max(widest, size.width());
@@ -14,9 +14,9 @@ PageLayout::PageLayout(const std::vector<QSize>& pageSizes, int viewportWidth) {
     pages_.reserve(pageSizes.size());
     for (const QSize& size : pageSizes) {
         pages_.emplace_back((width - size.width()) / 2, y, size.width(), size.height());
-        y += size.height() + kGap;
+        y += size.height() + gap;
     }
-    const int height = pages_.empty() ? 0 : y - kGap + kMargin;
+    const int height = pages_.empty() ? 0 : y - gap + kMargin;
     content_ = QSize(width, height);
 }
 

@@ -14,8 +14,9 @@ class PageLayout {
     static constexpr int kGap = 12;
 
     PageLayout() = default;
-    // `pageSizes` in page order; `viewportWidth` widens the area for centring.
-    PageLayout(const std::vector<QSize>& pageSizes, int viewportWidth);
+    // `pageSizes` in page order; `viewportWidth` widens the area for centring; `gap`
+    // between pages.
+    PageLayout(const std::vector<QSize>& pageSizes, int viewportWidth, int gap = kGap);
 
     int PageCount() const { return static_cast<int>(pages_.size()); }
     const QRect& Page(int index) const { return pages_.at(static_cast<size_t>(index)); }

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <QCache>
+#include <QHashFunctions>
 #include <QImage>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <list>
-#include <unordered_map>
 
 namespace folio::viewer {
 
@@ -22,39 +23,19 @@ struct TileKey {
     bool operator==(const TileKey&) const = default;
 };
 
+inline size_t qHash(const TileKey& key, size_t seed = 0) noexcept {
+    // The factors hash by their bits: a key is only ever found again with the very
+    // same doubles it was made with.
+    return qHashMulti(seed, key.page, key.generation, std::bit_cast<uint64_t>(key.zoomX),
+                      std::bit_cast<uint64_t>(key.zoomY), std::bit_cast<uint64_t>(key.scale),
+                      key.column, key.row);
+}
+
 struct TileKeyHash {
-    size_t operator()(const TileKey& key) const noexcept;
+    size_t operator()(const TileKey& key) const noexcept { return qHash(key); }
 };
 
-// Rendered tiles, least recently used first out once the byte budget is spent.
-class TileCache {
-  public:
-    explicit TileCache(size_t budgetBytes);
-
-    // The tile, or a null image when it is not cached. Marks it as recently used.
-    QImage Find(const TileKey& key);
-    void Insert(const TileKey& key, const QImage& tile);
-    bool Has(const TileKey& key) const { return entries_.count(key) != 0; }
-    void Clear();
-    // Lets go of the least recently used tiles beyond the new budget.
-    void SetBudget(size_t budgetBytes);
-
-    size_t Bytes() const { return bytes_; }
-    size_t Count() const { return entries_.size(); }
-
-  private:
-    void EvictTo(size_t bytes);
-
-    using Order = std::list<TileKey>;
-    struct Entry {
-        QImage image;
-        Order::iterator position;
-    };
-
-    size_t budget_;
-    size_t bytes_ = 0;
-    Order order_;  // most recently used at the front
-    std::unordered_map<TileKey, Entry, TileKeyHash> entries_;
-};
+// Rendered tiles, costed in bytes, least recently used first out.
+using TileCache = QCache<TileKey, QImage>;
 
 }  // namespace folio::viewer

@@ -1,0 +1,46 @@
+#include "engine/widget/page_notice.h"
+
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+
+namespace folio::viewer {
+
+QString NoticeText(int page, const QString& error) {
+    return QCoreApplication::translate("folio::viewer::DocumentView", "Page %1 cannot be shown.")
+               .arg(page + 1) +
+           QStringLiteral("\n\n") + error;
+}
+
+QFont NoticeFont(QFont font, const QSize& box, const QString& message) {
+    // Smaller type until the whole message fits, so a small page still reads whole.
+    constexpr double kSmallest = 4.0;
+    while (font.pointSizeF() > kSmallest) {
+        const QRect needed =
+            QFontMetrics(font).boundingRect(QRect(QPoint(0, 0), box), kNoticeFlags, message);
+        if (needed.width() <= box.width() && needed.height() <= box.height()) {
+            break;
+        }
+        font.setPointSizeF(std::max(kSmallest, font.pointSizeF() * 0.85));
+    }
+    return font;
+}
+
+void DrawNotice(QPainter& painter, const QRect& shown, const QString& message) {
+    if (shown.isEmpty()) {
+        return;
+    }
+    painter.save();
+    painter.setPen(QPen(QColor(0xb0, 0x30, 0x30), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(shown.adjusted(1, 1, -2, -2));
+    painter.setPen(QColor(0x40, 0x40, 0x40));
+    const int margin = std::min(16, std::min(shown.width(), shown.height()) / 10);
+    const QRect box = shown.adjusted(margin, margin, -margin, -margin);
+    painter.setFont(NoticeFont(painter.font(), box.size(), message));
+    painter.drawText(box, kNoticeFlags, message);
+    painter.restore();
+}
+
+}  // namespace folio::viewer

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QPainter;
+
+namespace folio::viewer {
+
+// The notice a page that cannot be shown gets in its place, in the viewer and in the
+// thumbnails alike.
+inline constexpr int kNoticeFlags = Qt::AlignCenter | Qt::TextWordWrap;
+
+// "Page 3 cannot be shown." and why; `page` counts from 0.
+QString NoticeText(int page, const QString& error);
+// `font`, made smaller as needed for `message` to fit in `box` (down to 4 points).
+QFont NoticeFont(QFont font, const QSize& box, const QString& message);
+// Frames `shown` (the part of the page in view) and writes `message` inside it, as
+// large as fits.
+void DrawNotice(QPainter& painter, const QRect& shown, const QString& message);
+
+}  // namespace folio::viewer
