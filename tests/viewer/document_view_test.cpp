@@ -15,6 +15,7 @@
 #include "common/utf8.h"
 #include "engine/raw_tiff_builder.h"
 #include "engine/temp_dir.h"
+#include "viewer/shown_view.h"
 #include "viewer/test_document.h"
 
 namespace folio::viewer {
@@ -24,63 +25,16 @@ using engine::EngineDocument;
 using engine::testing::TempDir;
 using engine::testing::WriteTiffFile;
 
-std::shared_ptr<EngineDocument> OpenDocument(const std::string& path) {
-    auto document = std::make_shared<EngineDocument>();
-    document->Create(FromUtf8(path));
-    return document;
-}
-
-// Paints until every tile shown has been rendered and delivered.
-void Settle(DocumentView& view) {
-    for (int i = 0; i < 100; ++i) {
-        view.viewport()->grab();  // a paint asks for the tiles missing
-        if (view.RequestedTiles() == 0) {
-            return;
-        }
-        view.Queue().WaitIdle();
-        QApplication::processEvents();
-    }
-    ADD_FAILURE() << "tiles still missing";
-}
-
-// Shows `document` in a view of the given viewport size, painted once.
-struct ShownView {
-    DocumentView view;
-
-    ShownView(std::shared_ptr<EngineDocument> document, QSize size) {
-        view.resize(size);
-        view.show();
-        QApplication::processEvents();
-        view.SetDocument(std::move(document));
-        QApplication::processEvents();
-    }
-
-    // The viewport once all its tiles are in.
-    QImage Grab() {
-        Settle(view);
-        return view.viewport()->grab().toImage();
-    }
-    // The viewport as painted now, rendered or not.
-    QImage GrabNow() { return view.viewport()->grab().toImage(); }
-    // A point of the page, in the page's own logical pixels, on the grabbed image.
-    QPoint OnScreen(int page, QPointF inPage) const {
-        const QPoint scroll(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
-        return view.PageRect(page).topLeft() - scroll + inPage.toPoint();
-    }
-};
+using testing::OpenDocument;
+using testing::Settle;
+using testing::ShownView;
 
 class DocumentViewTest : public ::testing::Test {
   protected:
     TempDir dir;
 
     std::shared_ptr<EngineDocument> SquareDocument(int pages) {
-        std::vector<engine::testing::TestPage> layouts;
-        for (int i = 0; i < pages; ++i) {
-            layouts.push_back(testing::SquarePage(240, 320, 96.0, 100, 100, 40));
-        }
-        const std::string path = dir.File("squares.tif");
-        WriteTiffFile(path, layouts);
-        return OpenDocument(path);
+        return testing::SquareDocument(dir, pages);
     }
 };
 

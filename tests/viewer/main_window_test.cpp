@@ -141,6 +141,46 @@ TEST(MainWindow, EveryItemAndShortcutGoesToTheOneHandler) {
                                                 u"data_inc", u"data_dec"}));
 }
 
+TEST(MainWindow, MenuShortcutsReachTheirCommandsWhileTheViewerHasTheFocus) {
+    TempDir dir;
+    auto* viewer = new DocumentView;
+    qt::QtMainWindow window(app::MainMenus(), viewer);
+    std::vector<std::u16string> ran;
+    window.SetCommandHandler([&ran](const std::u16string& name) { ran.push_back(name); });
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const std::string path = dir.File("pages.tif");
+    testing::WriteTextDocument(path, 12, 850, 1100, 100.0);
+    auto document = std::make_shared<engine::EngineDocument>();
+    document->Create(FromUtf8(path));
+    viewer->SetDocument(document);
+    viewer->setFocus();
+    ASSERT_TRUE(viewer->hasFocus());
+    const std::vector<std::u16string> commands{u"fileOpen",  u"fileExport", u"filePrint",
+                                               u"fileClose", u"data_inc",   u"data_dec"};
+    // The viewer's own keys in each of its states: none of them takes a menu's key.
+    for (const char* state : {"plain", "go to page open", "thumbnails shown"}) {
+        if (std::string(state) == "go to page open") {
+            QTest::keyClick(viewer, Qt::Key_G, Qt::ControlModifier);
+            QTest::keyClick(viewer, Qt::Key_1);
+            ASSERT_TRUE(viewer->GoToPageOpen());
+        } else if (std::string(state) == "thumbnails shown") {
+            QTest::keyClick(viewer, Qt::Key_Escape);
+            QTest::keyClick(viewer, Qt::Key_F9);
+            QTest::keyClick(viewer, Qt::Key_Plus, Qt::ControlModifier);
+            ASSERT_TRUE(viewer->ThumbnailsShown());
+        }
+        EXPECT_TRUE(ran.empty()) << state << ": the viewer's keys ran a command";
+        for (const char* keys :
+             {"Ctrl+O", "Ctrl+S", "Ctrl+P", "Ctrl+C", "Shift+Ins", "Shift+Del"}) {
+            QTest::keySequence(viewer, QKeySequence(QString::fromLatin1(keys)));
+        }
+        EXPECT_EQ(ran, commands) << state;
+        ran.clear();
+    }
+}
+
 // The program wired as main() wires it, with settings in a temporary config folder.
 class WiredProgram : public ::testing::Test {
   protected:
