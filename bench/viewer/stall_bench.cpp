@@ -12,7 +12,10 @@
 //
 // Scenarios: end-colour (End on a 100-page 300-dpi colour JPEG document), end-600
 // (End on a 2-page 600-dpi bilevel document), page-g4 (Page Down through 501 300-dpi
-// G4 pages), page-colour (Page Down through the colour document).
+// G4 pages), page-colour (Page Down through the colour document), thumbs-g4 and
+// thumbs-colour (F9, then the thumbnail strip scrolled a screen further each time those
+// in view are made, to the last page: every thumbnail of the document is made; their
+// number is printed as thumbnails=…).
 #include <sys/resource.h>
 #include <tiffio.h>
 
@@ -34,6 +37,7 @@
 #include "common/utf8.h"
 #include "engine/engine_document.h"
 #include "engine/widget/document_view.h"
+#include "engine/widget/thumbnail_strip.h"
 #include "viewer/test_document.h"
 
 namespace {
@@ -197,7 +201,32 @@ int Run(const std::string& scenario, const std::string& folder) {
     // The first screen is drawn before the measurement starts.
     LargestGap([] { return false; }, 1, 1500);
     Gaps stall;
-    if (scenario.rfind("end", 0) == 0) {
+    int thumbnails = -1;
+    if (scenario.rfind("thumbs", 0) == 0) {
+        folio::viewer::ThumbnailStrip& strip = view.Thumbnails();
+        thumbnails = 0;
+        QObject::connect(&strip, &folio::viewer::ThumbnailStrip::ThumbnailRendered,
+                         [&thumbnails] { ++thumbnails; });
+        bool shown = false;
+        QScrollBar* bar = strip.verticalScrollBar();
+        stall = LargestGap(
+            [&] {
+                if (!shown) {
+                    Key(view, Qt::Key_F9);
+                    shown = true;
+                    return true;
+                }
+                if (strip.Pending() > 0) {
+                    return true;  // those in view are still being made
+                }
+                if (bar->value() >= bar->maximum()) {
+                    return false;
+                }
+                bar->setValue(bar->value() + bar->pageStep());
+                return true;
+            },
+            30, 500);
+    } else if (scenario.rfind("end", 0) == 0) {
         bool sent = false;
         stall = LargestGap(
             [&] {
@@ -221,8 +250,12 @@ int Run(const std::string& scenario, const std::string& folder) {
             },
             30, 500);
     }
-    std::printf("%s stall_ms=%.1f busy_ms=%.1f peak_rss_mb=%.0f page=%d\n", scenario.c_str(),
+    std::printf("%s stall_ms=%.1f busy_ms=%.1f peak_rss_mb=%.0f page=%d", scenario.c_str(),
                 stall.wallMs, stall.busyMs, PeakRssMb(), view.PageNum());
+    if (thumbnails >= 0) {
+        std::printf(" thumbnails=%d", thumbnails);
+    }
+    std::printf("\n");
     return 0;
 }
 
@@ -231,7 +264,8 @@ int Run(const std::string& scenario, const std::string& folder) {
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr,
-                     "usage: viewer_stall make|end-colour|end-600|page-g4|page-colour FOLDER\n");
+                     "usage: viewer_stall make|end-colour|end-600|page-g4|page-colour|thumbs-g4|"
+                     "thumbs-colour FOLDER\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
