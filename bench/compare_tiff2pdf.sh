@@ -14,27 +14,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=${1:-build}
-runs=${2:-5}
-convert="$build/tools/convert/foliolens-convert"
-bench="$build/bench/engine/engine_bench"
-for tool in "$convert" "$bench"; do
-    [[ -x $tool ]] || { echo "compare_tiff2pdf: $tool not built" >&2; exit 1; }
-done
-for tool in tiff2pdf tiffsplit; do
-    command -v "$tool" >/dev/null ||
-        { echo "compare_tiff2pdf: $tool missing (apt-get install libtiff-tools)" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+name=compare_tiff2pdf
+. bench/compare_common.sh
+compare_setup "${1:-build}" "${2:-5}" tiff2pdf tiffsplit
 input="$work/g4-200.tif"
 "$bench" --make-document "$input" 200
 mkdir "$work/single" "$work/out-ours" "$work/out-tiff2pdf"
 (cd "$work/single" && tiffsplit "$input" page-)
 singles=("$work"/single/*.tif)
 
-declare -A label=(
+label=(
     [tiff2pdf]="tiff2pdf, 200-page document"
     [tiff2pdfsync]="tiff2pdf, then its file flushed to disk"
     [img2pdf]="img2pdf, 200-page document"
@@ -42,7 +31,7 @@ declare -A label=(
     [loop]="tiff2pdf once per file, 200 files"
     [batch]="foliolens-convert pdf --output-dir, 200 files"
 )
-declare -A cmd=(
+cmd=(
     [tiff2pdf]="tiff2pdf -o '$work/tiff2pdf.pdf' '$input'"
     [tiff2pdfsync]="tiff2pdf -o '$work/tiff2pdf-sync.pdf' '$input' && sync '$work/tiff2pdf-sync.pdf'"
     [img2pdf]="img2pdf -o '$work/img2pdf.pdf' '$input'"
@@ -55,18 +44,9 @@ if command -v img2pdf >/dev/null; then
     order=(tiff2pdf tiff2pdfsync img2pdf ours loop batch)
 fi
 
-. bench/best_time.sh
-declare -A best
-for key in "${order[@]}"; do
-    best[$key]=$(best_time "${cmd[$key]}" "$runs")
-done
-
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 printf 'input: 200 pages, A4 at 300 dpi, CCITT G4, %s bytes; %d single-page files\n' \
     "$(stat -c %s "$input")" "${#singles[@]}"
-for key in "${order[@]}"; do
-    printf '%-48s %8.3f s\n' "${label[$key]}" "${best[$key]}"
-done
+compare_run
 ours_size=$(stat -c %s "$work/ours.pdf")
 t2p_size=$(stat -c %s "$work/tiff2pdf.pdf")
 printf 'output size: ours %s bytes, tiff2pdf %s bytes, ratio %s (target <= 1.0)\n' \

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <cstdio>
 #include <fstream>
 #include <memory>
-#include <regex>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
@@ -16,6 +14,7 @@
 #include "engine/print/qt_print_backend.h"
 #include "engine/raw_tiff_builder.h"
 #include "engine/temp_dir.h"
+#include "print/pdf_readback.h"
 #include "print/private_cups.h"
 #include "viewer/test_document.h"
 
@@ -24,59 +23,10 @@ namespace {
 
 using testing::PrivateCups;
 
-std::string Capture(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) {
-            output.append(buffer, n);
-        }
-        pclose(pipe);
-    }
-    return output;
-}
-
-struct PdfFacts {
-    int pages = 0;
-    double width = 0;  // points, of the first page
-    double height = 0;
-};
-
-PdfFacts ReadPdf(const std::string& path) {
-    const std::string info = Capture("pdfinfo '" + path + "'");
-    std::smatch match;
-    PdfFacts facts;
-    if (std::regex_search(info, match, std::regex(R"(Pages:\s+(\d+))"))) {
-        facts.pages = std::stoi(match[1]);
-    }
-    if (std::regex_search(info, match, std::regex(R"(Page size:\s+([\d.]+) x ([\d.]+))"))) {
-        facts.width = std::stod(match[1]);
-        facts.height = std::stod(match[2]);
-    }
-    EXPECT_GT(facts.pages, 0) << path << ": " << info;
-    return facts;
-}
-
-struct Sheet {
-    QSize size;
-    QRect ink;  // where it has dark pixels
-};
-
-// The first printed sheet rendered back at 20 dpi.
-Sheet RenderBack(const std::string& pdf, const std::string& prefix) {
-    Capture("pdftoppm -r 20 -gray -singlefile '" + pdf + "' '" + prefix + "'");
-    const QImage back(QString::fromStdString(prefix + ".pgm"));
-    EXPECT_FALSE(back.isNull()) << "pdftoppm gave no page";
-    QRect ink;
-    for (int y = 0; y < back.height(); ++y) {
-        for (int x = 0; x < back.width(); ++x) {
-            if (qGray(back.pixel(x, y)) < 64) {
-                ink |= QRect(x, y, 1, 1);
-            }
-        }
-    }
-    return {back.size(), ink};
-}
+using testing::Capture;
+using testing::PdfFacts;
+using testing::ReadPdf;
+using testing::RenderBack;
 
 class CupsPrintTest : public ::testing::Test {
   protected:
