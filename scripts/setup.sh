@@ -10,7 +10,7 @@ packages=(
     libtiff-dev libtiff-tools libqpdf-dev qpdf zlib1g-dev libpng-dev
     libjpeg62-turbo-dev libvips-tools
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    xvfb xauth x11-apps xdotool imagemagick poppler-utils
+    xvfb xauth x11-apps xdotool imagemagick poppler-utils hyperfine
     xdg-utils shared-mime-info desktop-file-utils libglib2.0-bin man-db
     fonts-dejavu-core
     cups cups-filters libcups2-dev
