@@ -73,7 +73,7 @@ class BusyView {
     void ExpectItFinishes() {
         viewer::testing::Settle(view_);
         EXPECT_EQ(view_.RequestedTiles(), 0u);
-        EXPECT_GT(view_.Tiles().Count(), 0u);
+        EXPECT_GT(view_.Tiles().count(), 0);
     }
 
   private:
