@@ -514,7 +514,7 @@ bool DocumentView::OwnKey(const QKeyEvent& event) {
     }
     const bool digit = key >= Qt::Key_0 && key <= Qt::Key_9;
     if ((modifiers == Qt::ControlModifier && key == Qt::Key_G) ||
-        (modifiers == Qt::NoModifier && digit)) {
+        ((modifiers & ~Qt::ShiftModifier) == Qt::NoModifier && digit)) {
         indicator_.StartEditing();
         if (digit) {
             indicator_.Type(key - Qt::Key_0, pages);

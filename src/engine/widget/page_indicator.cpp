@@ -63,8 +63,8 @@ PageIndicator::KeyResult PageIndicator::Key(const QKeyEvent& event, int pageCoun
     if (!editing_) {
         return KeyResult::Ignored;
     }
-    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
-    if (modifiers != Qt::NoModifier) {
+    // Shift is let through: some keyboards type digits with it.
+    if ((event.modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) != Qt::NoModifier) {
         return KeyResult::Ignored;
     }
     const int key = event.key();

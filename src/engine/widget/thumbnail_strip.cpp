@@ -58,13 +58,18 @@ void ThumbnailStrip::SetDocument(std::shared_ptr<engine::EngineDocument> documen
 void ThumbnailStrip::SetCurrent(int page) {
     current_ = page;
     if (page >= 0 && page < layout_.PageCount()) {
-        // Brought into view with its number, moving the strip as little as needed.
+        // Brought into view with its number: moved as little as needed when it was
+        // partly in view already (scrolling), centred when it comes from afar (a jump).
         const int label = fontMetrics().height() + kLabelGap;
         const QRect shown = layout_.Page(page).adjusted(0, -kLabelGap, 0, label + kLabelGap);
         QScrollBar* bar = verticalScrollBar();
-        if (shown.top() < bar->value()) {
+        const int top = bar->value();
+        const int bottom = top + viewport()->height();
+        if (shown.bottom() < top || shown.top() >= bottom) {
+            bar->setValue(shown.center().y() - viewport()->height() / 2);
+        } else if (shown.top() < top) {
             bar->setValue(shown.top());
-        } else if (shown.bottom() >= bar->value() + viewport()->height()) {
+        } else if (shown.bottom() >= bottom) {
             bar->setValue(shown.bottom() + 1 - viewport()->height());
         }
     }
