@@ -305,6 +305,47 @@ TEST(ConvertRender, ScaleOneReproducesTheDecodedPixels) {
     }
 }
 
+// Colour pages come out in their own channel order; an opaque page is written
+// without alpha, a translucent one keeps it.
+TEST(ConvertRender, ColourPagesKeepTheirChannelsAndOnlyRealAlpha) {
+    TempDir dir;
+    TestPage rgb = RgbPage(19, 7, 8);
+    rgb.pixels = engine::testing::PatternPixels(rgb, 5);
+    TestPage rgba = RgbPage(19, 7, 8);
+    rgba.samplesPerPixel = 4;
+    rgba.extraSamples = 1;
+    rgba.extraSampleKind = EXTRASAMPLE_UNASSALPHA;
+    rgba.pixels.assign(rgba.RowBytes() * rgba.height, 0);
+    for (size_t i = 0; i < rgba.pixels.size(); i += 4) {
+        rgba.pixels[i] = 200, rgba.pixels[i + 1] = 40, rgba.pixels[i + 2] = 90;
+        rgba.pixels[i + 3] = static_cast<uint8_t>(i % 256);
+    }
+    WriteTiffFile(dir.File("colour.tif"), {rgb, rgba});
+    for (int page = 1; page <= 2; ++page) {
+        const std::string png = dir.File("p" + std::to_string(page) + ".png");
+        const ToolResult r = RunTool({"render", dir.File("colour.tif"), "--page",
+                                      std::to_string(page), "--scale", "1", "-o", png});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const QImage image(QString::fromStdString(png));
+        EXPECT_EQ(image.hasAlphaChannel(), page == 2);
+        const TestPage& layout = page == 1 ? rgb : rgba;
+        int differences = 0;
+        for (uint32_t y = 0; y < layout.height; ++y) {
+            for (uint32_t x = 0; x < layout.width; ++x) {
+                const uint8_t* p =
+                    &layout.pixels[y * layout.RowBytes() + x * layout.samplesPerPixel];
+                const QColor c = image.pixelColor(static_cast<int>(x), static_cast<int>(y));
+                const int alpha = page == 2 ? p[3] : 255;
+                // A fully transparent pixel has no colour to keep.
+                const bool colour =
+                    alpha == 0 || (c.red() == p[0] && c.green() == p[1] && c.blue() == p[2]);
+                differences += !colour || c.alpha() != alpha;
+            }
+        }
+        EXPECT_EQ(differences, 0) << "page " << page;
+    }
+}
+
 TEST(ConvertRender, FitToWidthKeepsTheAspectAndTurnsNothing) {
     TempDir dir;
     const std::string png = dir.File("page1.png");
