@@ -32,12 +32,19 @@ compare_setup() {
 best_time() {
     local command=$1 runs=$2
     if command -v hyperfine >/dev/null; then
-        local csv
+        local csv err
         csv=$(mktemp)
-        hyperfine --warmup 1 --runs "$runs" --export-csv "$csv" "$command" >/dev/null
+        err=$(mktemp)
+        # Its warnings (outliers on a busy machine) only when the command failed.
+        if ! hyperfine --warmup 1 --runs "$runs" --export-csv "$csv" "$command" >/dev/null \
+            2>"$err"; then
+            cat "$err" >&2
+            rm -f "$csv" "$err"
+            return 1
+        fi
         # Columns: command,mean,stddev,median,user,system,min,max
         awk -F, 'NR == 2 { print $7 }' "$csv"
-        rm -f "$csv"
+        rm -f "$csv" "$err"
         return
     fi
     eval "$command" >/dev/null
