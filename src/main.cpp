@@ -12,7 +12,7 @@
 #include "application_icon.h"
 #include "build_info.h"
 #include "cmdline/command_line.h"
-#include "engine/document_factory.h"
+#include "engine/engine_document.h"
 #include "engine/print/qt_print_backend.h"
 #include "engine/widget/document_view.h"
 #include "engine/widget/modal_progress.h"

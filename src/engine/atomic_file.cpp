@@ -1,3 +1,6 @@
+// Writing a file whole or not at all: a temporary beside the target, renamed over
+// it once complete.
+
 #include "engine/atomic_file.h"
 
 #include <fcntl.h>

@@ -1,5 +1,8 @@
 #pragma once
 
+// Writing a file whole or not at all: a temporary beside the target, renamed over
+// it once complete.
+
 #include <cstdint>
 #include <string>
 

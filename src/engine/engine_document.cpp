@@ -1,26 +1,29 @@
+// The document: EngineDocument (the imaging contract's Document on top of libtiff,
+// plus what the viewer, the exporter and the printer need), its pages as the
+// contract's ImageCollection, and the factory that makes documents.
+
 #include "engine/engine_document.h"
 
-#include <malloc.h>
 #include <tiffio.h>
+
+#include <malloc.h>
 
 #include <bit>
 #include <cmath>
 #include <mutex>
+#include <string>
 #include <utility>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
-#include "engine/engine_images.h"
-#include "engine/engine_limits.h"
-#include "engine/jpeg_scaled_decoder.h"
 #include "engine/page_cache.h"
 #include "engine/page_decoder.h"
 #include "engine/page_directory.h"
 #include "engine/page_renderer.h"
+#include "engine/page_source.h"
 #include "engine/print_job.h"
-#include "engine/render_geometry.h"
-#include "engine/tiff_file.h"
+#include "engine/tiff_io.h"
 #include "engine/tiff_writer.h"
 
 namespace folio::engine {
@@ -305,7 +308,7 @@ void EngineDocument::RotatePage(int page, int32_t angle) {
     {
         std::lock_guard lock(impl_->mutex);
         int& turns = impl_->turns[static_cast<size_t>(page)];
-        const int turned = static_cast<int>(((turns + angle / 90 % 4) % 4 + 4) % 4);
+        const int turned = NormalQuarterTurns(turns + angle / 90 % 4);
         if (turned == turns) {
             return;
         }
@@ -372,6 +375,75 @@ void EngineDocument::SetDecodeLimit(size_t bytes) {
 void EngineDocument::CheckPage(int page) const {
     std::lock_guard lock(impl_->mutex);
     impl_->Check(page);
+}
+
+namespace {
+
+EngineDocument& Resolve(const std::weak_ptr<EngineDocument*>& handle) {
+    const auto document = handle.lock();
+    if (!document || !*document || !(*document)->IsOpen()) {
+        throw Error(errors::kObjectNotSet, "The document is no longer open");
+    }
+    return **document;
+}
+
+class EngineImage : public imaging::Image {
+  public:
+    EngineImage(std::weak_ptr<EngineDocument*> document, int page)
+        : document_(std::move(document)), page_(page) {}
+
+    void Rotate(int32_t angle) override { Resolve(document_).RotatePage(page_, angle); }
+
+  private:
+    std::weak_ptr<EngineDocument*> document_;
+    int page_;
+};
+
+class EngineImageCollection : public imaging::ImageCollection {
+  public:
+    explicit EngineImageCollection(std::weak_ptr<EngineDocument*> document)
+        : document_(std::move(document)) {}
+
+    int32_t Count() override { return Resolve(document_).PageCount(); }
+
+    std::shared_ptr<imaging::Image> Item(int32_t index) override {
+        const int count = Resolve(document_).PageCount();
+        if (index < 0 || index >= count) {
+            throw Error(errors::kSubscriptOutOfRange,
+                        "There is no image " + std::to_string(index) + "; the document has " +
+                            std::to_string(count) + (count == 1 ? " page" : " pages"));
+        }
+        return std::make_shared<EngineImage>(document_, index);
+    }
+
+  private:
+    std::weak_ptr<EngineDocument*> document_;
+};
+
+}  // namespace
+
+std::shared_ptr<imaging::ImageCollection> MakeImageCollection(
+    std::weak_ptr<EngineDocument*> document) {
+    return std::make_shared<EngineImageCollection>(std::move(document));
+}
+
+namespace {
+
+thread_local ScopedProgress::Listener current;
+
+}  // namespace
+
+ScopedProgress::ScopedProgress(Listener listener)
+    : previous_(std::exchange(current, std::move(listener))) {}
+
+ScopedProgress::~ScopedProgress() {
+    current = std::move(previous_);
+}
+
+void ScopedProgress::Report(int done, int total) {
+    if (current && !current(done, total)) {
+        throw Error(errors::kCancel, "The operation was cancelled");
+    }
 }
 
 }  // namespace folio::engine

@@ -1,15 +1,23 @@
 #pragma once
 
+// The document: EngineDocument (the imaging contract's Document on top of libtiff,
+// plus what the viewer, the exporter and the printer need), its pages as the
+// contract's ImageCollection, and the factory that makes documents.
+
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "engine/page_info.h"
+#include "engine/page_directory.h"
 #include "engine/page_source.h"
-#include "engine/rendered_image.h"
+#include "engine/raster.h"
 #include "imaging/document.h"
+#include "imaging/document_factory.h"
+#include "imaging/image_collection.h"
 
 namespace folio::engine {
 
@@ -107,6 +115,33 @@ class EngineDocument : public imaging::Document, public PageSource {
     void CheckPage(int page) const;
 
     std::unique_ptr<Impl> impl_;
+};
+
+// The pages of an EngineDocument as the imaging contract's ImageCollection. Holds
+// the document weakly: once the document is gone, calls raise folio::Error.
+std::shared_ptr<imaging::ImageCollection> MakeImageCollection(
+    std::weak_ptr<EngineDocument*> document);
+
+// Makes fresh EngineDocuments, each with its own page cache of the given budget.
+class EngineDocumentFactory : public imaging::DocumentFactory {
+  public:
+    explicit EngineDocumentFactory(size_t cacheBudgetBytes = EngineDocument::kDefaultCacheBudget)
+        : cacheBudget_(cacheBudgetBytes) {}
+
+    std::shared_ptr<imaging::Document> NewDocument() override {
+        auto document = std::make_shared<EngineDocument>(cacheBudget_);
+        document->SetPrintBackend(printBackend_);
+        return document;
+    }
+
+    // Every document made from now on prints through `backend`.
+    void SetPrintBackend(std::shared_ptr<PrintBackend> backend) {
+        printBackend_ = std::move(backend);
+    }
+
+  private:
+    size_t cacheBudget_;
+    std::shared_ptr<PrintBackend> printBackend_;
 };
 
 }  // namespace folio::engine

@@ -1,22 +1,25 @@
+// Decoding one page into a Raster in its own depth: planes of strips or tiles read
+// through libtiff, samples repacked into rasters, and libtiff's RGBA conversion
+// for colour models kept as nothing else.
+
 #include "engine/page_decoder.h"
 
 #include <tiffio.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
+#include <vector>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/compression_registry.h"
-#include "engine/data_size_check.h"
-#include "engine/orientation.h"
-#include "engine/plane_reader.h"
-#include "engine/rgba_fallback.h"
-#include "engine/sample_repacker.h"
-#include "engine/tiff_file.h"
+#include "engine/page_directory.h"
+#include "engine/raster_transforms.h"
+#include "engine/tiff_io.h"
 
 namespace folio::engine {
+
 namespace {
 
 // The page's layout as libtiff stores it (before the Orientation tag).
@@ -268,6 +271,191 @@ Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where
             DecodeThroughRgba(file, StoredWidth(tif), StoredHeight(tif), info, where, maxBytes);
     }
     ApplyOrientation(raster, info.orientation);
+    return raster;
+}
+
+namespace {
+
+bool ReadStrips(TIFF* tif, uint16_t plane, uint32_t height, size_t rowBytes, uint8_t* out) {
+    uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    if (rowsPerStrip == 0 || rowsPerStrip > height) {
+        rowsPerStrip = height;
+    }
+    for (uint32_t y = 0; y < height; y += rowsPerStrip) {
+        const uint32_t rows = std::min(rowsPerStrip, height - y);
+        const uint32_t strip = TIFFComputeStrip(tif, y, plane);
+        if (TIFFReadEncodedStrip(tif, strip, out + y * rowBytes,
+                                 static_cast<tmsize_t>(rows * rowBytes)) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadTiles(TIFF* tif, uint16_t plane, uint32_t height, size_t rowBytes, uint16_t pixelBits,
+               uint8_t* out) {
+    uint32_t tileWidth = 0;
+    uint32_t tileHeight = 0;
+    uint32_t width = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    const uint64_t tileBytes = TIFFTileSize64(tif);
+    const uint64_t tileRowBytes = TIFFTileRowSize64(tif);
+    // A tile far larger than the page is a broken or hostile file.
+    const uint64_t pageBytes = static_cast<uint64_t>(height) * rowBytes;
+    if (tileWidth == 0 || tileHeight == 0 || tileBytes == 0 || tileRowBytes == 0 ||
+        tileBytes > std::min<uint64_t>(kMaxDecodedPageBytes, 4 * pageBytes + (16u << 20))) {
+        TIFFErrorExtR(tif, "ReadTiles", "implausible tile size %ux%u", tileWidth, tileHeight);
+        return false;
+    }
+    std::vector<uint8_t> tile(static_cast<size_t>(tileBytes));
+    for (uint32_t ty = 0; ty < height; ty += tileHeight) {
+        for (uint32_t tx = 0; tx < width; tx += tileWidth) {
+            const uint32_t index = TIFFComputeTile(tif, tx, ty, 0, plane);
+            if (TIFFReadEncodedTile(tif, index, tile.data(), static_cast<tmsize_t>(tileBytes)) <
+                0) {
+                return false;
+            }
+            const size_t from = static_cast<size_t>(tx) * pixelBits / 8;
+            const size_t count = std::min<size_t>(tileRowBytes, rowBytes - from);
+            const uint32_t rows = std::min(tileHeight, height - ty);
+            for (uint32_t r = 0; r < rows; ++r) {
+                std::memcpy(out + (ty + r) * rowBytes + from, tile.data() + r * tileRowBytes,
+                            count);
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TilesAreByteAligned(TIFF* tif, uint16_t pixelBits) {
+    uint32_t tileWidth = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+    return (static_cast<uint64_t>(tileWidth) * pixelBits) % 8 == 0;
+}
+
+bool ReadPlane(TIFF* tif, uint16_t plane, uint32_t height, size_t rowBytes, uint16_t pixelBits,
+               uint8_t* out) {
+    if (TIFFIsTiled(tif)) {
+        return ReadTiles(tif, plane, height, rowBytes, pixelBits, out);
+    }
+    return ReadStrips(tif, plane, height, rowBytes, out);
+}
+
+namespace {
+
+inline uint32_t ReadSample(const uint8_t* row, size_t index, uint16_t bits) {
+    if (bits == 8) {
+        return row[index];
+    }
+    if (bits == 16) {
+        uint16_t v;
+        std::memcpy(&v, row + 2 * index, 2);
+        return v;
+    }
+    // Odd depths: most significant bit first, possibly across byte boundaries.
+    size_t bit = index * bits;
+    uint32_t v = 0;
+    for (uint16_t k = 0; k < bits; ++k, ++bit) {
+        v = (v << 1) | ((row[bit / 8] >> (7 - bit % 8)) & 1u);
+    }
+    return v;
+}
+
+}  // namespace
+
+void RepackPlane(const uint8_t* plane, size_t stride, const SampleRepack& repack, Raster& raster) {
+    const uint32_t inMax = (1u << repack.bits) - 1u;
+    const uint32_t outBits = raster.bitsPerSample;
+    const uint32_t outMax = (1u << outBits) - 1u;
+    const uint32_t signBit = 1u << (repack.bits - 1);
+    for (uint32_t y = 0; y < raster.height; ++y) {
+        const uint8_t* from = plane + y * stride;
+        uint8_t* to = raster.data.data() + y * raster.stride;
+        for (uint32_t x = 0; x < raster.width; ++x) {
+            for (uint16_t s = 0; s < repack.samplesInPlane; ++s) {
+                uint32_t v = ReadSample(from, static_cast<size_t>(x) * repack.samplesInPlane + s,
+                                        repack.bits);
+                if (repack.isSigned) {
+                    v ^= signBit;  // -2^(n-1)..2^(n-1)-1 becomes 0..2^n-1
+                }
+                if (repack.scale && repack.bits != outBits) {
+                    v = (v * outMax + inMax / 2) / inMax;
+                }
+                const size_t index =
+                    static_cast<size_t>(x) * raster.samplesPerPixel + repack.firstSample + s;
+                if (outBits == 16) {
+                    const auto w = static_cast<uint16_t>(v);
+                    std::memcpy(to + 2 * index, &w, 2);
+                } else {
+                    to[index] = static_cast<uint8_t>(v);
+                }
+            }
+        }
+    }
+}
+
+namespace {
+
+bool HasAlpha(TIFF* tif) {
+    uint16_t count = 0;
+    uint16_t* kinds = nullptr;
+    return TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &kinds) == 1 && count > 0 &&
+           (kinds[0] == EXTRASAMPLE_ASSOCALPHA || kinds[0] == EXTRASAMPLE_UNASSALPHA);
+}
+
+}  // namespace
+
+Raster DecodeThroughRgba(TiffFile& file, uint32_t storedWidth, uint32_t storedHeight,
+                         const PageInfo& info, const std::string& where, size_t maxBytes) {
+    TIFF* tif = file.Handle();
+    char why[1024] = {};
+    if (TIFFRGBAImageOK(tif, why) != 1) {
+        file.TakeError();
+        throw Error(errors::kUnsupportedCompression,
+                    where + ": this kind of page is not supported (" + why + ")");
+    }
+    const uint64_t pixels = static_cast<uint64_t>(storedWidth) * storedHeight;
+    if (pixels * 4 > maxBytes) {
+        throw Error(errors::kOutOfMemory, where + ": the page is too large to decode (" +
+                                              std::to_string(info.width) + " x " +
+                                              std::to_string(info.height) + " pixels)");
+    }
+    std::vector<uint32_t> rgba(static_cast<size_t>(pixels));
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+    // Asking for the page's own orientation keeps its rows as stored, top first.
+    if (TIFFReadRGBAImageOriented(tif, storedWidth, storedHeight, rgba.data(), orientation, 0) !=
+        1) {
+        const std::string message = file.TakeError();
+        throw Error(errors::kDamagedFile, where + ": the page's image data is damaged" +
+                                              (message.empty() ? "" : " (" + message + ")"));
+    }
+    Raster raster;
+    raster.width = storedWidth;
+    raster.height = storedHeight;
+    raster.bitsPerSample = 8;
+    raster.photometric = PHOTOMETRIC_RGB;
+    const bool alpha = HasAlpha(tif);
+    raster.samplesPerPixel = alpha ? 4 : 3;
+    raster.extraSamples = alpha ? 1 : 0;
+    raster.associatedAlpha = alpha;
+    raster.hasAlpha = alpha;
+    raster.stride = static_cast<size_t>(storedWidth) * raster.samplesPerPixel;
+    raster.data.resize(raster.stride * storedHeight);
+    uint8_t* out = raster.data.data();
+    for (const uint32_t p : rgba) {
+        *out++ = static_cast<uint8_t>(TIFFGetR(p));
+        *out++ = static_cast<uint8_t>(TIFFGetG(p));
+        *out++ = static_cast<uint8_t>(TIFFGetB(p));
+        if (alpha) {
+            *out++ = static_cast<uint8_t>(TIFFGetA(p));
+        }
+    }
     return raster;
 }
 

@@ -1,15 +1,237 @@
+// What a file's page directory says: each page's PageInfo, the container (TIFF or
+// .mdi), the compressions we know, the limits against hostile files, and the
+// check that a page's data can be as large as it claims.
+
 #include "engine/page_directory.h"
 
 #include <tiffio.h>
 
+#include <array>
+#include <cmath>
+#include <cstring>
 #include <unordered_set>
+#include <utility>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/page_info_reader.h"
-#include "engine/tiff_file.h"
+#include "engine/page_decoder.h"
+#include "engine/tiff_io.h"
 
 namespace folio::engine {
+
+namespace {
+
+struct Magic {
+    std::array<uint8_t, 4> bytes;
+    ContainerFormat format;
+};
+
+constexpr Magic kMagics[] = {
+    {{'I', 'I', 42, 0}, ContainerFormat::Tiff},  // little-endian classic
+    {{'M', 'M', 0, 42}, ContainerFormat::Tiff},  // big-endian classic
+    {{'I', 'I', 43, 0}, ContainerFormat::Tiff},  // little-endian BigTIFF
+    {{'M', 'M', 0, 43}, ContainerFormat::Tiff},  // big-endian BigTIFF
+    {{'E', 'P', 42, 0}, ContainerFormat::Mdi},
+};
+
+}  // namespace
+
+ContainerFormat SniffContainer(const uint8_t* head, size_t size) {
+    const size_t n = size < 4 ? size : 4;
+    for (const auto& magic : kMagics) {
+        if (n > 0 && std::memcmp(head, magic.bytes.data(), n) == 0) {
+            return n == 4 ? magic.format : ContainerFormat::Truncated;
+        }
+    }
+    return ContainerFormat::Unknown;
+}
+
+std::string ContainerName(ContainerFormat format) {
+    return format == ContainerFormat::Mdi ? "MDI" : "TIFF";
+}
+
+namespace {
+
+struct KnownScheme {
+    uint16_t number;
+    const char* name;
+    // The one place to plug in a decoder for a scheme libtiff does not have.
+    CustomPageDecoder decoder;
+};
+
+// Names as users and other tools know them. The .mdi format's own schemes
+// (34718 to 34720) are listed so that their pages open and are named; none of
+// them has a decoder yet.
+constexpr KnownScheme kSchemes[] = {
+    {1, "None", nullptr},
+    {2, "CCITT RLE", nullptr},
+    {3, "CCITT G3", nullptr},
+    {4, "CCITT G4", nullptr},
+    {5, "LZW", nullptr},
+    {6, "Old-style JPEG", nullptr},
+    {7, "JPEG", nullptr},
+    {8, "Deflate", nullptr},
+    {9, "JBIG (T.85)", nullptr},
+    {10, "JBIG2 (T.43)", nullptr},
+    {32766, "NeXT", nullptr},
+    {32771, "CCITT RLEW", nullptr},
+    {32773, "PackBits", nullptr},
+    {32809, "ThunderScan", nullptr},
+    {32895, "IT8 CT padding", nullptr},
+    {32896, "IT8 line work", nullptr},
+    {32897, "IT8 monochrome picture", nullptr},
+    {32898, "IT8 binary line art", nullptr},
+    {32908, "Pixar film", nullptr},
+    {32909, "Pixar log", nullptr},
+    {32946, "Deflate (old code)", nullptr},
+    {32947, "Kodak DCS", nullptr},
+    {34661, "JBIG", nullptr},
+    {34676, "SGI LogLuv", nullptr},
+    {34677, "SGI LogLuv 24", nullptr},
+    {34712, "JPEG 2000", nullptr},
+    {34718, "BLC", nullptr},
+    {34719, "MDI compression 34719", nullptr},
+    {34720, "MDI compression 34720", nullptr},
+    {34887, "LERC", nullptr},
+    {34925, "LZMA", nullptr},
+    {50000, "Zstandard", nullptr},
+    {50001, "WebP", nullptr},
+    {50002, "JPEG XL", nullptr},
+};
+
+}  // namespace
+
+CompressionScheme LookUpCompression(uint16_t number) {
+    CompressionScheme scheme;
+    scheme.number = number;
+    scheme.name = "compression " + std::to_string(number);
+    for (const auto& known : kSchemes) {
+        if (known.number == number) {
+            scheme.name = known.name;
+            scheme.decoder = known.decoder;
+            break;
+        }
+    }
+    scheme.decodable = scheme.decoder != nullptr || TIFFIsCODECConfigured(number) == 1;
+    return scheme;
+}
+
+std::string UnsupportedCompressionText(const CompressionScheme& scheme) {
+    const std::string number = std::to_string(scheme.number);
+    if (scheme.name.find(number) != std::string::npos) {
+        return scheme.name + " is not supported";
+    }
+    return scheme.name + " compression (" + number + ") is not supported";
+}
+
+double LeastStoredBytes(const PageInfo& info, uint32_t storedHeight, double decodedBytes) {
+    switch (info.compression) {
+        case COMPRESSION_NONE:
+            return decodedBytes / 2;
+        case COMPRESSION_PACKBITS:
+            return decodedBytes / 130;  // a run of 128 bytes takes 2
+        case COMPRESSION_CCITTRLE:
+        case COMPRESSION_CCITTRLEW:
+        case COMPRESSION_CCITTFAX3:
+        case COMPRESSION_CCITTFAX4:
+            return storedHeight / 8.0;  // every row takes at least one bit
+        case COMPRESSION_LZW:
+            return decodedBytes / 8192;  // above the largest ratio 12-bit codes reach
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE:
+            return decodedBytes / 2048;  // deflate tops out near 1032:1
+        case COMPRESSION_JPEG:
+            return decodedBytes / 4096;
+        default:
+            return 0;  // no bound we trust (JBIG, LZMA, Zstandard, ...)
+    }
+}
+
+uint64_t StoredBytes(TIFF* tif) {
+    const bool tiled = TIFFIsTiled(tif) != 0;
+    const uint32_t count = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    uint64_t* counts = nullptr;
+    if (TIFFGetField(tif, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) != 1 ||
+        counts == nullptr) {
+        return 0;
+    }
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        total += counts[i];
+    }
+    return total;
+}
+
+namespace {
+
+// Resolutions outside this range are broken tags, not real scanners.
+constexpr double kMinDpi = 1.0;
+constexpr double kMaxDpi = 100000.0;
+
+bool Plausible(double value) {
+    return std::isfinite(value) && value > 0.0;
+}
+
+void ReadResolution(TIFF* tif, PageInfo& info) {
+    float x = 0.0f;
+    float y = 0.0f;
+    const bool hasX = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) == 1 && Plausible(x);
+    const bool hasY = TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) == 1 && Plausible(y);
+    if (!hasX && !hasY) {
+        return;
+    }
+    // One tag alone means square pixels.
+    double xr = hasX ? x : y;
+    double yr = hasY ? y : x;
+    info.pixelAspect = xr / yr;
+    uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (unit == RESUNIT_NONE) {
+        return;
+    }
+    if (unit == RESUNIT_CENTIMETER) {
+        xr *= 2.54;
+        yr *= 2.54;
+    }
+    if (xr < kMinDpi || yr < kMinDpi || xr > kMaxDpi || yr > kMaxDpi) {
+        info.pixelAspect = 1.0;
+        return;
+    }
+    info.xDpi = xr;
+    info.yDpi = yr;
+}
+
+}  // namespace
+
+PageInfo ReadPageInfo(TIFF* tif) {
+    PageInfo info;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &info.width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &info.height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &info.bitsPerSample);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &info.samplesPerPixel);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &info.compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &info.orientation);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &info.planarConfig);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &info.sampleFormat);
+    if (TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &info.photometric) != 1) {
+        // Files without the tag are, in practice, bilevel faxes or gray scans.
+        info.photometric = info.samplesPerPixel >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISWHITE;
+    }
+    info.tiled = TIFFIsTiled(tif) != 0;
+    ReadResolution(tif, info);
+    if (info.orientation < 1 || info.orientation > 8) {
+        info.orientation = ORIENTATION_TOPLEFT;
+    }
+    if (info.orientation >= ORIENTATION_LEFTTOP) {
+        std::swap(info.width, info.height);
+        std::swap(info.xDpi, info.yDpi);
+        info.pixelAspect = 1.0 / info.pixelAspect;
+    }
+    info.compressionName = LookUpCompression(info.compression).name;
+    info.decodable = CanDecode(tif, info);
+    return info;
+}
+
 namespace {
 
 [[noreturn]] void Fail(const TiffFile& file, const std::string& what) {

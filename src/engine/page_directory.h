@@ -1,12 +1,102 @@
 #pragma once
 
+// What a file's page directory says: each page's PageInfo, the container (TIFF or
+// .mdi), the compressions we know, the limits against hostile files, and the
+// check that a page's data can be as large as it claims.
+
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
-#include "engine/engine_limits.h"
-#include "engine/page_info.h"
+#include "engine/raster.h"
+
+typedef struct tiff TIFF;
 
 namespace folio::engine {
+
+// Sanity limits against hostile or broken files. Real documents stay far below
+// them: an A0 page at 600 dpi in 24-bit colour is about 1.4 GiB and is the kind
+// of page we refuse; an A3 page at 600 dpi gray is 70 MiB.
+inline constexpr size_t kMaxDecodedPageBytes = size_t{1} << 30;
+// The largest single allocation libtiff may make for one file.
+inline constexpr int64_t kMaxLibtiffAllocation = int64_t{1} << 30;
+// More pages than this is a broken or hostile page chain.
+inline constexpr int kMaxPages = 100000;
+// The largest rectangle one render call may produce, in pixels (256 MiB of
+// colour): a whole A4 page at 600 dpi fits, with room to spare.
+inline constexpr int64_t kMaxRenderPixels = int64_t{1} << 26;
+
+// What the page directory says about one page, as stored (before any turn).
+// Width, height and resolutions are those of the page upright, as Decode returns
+// it: for an Orientation tag of 5 to 8 (rows stored as columns) they are swapped.
+struct PageInfo {
+    uint32_t width = 0;   // pixels
+    uint32_t height = 0;  // pixels
+    // Dots per inch from the resolution tags; 0 when the file gives none (then the
+    // page is shown at one image pixel per device-independent pixel).
+    double xDpi = 0.0;
+    double yDpi = 0.0;
+    uint16_t photometric = 0;
+    uint16_t bitsPerSample = 1;
+    uint16_t samplesPerPixel = 1;
+    uint16_t compression = 1;
+    uint16_t orientation = 1;
+    uint16_t planarConfig = 1;
+    bool tiled = false;
+    // "None", "CCITT G4", "LZW", "BLC", "MDI compression 34719", ...
+    std::string compressionName;
+    // Whether the engine can produce this page's pixels.
+    bool decodable = true;
+    uint16_t sampleFormat = 1;  // 1 unsigned, 2 signed, 3 floating point
+    // X resolution over Y resolution; kept for pages whose resolution tags have no
+    // unit (xDpi and yDpi are then 0) so their pixels keep their shape.
+    double pixelAspect = 1.0;
+
+    bool IsBilevel() const { return bitsPerSample == 1 && samplesPerPixel == 1; }
+};
+
+// What the first bytes of a file say it is. The .mdi container is a little-endian
+// TIFF whose header starts "EP*\0" instead of "II*\0".
+enum class ContainerFormat { Tiff, Mdi, Truncated, Unknown };
+
+// Looks at up to the first four bytes of a file (fewer when the file is shorter).
+ContainerFormat SniffContainer(const uint8_t* head, size_t size);
+
+// "TIFF" or "MDI".
+std::string ContainerName(ContainerFormat format);
+
+// Decodes the page libtiff is positioned on, for a compression libtiff itself
+// cannot decode.
+using CustomPageDecoder = Raster (*)(TIFF* tif, const PageInfo& info);
+
+// What the engine knows about a TIFF Compression value.
+struct CompressionScheme {
+    uint16_t number = 0;
+    // "None", "CCITT G4", "BLC", "MDI compression 34719", "compression 12345".
+    std::string name;
+    // Our own decoder for it, or null when libtiff decodes it (or nothing does).
+    CustomPageDecoder decoder = nullptr;
+    // Whether its pages can be decoded here (libtiff's codec or our decoder).
+    bool decodable = false;
+};
+
+CompressionScheme LookUpCompression(uint16_t number);
+
+// "BLC compression (34718) is not supported", for messages.
+std::string UnsupportedCompressionText(const CompressionScheme& scheme);
+
+// The least number of stored (compressed) bytes that can make a page of
+// `decodedBytes` with its compression, by a generous bound on what each scheme
+// can compress; 0 when there is no useful bound. Lets a page claiming to be huge
+// with a few bytes of data be refused before its pixels are allocated.
+double LeastStoredBytes(const PageInfo& info, uint32_t storedHeight, double decodedBytes);
+
+// The sum of the page's strip or tile byte counts as its directory gives them.
+uint64_t StoredBytes(TIFF* tif);
+
+// Reads the page libtiff is positioned on into a PageInfo.
+PageInfo ReadPageInfo(TIFF* tif);
 
 class TiffFile;
 

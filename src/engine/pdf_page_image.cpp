@@ -1,3 +1,6 @@
+// One page's image for a PDF: passed through as stored (CCITT, baseline JPEG) or
+// encoded losslessly, free of any PDF library.
+
 #include "engine/pdf_page_image.h"
 
 #include <tiffio.h>
@@ -10,8 +13,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/tiff_page_copier.h"
-#include "engine/tiff_page_encoder.h"
+#include "engine/tiff_pages.h"
 
 namespace folio::engine {
 namespace {

@@ -1,12 +1,15 @@
 #pragma once
 
+// One page's image for a PDF: passed through as stored (CCITT, baseline JPEG) or
+// encoded losslessly, free of any PDF library.
+
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "engine/page_info.h"
+#include "engine/page_directory.h"
 #include "engine/raster.h"
-#include "engine/tiff_source_file.h"
+#include "engine/tiff_io.h"
 
 namespace folio::engine {
 

@@ -1,6 +1,9 @@
+// Export to PDF: qpdf writes the file from the pages' images.
+
 #include "engine/pdf_writer.h"
 
 #include <unistd.h>
+
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
@@ -22,10 +25,10 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/atomic_file.h"
-#include "engine/operation_progress.h"
-#include "engine/page_encode_pipeline.h"
+#include "engine/page_source.h"
 #include "engine/pdf_page_image.h"
-#include "engine/tiff_source_file.h"
+#include "engine/tiff_io.h"
+#include "engine/tiff_writer.h"
 
 namespace folio::engine {
 namespace {
@@ -262,7 +265,7 @@ class PagePreparer {
     std::future<PdfImage> Start(size_t index) {
         const PageRef& ref = pages_[index];
         const PageInfo info = ref.source->Info(ref.page);
-        const int turns = ((ref.source->QuarterTurns(ref.page) % 4) + 4) % 4;
+        const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
         if (MayPassThrough(info)) {
             TiffSourceFile& file = FileOf(ref.source);
             if (file.IsOpen() && file.SelectPage(ref.source->DirectoryOffset(ref.page))) {

@@ -1,5 +1,7 @@
 #pragma once
 
+// Export to PDF: qpdf writes the file from the pages' images.
+
 #include <string>
 #include <vector>
 

@@ -1,3 +1,6 @@
+// Print jobs: the checked request, each page placed on the sheet and rendered in
+// bands, and the backend that sends them to a printer.
+
 #include "engine/print_job.h"
 
 #include <algorithm>
@@ -6,7 +9,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/operation_progress.h"
+#include "engine/page_source.h"
 #include "imaging/document.h"
 
 namespace folio::engine {

@@ -1,11 +1,14 @@
 #pragma once
 
+// Print jobs: the checked request, each page placed on the sheet and rendered in
+// bands, and the backend that sends them to a printer.
+
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/engine_document.h"
-#include "engine/rendered_image.h"
+#include "engine/raster.h"
 
 namespace folio::engine {
 

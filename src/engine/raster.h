@@ -1,5 +1,8 @@
 #pragma once
 
+// Pixels as the engine holds them: a decoded page in its own depth (Raster) and
+// pixels ready to show or print (RenderedImage), and the quarter turns applied to them.
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -31,5 +34,39 @@ struct Raster {
 
     size_t ByteSize() const { return data.size() + colorMap.size() * sizeof(uint16_t); }
 };
+
+// Pixels ready for the screen, a PNG file or a printer: 8-bit gray, or 32-bit
+// 0xAARRGGBB words (QImage::Format_ARGB32 layout; alpha is 255 except where the
+// page itself is transparent).
+struct RenderedImage {
+    enum class Format { Gray8, Argb32 };
+
+    Format format = Format::Gray8;
+    int width = 0;
+    int height = 0;
+    size_t stride = 0;  // bytes per row
+    std::vector<uint8_t> pixels;
+};
+
+// A raster with `source`'s geometry, depth and colour model but no pixels.
+inline Raster RasterHeader(const Raster& source) {
+    Raster header;
+    header.width = source.width;
+    header.height = source.height;
+    header.bitsPerSample = source.bitsPerSample;
+    header.samplesPerPixel = source.samplesPerPixel;
+    header.photometric = source.photometric;
+    header.extraSamples = source.extraSamples;
+    header.associatedAlpha = source.associatedAlpha;
+    header.hasAlpha = source.hasAlpha;
+    header.colorMap = source.colorMap;
+    header.stride = source.stride;
+    return header;
+}
+
+// Any number of clockwise quarter turns as 0 to 3 (negative turns counter-clockwise).
+constexpr int NormalQuarterTurns(int quarterTurns) {
+    return ((quarterTurns % 4) + 4) % 4;
+}
 
 }  // namespace folio::engine

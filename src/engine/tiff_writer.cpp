@@ -1,25 +1,29 @@
+// Export to TIFF: every page, as turned, copied or encoded on worker threads, into
+// a file written atomically.
+
 #include "engine/tiff_writer.h"
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/atomic_file.h"
-#include "engine/operation_progress.h"
-#include "engine/page_encode_pipeline.h"
-#include "engine/tiff_message_log.h"
-#include "engine/tiff_output_file.h"
-#include "engine/tiff_page_copier.h"
-#include "engine/tiff_page_encoder.h"
-#include "engine/tiff_source_file.h"
+#include "engine/page_source.h"
+#include "engine/raster_transforms.h"
+#include "engine/tiff_io.h"
+#include "engine/tiff_output.h"
+#include "engine/tiff_pages.h"
 
 namespace folio::engine {
+
 namespace {
 
 // Classic TIFF addresses 4 GiB; past this estimate the output is written as BigTIFF.
@@ -74,7 +78,7 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
     for (int page = 0; page < count; ++page) {
         PagePlan& p = plan[static_cast<size_t>(page)];
         const PageInfo info = source.Info(page);
-        p.turns = ((source.QuarterTurns(page) % 4) + 4) % 4;
+        p.turns = NormalQuarterTurns(source.QuarterTurns(page));
         p.decodedBytes = DecodedBytes(info);
         p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
         if (p.copy) {
@@ -212,6 +216,81 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
         temp.Commit();
     } catch (const Error& e) {
         throw Error(e.Number(), "Cannot export: " + e.Description());
+    }
+}
+
+PageEncodePipeline::PageEncodePipeline(unsigned workers) {
+    for (unsigned i = 0; i < std::max(1u, workers); ++i) {
+        workers_.emplace_back([this] { Work(); });
+    }
+}
+
+PageEncodePipeline::~PageEncodePipeline() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_) {
+        worker.join();
+    }
+}
+
+unsigned PageEncodePipeline::DefaultWorkers() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+}
+
+void PageEncodePipeline::Submit(int page, std::shared_ptr<const Raster> decoded, int turns,
+                                PageResolution resolution) {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(Job{page, std::move(decoded), turns, resolution});
+    }
+    changed_.notify_all();
+}
+
+EncodedPage PageEncodePipeline::Take(int page) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return done_.count(page) != 0; });
+    Result result = std::move(done_[page]);
+    done_.erase(page);
+    lock.unlock();
+    if (result.error) {
+        std::rethrow_exception(result.error);
+    }
+    return std::move(result.encoded);
+}
+
+void PageEncodePipeline::Work() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+            if (stopping_) {
+                return;
+            }
+            job = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        Result result;
+        try {
+            if (job.turns % 4 == 0) {
+                result.encoded = EncodePage(*job.decoded, job.resolution, job.page);
+            } else {
+                const Raster turned = RotateRaster(*job.decoded, job.turns);
+                job.decoded.reset();
+                result.encoded = EncodePage(turned, job.resolution, job.page);
+            }
+        } catch (...) {
+            result.error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            done_[job.page] = std::move(result);
+        }
+        changed_.notify_all();
     }
 }
 

@@ -7,7 +7,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/document_factory.h"
+#include "engine/engine_document.h"
 #include "engine/open_page.h"
 
 namespace folio::engine {

@@ -12,7 +12,7 @@
 #include "engine/open_page.h"
 #include "engine/page_directory.h"
 #include "engine/raw_tiff_builder.h"
-#include "engine/tiff_file.h"
+#include "engine/tiff_io.h"
 
 namespace folio::engine {
 namespace {

@@ -8,7 +8,6 @@
 
 #include "engine/open_page.h"
 #include "engine/page_renderer.h"
-#include "engine/render_geometry.h"
 
 namespace folio::engine {
 namespace {

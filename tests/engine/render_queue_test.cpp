@@ -1,6 +1,6 @@
 // The render queue's order and dropping, and a document rendered on several threads
 // while its owner turns pages, changes the cache budget and closes it.
-#include "engine/render_queue.h"
+#include "engine/page_cache.h"
 
 #include <gtest/gtest.h>
 

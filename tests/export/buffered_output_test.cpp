@@ -7,12 +7,10 @@
 #include <cerrno>
 #include <random>
 
-#include "engine/chunk_runs.h"
-#include "engine/file_write_buffer.h"
+#include "engine/tiff_io.h"
+#include "engine/tiff_output.h"
 #include "engine/temp_dir.h"
 #include "engine/tiff_fixture.h"
-#include "engine/tiff_message_log.h"
-#include "engine/tiff_output_file.h"
 
 namespace folio::engine {
 namespace {

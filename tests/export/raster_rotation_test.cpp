@@ -1,4 +1,4 @@
-#include "engine/raster_rotation.h"
+#include "engine/raster_transforms.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/operation_progress.h"
+#include "engine/page_source.h"
 #include "engine/temp_dir.h"
 #include "export/fake_page_source.h"
 #include "export/raster_oracle.h"

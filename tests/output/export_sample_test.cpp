@@ -8,7 +8,7 @@
 
 #include "common/utf8.h"
 #include "engine/engine_document.h"
-#include "engine/operation_progress.h"
+#include "engine/page_source.h"
 #include "engine/temp_dir.h"
 #include "export/raster_oracle.h"
 #include "export/tiff_readback.h"

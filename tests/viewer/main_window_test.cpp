@@ -15,7 +15,7 @@
 
 #include "app/form1.h"
 #include "common/utf8.h"
-#include "engine/document_factory.h"
+#include "engine/engine_document.h"
 #include "engine/temp_dir.h"
 #include "engine/widget/document_view.h"
 #include "platform/posix/global_memory_table.h"

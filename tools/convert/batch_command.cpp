@@ -18,7 +18,7 @@
 #include "common/error_numbers.h"
 #include "common/utf8.h"
 #include "document_opener.h"
-#include "engine/operation_progress.h"
+#include "engine/page_source.h"
 #include "engine/pdf_writer.h"
 #include "export_command.h"
 #include "imaging/document.h"

@@ -8,7 +8,7 @@
 #include "argument_list.h"
 #include "common/utf8.h"
 #include "document_opener.h"
-#include "engine/operation_progress.h"
+#include "engine/page_source.h"
 #include "imaging/document.h"
 #include "usage_error.h"
 

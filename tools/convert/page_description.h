@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/page_info.h"
+#include "engine/page_directory.h"
 
 namespace folio::convert {
 

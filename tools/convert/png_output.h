@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/rendered_image.h"
+#include "engine/raster.h"
 
 namespace folio::convert {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/engine_document.h"
-#include "engine/render_queue.h"
+#include "engine/page_cache.h"
 #include "engine/widget/page_indicator.h"
 #include "engine/widget/page_layout.h"
 #include "engine/widget/tile_cache.h"

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "engine/operation_progress.h"
+#include "engine/page_source.h"
 
 class QProgressDialog;
 

@@ -2,7 +2,7 @@
 
 #include <QImage>
 
-#include "engine/rendered_image.h"
+#include "engine/raster.h"
 
 namespace folio::viewer {
 

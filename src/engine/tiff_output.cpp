@@ -1,5 +1,11 @@
-#include "engine/file_write_buffer.h"
+// Writing a TIFF file: positioned writes gathered in memory and sent on a helper
+// thread, and libtiff writing through them.
 
+#include "engine/tiff_output.h"
+
+#include <tiffio.h>
+
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -10,7 +16,80 @@
 #include <new>
 #include <vector>
 
+#include "engine/tiff_io.h"
+
 namespace folio::engine {
+
+int WriteFully(int fd, uint64_t offset, const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0 ? EIO : errno;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+BackgroundWriter::BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+
+BackgroundWriter::~BackgroundWriter() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void BackgroundWriter::Start(const uint8_t* data, uint64_t offset, size_t size) {
+    {
+        std::lock_guard lock(mutex_);
+        data_ = data;
+        offset_ = offset;
+        size_ = size;
+        busy_ = true;
+    }
+    changed_.notify_all();
+}
+
+int BackgroundWriter::Wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !busy_; });
+    const int error = error_;
+    error_ = 0;
+    return error;
+}
+
+void BackgroundWriter::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return busy_ || stopping_; });
+        if (!busy_) {
+            return;
+        }
+        const uint8_t* data = data_;
+        const uint64_t offset = offset_;
+        const size_t size = size_;
+        lock.unlock();
+        const int error = WriteFully(fd_, offset, data, size);
+#ifdef __linux__
+        if (error == 0) {
+            ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size),
+                              SYNC_FILE_RANGE_WRITE);
+        }
+#endif
+        lock.lock();
+        error_ = error;
+        busy_ = false;
+        changed_.notify_all();
+    }
+}
+
 namespace {
 
 // Buffers this large are aligned to the size of a large page and marked for one:
@@ -183,6 +262,37 @@ int64_t FileWriteBuffer::Read(uint64_t offset, uint8_t* out, size_t size) {
 
 bool FileWriteBuffer::Flush() {
     return Send(true) && Settle();
+}
+
+TiffOutputFile::TiffOutputFile(int fd, const std::string& name, bool bigTiff,
+                               const TiffMessageLog& log, size_t bufferBytes)
+    : buffer_(fd, 0, bufferBytes), client_(buffer_) {
+    tif_ = OpenTiffClient(name, bigTiff ? "w8" : "w", client_, log.Options());
+}
+
+TiffOutputFile::~TiffOutputFile() {
+    if (tif_ != nullptr) {
+        TIFFClose(tif_);
+    }
+}
+
+void TiffOutputFile::PageWritten() {
+    buffer_.HoldFrom(lastPageEnd_);
+    lastPageEnd_ = buffer_.Size();
+}
+
+bool TiffOutputFile::Finish() {
+    if (TIFFFlush(tif_) != 1) {
+        if (Error() != 0) {
+            errno = Error();
+        }
+        return false;
+    }
+    // Closed now, so that nothing touches the descriptor once the caller is done
+    // with it.
+    TIFFClose(tif_);
+    tif_ = nullptr;
+    return buffer_.Flush();
 }
 
 }  // namespace folio::engine

@@ -1,22 +1,17 @@
 #pragma once
 
-#include <tiffio.h>
+// Pages into a TIFF being written: copied as stored when already in the form we
+// write, or compressed from decoded pixels.
 
 #include <cstdint>
+#include <vector>
 
-#include "engine/page_info.h"
-#include "engine/tiff_output_file.h"
-#include "engine/tiff_source_file.h"
+#include "engine/page_directory.h"
+#include "engine/raster.h"
+#include "engine/tiff_io.h"
+#include "engine/tiff_output.h"
 
 namespace folio::engine {
-
-// A tag of the current directory, or libtiff's default when it is absent.
-template <typename T>
-T Defaulted(TIFF* tif, uint32_t tag) {
-    T value{};
-    TIFFGetFieldDefaulted(tif, tag, &value);
-    return value;
-}
 
 // Page numbering written into every page's directory.
 struct PagePosition {
@@ -47,5 +42,36 @@ bool MayCopyUnchanged(const PageInfo& info, int quarterTurns);
 // the file at once, straight into the output's buffer. Returns false on a failure (the reason is in
 // the output's message log or, for a failed read, in `in`).
 bool CopyPageUnchanged(TiffSourceFile& in, TiffOutputFile& out, PagePosition position);
+
+// Resolution to record for a page: dots per inch, or when those are 0 the shape
+// of its pixels (X over Y resolution) from tags that carry no unit.
+struct PageResolution {
+    double xDpi = 0.0;
+    double yDpi = 0.0;
+    double pixelAspect = 1.0;
+};
+
+// The compression the writer chooses for decoded pixels: CCITT G4 for bilevel
+// (one bit, MinIsWhite or MinIsBlack), Deflate for everything else.
+uint16_t TargetCompression(const Raster& raster);
+
+// A page compressed in memory, ready to be written to a file as it is.
+struct EncodedPage {
+    Raster header;  // geometry and colour model; no pixels
+    PageResolution resolution;
+    uint32_t rowsPerStrip = 0;
+    std::vector<std::vector<uint8_t>> strips;
+};
+
+// Compresses `raster` losslessly in its own bit depth and colour model. Safe to
+// call on any thread. Raises folio::Error naming the page (zero-based `page`)
+// when the raster is unusable or the codec fails. With `singleStrip` the whole
+// page is one strip (one CCITT stream for a bilevel page, as PDF wants it).
+EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page,
+                       bool singleStrip = false);
+
+// Writes an encoded page as a new directory of `out`. Returns false on a libtiff
+// failure (the reason is in the output's message log).
+bool WriteEncodedPage(TIFF* out, const EncodedPage& page, PagePosition position);
 
 }  // namespace folio::engine

@@ -1,4 +1,8 @@
-#include "engine/raster_rotation.h"
+// Quarter turns and mirroring of pixels: one implementation behind a page's
+// Orientation tag, the user's rotation of a page and the rotation of rendered
+// images.
+
+#include "engine/raster_transforms.h"
 
 #include <array>
 #include <cstring>
@@ -7,48 +11,59 @@
 #include <emmintrin.h>
 #endif
 
-#include "engine/raster_header.h"
-
 namespace folio::engine {
 namespace {
 
-size_t PixelBits(const Raster& r) {
-    return size_t{r.bitsPerSample} * r.samplesPerPixel;
-}
+// Packed pixels of `bits` bits each, `height` rows of `stride` bytes.
+struct SourcePixels {
+    const uint8_t* data;
+    size_t stride;
+    uint32_t width;
+    uint32_t height;
+};
+
+struct TargetPixels {
+    uint8_t* data;
+    size_t stride;
+    uint32_t width;
+    uint32_t height;
+};
 
 size_t RowBytes(uint32_t width, size_t pixelBits) {
     return (size_t{width} * pixelBits + 7) / 8;
 }
 
-Raster EmptyLike(const Raster& src, uint32_t width, uint32_t height) {
-    Raster out = RasterHeader(src);
-    out.width = width;
-    out.height = height;
-    out.stride = RowBytes(width, PixelBits(src));
-    out.data.assign(out.stride * height, 0);
-    return out;
-}
+// A mirror image (left and right swapped) when `mirror`, then `turns` clockwise
+// quarter turns (0 to 3). With the mirror these are the TIFF orientations that
+// no rotation gives.
+struct Transform {
+    int turns = 0;
+    bool mirror = false;
 
-// Where the source pixel for destination (x, y) lies, for a clockwise turn.
-struct SourceMap {
-    int turns;
-    uint32_t srcWidth;
-    uint32_t srcHeight;
+    bool SwapsAxes() const { return turns % 2 == 1; }
 
-    void Locate(uint32_t x, uint32_t y, uint32_t& sx, uint32_t& sy) const {
+    // Where the source pixel for target (x, y) lies in a source `w` by `h`.
+    void Locate(uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_t& sx, uint32_t& sy) const {
         switch (turns) {
-            case 1:  // dest(x, y) = src(y, H-1-x)
+            case 1:  // target(x, y) = source(y, h-1-x)
                 sx = y;
-                sy = srcHeight - 1 - x;
+                sy = h - 1 - x;
                 break;
             case 2:
-                sx = srcWidth - 1 - x;
-                sy = srcHeight - 1 - y;
+                sx = w - 1 - x;
+                sy = h - 1 - y;
                 break;
-            default:  // 3: dest(x, y) = src(W-1-y, x)
-                sx = srcWidth - 1 - y;
+            case 3:  // target(x, y) = source(w-1-y, x)
+                sx = w - 1 - y;
                 sy = x;
                 break;
+            default:
+                sx = x;
+                sy = y;
+                break;
+        }
+        if (mirror) {
+            sx = w - 1 - sx;
         }
     }
 };
@@ -72,26 +87,6 @@ void CopyBits(const uint8_t* src, size_t srcBit, uint8_t* dst, size_t dstBit, si
     }
 }
 
-// Any pixel size: pixels that fill whole bytes are copied byte-wise, others bit-wise.
-void RotateGeneric(const Raster& src, Raster& dst, int turns) {
-    const size_t bits = PixelBits(src);
-    const SourceMap map{turns, src.width, src.height};
-    for (uint32_t y = 0; y < dst.height; ++y) {
-        uint8_t* out = dst.data.data() + y * dst.stride;
-        for (uint32_t x = 0; x < dst.width; ++x) {
-            uint32_t sx = 0;
-            uint32_t sy = 0;
-            map.Locate(x, y, sx, sy);
-            const uint8_t* in = src.data.data() + sy * src.stride;
-            if (bits % 8 == 0) {
-                std::memcpy(out + x * bits / 8, in + sx * bits / 8, bits / 8);
-            } else {
-                CopyBits(in, sx * bits, out, x * bits, bits);
-            }
-        }
-    }
-}
-
 // Transposes an 8x8 bit block: bit (7-j) of in[i] becomes bit (7-i) of out[j].
 void Transpose8(const uint8_t in[8], uint8_t out[8]) {
     uint64_t x = 0;
@@ -110,15 +105,15 @@ void Transpose8(const uint8_t in[8], uint8_t out[8]) {
 }
 
 // The source row that becomes destination column `c` (0 when there is none).
-const uint8_t* SourceRowFor(const Raster& src, uint32_t c, bool clockwise) {
+const uint8_t* SourceRowFor(const SourcePixels& src, uint32_t c, bool clockwise) {
     if (c >= src.height) {
         return nullptr;
     }
-    return src.data.data() + (clockwise ? src.height - 1 - c : c) * src.stride;
+    return src.data + (clockwise ? src.height - 1 - c : c) * src.stride;
 }
 
 // The destination row that source pixel column `x` becomes.
-uint32_t DestRowFor(const Raster& src, uint32_t x, bool clockwise) {
+uint32_t DestRowFor(const SourcePixels& src, uint32_t x, bool clockwise) {
     return clockwise ? x : src.width - 1 - x;
 }
 
@@ -130,7 +125,8 @@ constexpr size_t kBand = 16;
 // column bytes from `firstByte` on. A clockwise turn is the transpose of the
 // source read bottom row first; a counter-clockwise turn is the transpose written
 // bottom row first.
-void RotateBilevelBlocks(const Raster& src, Raster& dst, bool clockwise, size_t firstByte) {
+void RotateBilevelBlocks(const SourcePixels& src, TargetPixels& dst, bool clockwise,
+                         size_t firstByte) {
     const uint32_t w = src.width;
     const size_t srcBytes = RowBytes(w, 1);
     uint8_t in[8];
@@ -161,7 +157,7 @@ void RotateBilevelBlocks(const Raster& src, Raster& dst, bool clockwise, size_t 
 // into one register, whose byte sign bits (movemask) then give two destination
 // bytes of a row at once; doubling every byte moves on to the next pixel column.
 // Returns the first destination column byte left for RotateBilevelBlocks.
-size_t RotateBilevelSse2(const Raster& src, Raster& dst, bool clockwise) {
+size_t RotateBilevelSse2(const SourcePixels& src, TargetPixels& dst, bool clockwise) {
     const uint32_t w = src.width;
     const size_t srcBytes = RowBytes(w, 1);
     const uint32_t groups = src.height / 16;
@@ -172,7 +168,7 @@ size_t RotateBilevelSse2(const Raster& src, Raster& dst, bool clockwise) {
             for (uint32_t i = 0; i < 16; ++i) {
                 r[i] = SourceRowFor(src, g * 16 + i, clockwise);
             }
-            uint8_t* out = dst.data.data() + size_t{g} * 2;
+            uint8_t* out = dst.data + size_t{g} * 2;
             for (size_t b = band; b < bandEnd; ++b) {
                 // Register byte k holds row 7-k (k < 8) or row 23-k, so that mask
                 // bit k is bit 7-k of the first or second destination byte.
@@ -199,7 +195,7 @@ size_t RotateBilevelSse2(const Raster& src, Raster& dst, bool clockwise) {
 }
 #endif
 
-void RotateBilevelQuarter(const Raster& src, Raster& dst, bool clockwise) {
+void RotateBilevelQuarter(const SourcePixels& src, TargetPixels& dst, bool clockwise) {
     size_t firstByte = 0;
 #if defined(__SSE2__)
     firstByte = RotateBilevelSse2(src, dst, clockwise);
@@ -224,17 +220,17 @@ const std::array<uint8_t, 256>& BitReversal() {
 
 // One bit per pixel, half a turn: each row reversed bit-wise, then shifted left
 // by the row's padding so the pixels start at bit 0 again.
-void RotateBilevelHalf(const Raster& src, Raster& dst) {
+void RotateBilevelHalf(const SourcePixels& src, TargetPixels& dst) {
     const auto& rev = BitReversal();
     const size_t bytes = RowBytes(src.width, 1);
     const unsigned pad = static_cast<unsigned>(bytes * 8 - src.width);
     std::vector<uint8_t> row(bytes + 1, 0);
     for (uint32_t y = 0; y < src.height; ++y) {
-        const uint8_t* in = src.data.data() + (src.height - 1 - y) * src.stride;
+        const uint8_t* in = src.data + (src.height - 1 - y) * src.stride;
         for (size_t k = 0; k < bytes; ++k) {
             row[k] = rev[in[bytes - 1 - k]];
         }
-        uint8_t* out = dst.data.data() + y * dst.stride;
+        uint8_t* out = dst.data + y * dst.stride;
         if (pad == 0) {
             std::memcpy(out, row.data(), bytes);
             continue;
@@ -245,29 +241,102 @@ void RotateBilevelHalf(const Raster& src, Raster& dst) {
     }
 }
 
+// Any pixel size, any transform: pixels that fill whole bytes are copied
+// byte-wise, others bit-wise.
+void TransformGeneric(const SourcePixels& src, TargetPixels& dst, size_t bits, Transform t) {
+    for (uint32_t y = 0; y < dst.height; ++y) {
+        uint8_t* out = dst.data + y * dst.stride;
+        for (uint32_t x = 0; x < dst.width; ++x) {
+            uint32_t sx = 0;
+            uint32_t sy = 0;
+            t.Locate(x, y, src.width, src.height, sx, sy);
+            const uint8_t* in = src.data + sy * src.stride;
+            if (bits % 8 == 0) {
+                std::memcpy(out + x * bits / 8, in + sx * bits / 8, bits / 8);
+            } else {
+                CopyBits(in, sx * bits, out, x * bits, bits);
+            }
+        }
+    }
+}
+
+// Writes `src` transformed into `dst`, which has the transformed size and is
+// zero-filled (so padding bits stay zero).
+void TransformPixels(const SourcePixels& src, TargetPixels& dst, size_t bits, Transform t) {
+    if (src.width == 0 || src.height == 0) {
+        return;
+    }
+    if (t.mirror && t.turns == 2) {  // upside down: whole rows in reverse order
+        const size_t bytes = RowBytes(src.width, bits);
+        for (uint32_t y = 0; y < src.height; ++y) {
+            std::memcpy(dst.data + y * dst.stride, src.data + (src.height - 1 - y) * src.stride,
+                        bytes);
+        }
+        return;
+    }
+    if (bits == 1 && !t.mirror && t.turns == 2) {
+        RotateBilevelHalf(src, dst);
+        return;
+    }
+    if (bits == 1 && !t.mirror && t.SwapsAxes()) {
+        RotateBilevelQuarter(src, dst, t.turns == 1);
+        return;
+    }
+    TransformGeneric(src, dst, bits, t);
+}
+
+Raster Transformed(const Raster& raster, Transform t) {
+    const size_t bits = size_t{raster.bitsPerSample} * raster.samplesPerPixel;
+    Raster out = RasterHeader(raster);
+    out.width = t.SwapsAxes() ? raster.height : raster.width;
+    out.height = t.SwapsAxes() ? raster.width : raster.height;
+    out.stride = RowBytes(out.width, bits);
+    out.data.assign(out.stride * out.height, 0);
+    const SourcePixels src{raster.data.data(), raster.stride, raster.width, raster.height};
+    TargetPixels dst{out.data.data(), out.stride, out.width, out.height};
+    TransformPixels(src, dst, bits, t);
+    return out;
+}
+
 }  // namespace
 
 Raster RotateRaster(const Raster& raster, int quarterTurns) {
-    const int turns = ((quarterTurns % 4) + 4) % 4;
+    const int turns = NormalQuarterTurns(quarterTurns);
     if (turns == 0) {
         return raster;
     }
-    const bool swap = turns % 2 == 1;
-    Raster out =
-        EmptyLike(raster, swap ? raster.height : raster.width, swap ? raster.width : raster.height);
-    if (raster.width == 0 || raster.height == 0) {
-        return out;
+    return Transformed(raster, Transform{turns, false});
+}
+
+RenderedImage RotateImage(const RenderedImage& image, int quarterTurns) {
+    const Transform t{NormalQuarterTurns(quarterTurns), false};
+    if (t.turns == 0) {
+        return image;
     }
-    if (PixelBits(raster) == 1) {
-        if (turns == 2) {
-            RotateBilevelHalf(raster, out);
-        } else {
-            RotateBilevelQuarter(raster, out, turns == 1);
-        }
-        return out;
-    }
-    RotateGeneric(raster, out, turns);
+    const size_t pixelBytes = image.format == RenderedImage::Format::Gray8 ? 1 : 4;
+    RenderedImage out;
+    out.format = image.format;
+    out.width = t.SwapsAxes() ? image.height : image.width;
+    out.height = t.SwapsAxes() ? image.width : image.height;
+    out.stride = (static_cast<size_t>(out.width) * pixelBytes + 3) & ~size_t{3};
+    out.pixels.assign(out.stride * static_cast<size_t>(out.height), 0);
+    const SourcePixels src{image.pixels.data(), image.stride, static_cast<uint32_t>(image.width),
+                           static_cast<uint32_t>(image.height)};
+    TargetPixels dst{out.pixels.data(), out.stride, static_cast<uint32_t>(out.width),
+                     static_cast<uint32_t>(out.height)};
+    TransformPixels(src, dst, pixelBytes * 8, t);
     return out;
+}
+
+void ApplyOrientation(Raster& raster, uint16_t orientation) {
+    if (orientation <= 1 || orientation > 8 || raster.width == 0 || raster.height == 0) {
+        return;
+    }
+    // Orientation 2 to 8 as a mirror and clockwise turns: 2 mirrored, 3 upside down,
+    // 4 flipped, 5 transposed, 6 rows stored as columns, 7 transversed, 8 the other way.
+    static constexpr Transform kUpright[9] = {
+        {}, {}, {0, true}, {2, false}, {2, true}, {3, true}, {1, false}, {1, true}, {3, false}};
+    raster = Transformed(raster, kUpright[orientation]);
 }
 
 }  // namespace folio::engine

@@ -1,5 +1,8 @@
 #pragma once
 
+// Area resampling: each output pixel the mean of the source area it covers, with
+// rows unpacked into floating-point samples for it.
+
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -7,6 +10,25 @@
 #include "engine/raster.h"
 
 namespace folio::engine {
+
+// Where the output grid lies over a raster: output pixel (i, j) covers the source
+// area [(originX + i) / scaleX, (originX + i + 1) / scaleX) by the same in y, in
+// source pixels. Scales are output pixels per source pixel.
+struct ResampleGrid {
+    double scaleX = 1.0;
+    double scaleY = 1.0;
+    double originX = 0.0;
+    double originY = 0.0;
+    int width = 0;
+    int height = 0;
+};
+
+// Produces exactly the grid's pixels by area averaging: each output pixel is the
+// mean of the source area it covers (a box filter with fractional edges), so a
+// bilevel page shrinks to gray levels and an enlarged one keeps crisp pixel
+// edges. Area outside the page is white. Gray8 for gray and bilevel rasters,
+// Argb32 for the rest.
+RenderedImage ResampleArea(const Raster& raster, const ResampleGrid& grid);
 
 // Turns part of one raster row into floating-point samples for filtering: one
 // gray level (0 black to 255 white) per pixel for gray and bilevel pages, three
