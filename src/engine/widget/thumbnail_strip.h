@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/engine_document.h"
-#include "engine/render_queue.h"
+#include "engine/page_cache.h"
 #include "engine/widget/page_layout.h"
 
 namespace folio::viewer {
