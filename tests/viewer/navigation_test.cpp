@@ -106,6 +106,28 @@ TEST_F(Thumbnails, FollowScrollingAndAClickGoesToThePage) {
     EXPECT_FALSE(view.ThumbnailsShown());
 }
 
+TEST_F(Thumbnails, ATurnedPageIsMadeAgainInItsNewShape) {
+    auto document = testing::SquareDocument(dir, 2);
+    ShownView shown(document, QSize(400, 400));
+    DocumentView& view = shown.view;
+    view.ShowThumbnails(true);
+    SettleThumbnails(view);
+    ThumbnailStrip& strip = view.Thumbnails();
+    ASSERT_TRUE(strip.HasThumbnail(0));
+    document->RotatePage(0, 90);
+    EXPECT_FALSE(strip.HasThumbnail(0)) << "the upright thumbnail is let go";
+    SettleThumbnails(view);
+    EXPECT_TRUE(strip.HasThumbnail(0));
+    EXPECT_EQ(strip.ThumbnailRect(0).size(), QSize(96, 72)) << "320 x 240 once turned";
+    EXPECT_EQ(strip.ThumbnailRect(1).size(), QSize(96, 128));
+    // A quarter turn clockwise takes the square (100 to 140 on both axes) to 180 to 220
+    // across and 100 to 140 down: 54 to 66 and 30 to 42 in the thumbnail.
+    const QImage image = strip.viewport()->grab().toImage();
+    const QPoint corner = strip.ThumbnailRect(0).topLeft() - Scroll(strip);
+    EXPECT_LT(qGray(image.pixel(corner + QPoint(60, 36))), 100);
+    EXPECT_GT(qGray(image.pixel(corner + QPoint(20, 36))), 230);
+}
+
 TEST_F(Thumbnails, AnUndecodablePageShowsItsNoticeSmall) {
     ShownView shown(OpenDocument(MixedDocument(dir)), QSize(400, 400));
     DocumentView& view = shown.view;

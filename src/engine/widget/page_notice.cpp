@@ -7,6 +7,10 @@
 
 namespace folio::viewer {
 
+QString ErrorText(const std::exception& e) {
+    return QString::fromUtf8(e.what());
+}
+
 QString NoticeText(int page, const QString& error) {
     return QCoreApplication::translate("folio::viewer::DocumentView", "Page %1 cannot be shown.")
                .arg(page + 1) +

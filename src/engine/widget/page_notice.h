@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QRect>
 #include <QString>
+#include <exception>
 
 class QPainter;
 
@@ -12,6 +13,8 @@ namespace folio::viewer {
 // thumbnails alike.
 inline constexpr int kNoticeFlags = Qt::AlignCenter | Qt::TextWordWrap;
 
+// What went wrong, as a notice says it.
+QString ErrorText(const std::exception& e);
 // "Page 3 cannot be shown." and why; `page` counts from 0.
 QString NoticeText(int page, const QString& error);
 // `font`, made smaller as needed for `message` to fit in `box` (down to 4 points).

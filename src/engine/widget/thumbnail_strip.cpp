@@ -57,6 +57,7 @@ void ThumbnailStrip::SetDocument(std::shared_ptr<engine::EngineDocument> documen
 
 void ThumbnailStrip::SetCurrent(int page) {
     current_ = page;
+    EnsureLayout();
     if (page >= 0 && page < layout_.PageCount()) {
         // Brought into view with its number: moved as little as needed when it was
         // partly in view already (scrolling), centred when it comes from afar (a jump).
@@ -88,7 +89,8 @@ void ThumbnailStrip::PageTurned(int page) {
         requests_.erase(id);
         requested_.erase(found);
     }
-    Relayout();
+    // Laid out again when next needed: turning every page turns them one by one.
+    layoutDirty_ = true;
     viewport()->update();
 }
 
@@ -109,7 +111,14 @@ size_t ThumbnailStrip::DropAll() {
     return dropped.size();
 }
 
+void ThumbnailStrip::EnsureLayout() {
+    if (layoutDirty_) {
+        Relayout();
+    }
+}
+
 void ThumbnailStrip::Relayout() {
+    layoutDirty_ = false;
     sizes_.clear();
     const int pages = static_cast<int>(generations_.size());
     sizes_.reserve(static_cast<size_t>(pages));
@@ -145,6 +154,7 @@ void ThumbnailStrip::scrollContentsBy(int, int) {
 }
 
 void ThumbnailStrip::mousePressEvent(QMouseEvent* event) {
+    EnsureLayout();
     if (event->button() != Qt::LeftButton || layout_.PageCount() == 0) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
@@ -159,6 +169,7 @@ void ThumbnailStrip::mousePressEvent(QMouseEvent* event) {
 }
 
 void ThumbnailStrip::paintEvent(QPaintEvent*) {
+    EnsureLayout();
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), kBackground);
     if (!document_ || layout_.PageCount() == 0) {
@@ -237,7 +248,7 @@ void ThumbnailStrip::Ask(int page) {
         region.height = std::max(1, static_cast<int>(std::lround(shown.height)));
     } catch (const std::exception& e) {
         const uint64_t generation = generations_[static_cast<size_t>(page)];
-        thumbnails_.insert(page, new Thumbnail{generation, {}, QString::fromUtf8(e.what())}, 1);
+        thumbnails_.insert(page, new Thumbnail{generation, {}, ErrorText(e)}, 1);
         return;
     }
     const quint64 id = nextRequest_++;
@@ -254,7 +265,7 @@ void ThumbnailStrip::Ask(int page) {
                 image = ToQImage(document->Render(page, zoom, zoom, dpiX, dpiY, region));
                 image.setDevicePixelRatio(scale);
             } catch (const std::exception& e) {
-                error = QString::fromUtf8(e.what());
+                error = ErrorText(e);
             }
             emit ThumbnailRendered(id, image, error);
         },

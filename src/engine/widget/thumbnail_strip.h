@@ -42,7 +42,8 @@ class ThumbnailStrip : public QAbstractScrollArea {
     // The width the strip needs beside the viewer's pages.
     int StripWidth() const;
 
-    // Where a page's thumbnail sits in the scrolled area; empty for no such page.
+    // Where a page's thumbnail sits in the scrolled area (as last laid out); empty for no
+    // such page.
     QRect ThumbnailRect(int page) const;
     bool HasThumbnail(int page) const { return thumbnails_.contains(page); }
     // Why the page's thumbnail cannot be shown; empty when it can or is not made yet.
@@ -76,6 +77,7 @@ class ThumbnailStrip : public QAbstractScrollArea {
     };
 
     void Relayout();
+    void EnsureLayout();
     void Ask(int page);
     void OnRendered(quint64 request, const QImage& image, const QString& error);
     // Keeps only the requests for pages in [first, last).
@@ -93,6 +95,7 @@ class ThumbnailStrip : public QAbstractScrollArea {
     std::unordered_map<int, quint64> requested_;  // page -> request
     quint64 nextRequest_;
     int current_ = -1;
+    bool layoutDirty_ = false;
 };
 
 }  // namespace folio::viewer
