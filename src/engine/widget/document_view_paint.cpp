@@ -113,15 +113,9 @@ QImage DocumentView::Tile(int page, const QSize& pageSize, int column, int row) 
     // result then finds no request and is let go.
     queue_->Submit(id, [this, document = document_, page, zoomX = zoomX_, zoomY = zoomY_, dpiX,
                         dpiY, region, scale, id] {
-        QImage image;
-        QString error;
-        try {
-            image = ToQImage(document->Render(page, zoomX, zoomY, dpiX, dpiY, region));
-            image.setDevicePixelRatio(scale);
-        } catch (const std::exception& e) {
-            error = ErrorText(e);
-        }
-        emit TileRendered(id, image, error);
+        const RenderedQImage done =
+            RenderRegion(*document, page, zoomX, zoomY, dpiX, dpiY, region, scale);
+        emit TileRendered(id, done.image, done.error);
     });
     return tile;
 }

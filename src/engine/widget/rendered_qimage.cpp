@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/widget/page_notice.h"
 
 namespace folio::viewer {
 
@@ -26,6 +28,19 @@ QImage ToQImage(const engine::RenderedImage& rendered) {
                     rendered.pixels.data() + rendered.stride * static_cast<size_t>(y), rowBytes);
     }
     return image;
+}
+
+RenderedQImage RenderRegion(const engine::EngineDocument& document, int page, double zoomX,
+                            double zoomY, double dpiX, double dpiY, engine::PixelRect region,
+                            double scale) {
+    RenderedQImage result;
+    try {
+        result.image = ToQImage(document.Render(page, zoomX, zoomY, dpiX, dpiY, region));
+        result.image.setDevicePixelRatio(scale);
+    } catch (const std::exception& e) {
+        result.error = ErrorText(e);
+    }
+    return result;
 }
 
 }  // namespace folio::viewer

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <QString>
 
+#include "engine/engine_document.h"
 #include "engine/raster.h"
 
 namespace folio::viewer {
@@ -9,5 +11,15 @@ namespace folio::viewer {
 // A copy of the engine's pixels as a QImage (8-bit gray or ARGB32); raises
 // folio::Error when the pixels do not fill the stated size.
 QImage ToQImage(const engine::RenderedImage& rendered);
+
+// A page's `region` rendered (on the calling thread: a worker's) as a QImage of
+// `scale` device pixels per logical pixel, or a null image and why not.
+struct RenderedQImage {
+    QImage image;
+    QString error;
+};
+RenderedQImage RenderRegion(const engine::EngineDocument& document, int page, double zoomX,
+                            double zoomY, double dpiX, double dpiY, engine::PixelRect region,
+                            double scale);
 
 }  // namespace folio::viewer

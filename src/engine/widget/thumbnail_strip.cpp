@@ -259,15 +259,9 @@ void ThumbnailStrip::Ask(int page) {
     queue_.Submit(
         id,
         [this, document = document_, page, zoom, dpiX, dpiY, region, scale, id] {
-            QImage image;
-            QString error;
-            try {
-                image = ToQImage(document->Render(page, zoom, zoom, dpiX, dpiY, region));
-                image.setDevicePixelRatio(scale);
-            } catch (const std::exception& e) {
-                error = ErrorText(e);
-            }
-            emit ThumbnailRendered(id, image, error);
+            const RenderedQImage done =
+                RenderRegion(*document, page, zoom, zoom, dpiX, dpiY, region, scale);
+            emit ThumbnailRendered(id, done.image, done.error);
         },
         true);
 }
