@@ -114,7 +114,7 @@ QImage DocumentView::Tile(int page, const QSize& pageSize, int column, int row) 
     queue_->Submit(id, [this, document = document_, page, zoomX = zoomX_, zoomY = zoomY_, dpiX,
                         dpiY, region, scale, id] {
         const RenderedQImage done =
-            RenderRegion(*document, page, zoomX, zoomY, dpiX, dpiY, region, scale);
+            RenderQImage(*document, page, zoomX, zoomY, dpiX, dpiY, region, scale);
         emit TileRendered(id, done.image, done.error);
     });
     return tile;

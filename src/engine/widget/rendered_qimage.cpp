@@ -30,7 +30,7 @@ QImage ToQImage(const engine::RenderedImage& rendered) {
     return image;
 }
 
-RenderedQImage RenderRegion(const engine::EngineDocument& document, int page, double zoomX,
+RenderedQImage RenderQImage(const engine::EngineDocument& document, int page, double zoomX,
                             double zoomY, double dpiX, double dpiY, engine::PixelRect region,
                             double scale) {
     RenderedQImage result;

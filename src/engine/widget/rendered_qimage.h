@@ -18,7 +18,7 @@ struct RenderedQImage {
     QImage image;
     QString error;
 };
-RenderedQImage RenderRegion(const engine::EngineDocument& document, int page, double zoomX,
+RenderedQImage RenderQImage(const engine::EngineDocument& document, int page, double zoomX,
                             double zoomY, double dpiX, double dpiY, engine::PixelRect region,
                             double scale);
 

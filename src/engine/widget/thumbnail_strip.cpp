@@ -260,7 +260,7 @@ void ThumbnailStrip::Ask(int page) {
         id,
         [this, document = document_, page, zoom, dpiX, dpiY, region, scale, id] {
             const RenderedQImage done =
-                RenderRegion(*document, page, zoom, zoom, dpiX, dpiY, region, scale);
+                RenderQImage(*document, page, zoom, zoom, dpiX, dpiY, region, scale);
             emit ThumbnailRendered(id, done.image, done.error);
         },
         true);
