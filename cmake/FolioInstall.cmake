@@ -8,7 +8,7 @@ install(TARGETS foliolens foliolens-convert RUNTIME DESTINATION ${CMAKE_INSTALL_
 # writes for one user, made at install time so that Exec names the program where it
 # is installed (CPack installs under its own prefix).
 add_executable(folio-desktop-files ${PROJECT_SOURCE_DIR}/resources/install/desktop_files.cpp)
-target_link_libraries(folio-desktop-files PRIVATE folio_posix)
+target_link_libraries(folio-desktop-files PRIVATE folio_app folio_posix folio_common)
 set(folio_desktop_files_dir ${CMAKE_CURRENT_BINARY_DIR}/desktop-files)
 install(CODE "
     file(MAKE_DIRECTORY \"${folio_desktop_files_dir}\")

@@ -38,7 +38,7 @@
 #include "engine/engine_document.h"
 #include "engine/widget/document_view.h"
 #include "engine/widget/thumbnail_strip.h"
-#include "viewer/test_document.h"
+#include "support/test_document.h"
 
 namespace {
 

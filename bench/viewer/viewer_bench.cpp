@@ -12,7 +12,7 @@
 #include "common/utf8.h"
 #include "engine/engine_document.h"
 #include "engine/widget/document_view.h"
-#include "viewer/test_document.h"
+#include "support/test_document.h"
 
 namespace {
 

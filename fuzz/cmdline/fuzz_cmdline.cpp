@@ -7,10 +7,10 @@
 #include <string>
 
 #include "cmdline/command_line.h"
-#include "cmdline/fake_command_line_source.h"
 #include "cmdline/windows_argv_quoter.h"
 #include "cmdline/windows_argv_splitter.h"
 #include "common/error.h"
+#include "support/fake_command_line_source.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <exception>
 #include <new>
 
-#include "app/app_title.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
+#include "platform/main_window.h"
 
 namespace folio::app {
 

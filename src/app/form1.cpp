@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "app/about_box.h"
-#include "app/app_title.h"
 #include "app/remembered_folder.h"
 #include "build_info.h"
 #include "common/error.h"
@@ -12,6 +11,7 @@
 #include "common/utf8.h"
 #include "output/export_command.h"
 #include "output/print_command.h"
+#include "platform/main_window.h"
 #include "view/rotate_commands.h"
 #include "view/zoom_commands.h"
 

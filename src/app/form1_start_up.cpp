@@ -1,8 +1,8 @@
 // The main window's load and unload steps.
 #include <exception>
 
-#include "app/app_title.h"
 #include "app/form1.h"
+#include "platform/main_window.h"
 
 namespace folio::app {
 namespace {

@@ -1,6 +1,6 @@
 #include "app/remembered_folder.h"
 
-#include "app/app_title.h"
+#include "platform/main_window.h"
 
 namespace folio::app {
 namespace {

@@ -1,11 +1,11 @@
 #include "output/export_command.h"
 
-#include "app/app_title.h"
 #include "app/remembered_folder.h"
 #include "cmdline/same_text.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
+#include "platform/main_window.h"
 
 namespace folio::output {
 namespace {
@@ -66,7 +66,7 @@ void ExportToTiff(OutputPorts& ports, bool documentLoaded, imaging::Document* do
     } catch (const std::exception& e) {
         ports.messages.Show(u"The document was exported, but its folder could not be remembered: " +
                                 FromUtf8(e.what()),
-                            app::kAppTitle, MessageIcon::Error);
+                            kAppTitle, MessageIcon::Error);
     }
 }
 

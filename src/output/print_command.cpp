@@ -1,8 +1,8 @@
 #include "output/print_command.h"
 
-#include "app/app_title.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "platform/main_window.h"
 
 namespace folio::output {
 namespace {
@@ -36,7 +36,7 @@ void PrintDocument(OutputPorts& ports, bool documentLoaded, imaging::Document* d
     if (result == dialogs::PrintDialogResult::PrinterNotFound) {
         ports.messages.Show(u"The printer \"" + dialogs.UnmatchedPrinter() +
                                 u"\" is not installed here; nothing was printed.",
-                            app::kAppTitle, MessageIcon::Exclamation);
+                            kAppTitle, MessageIcon::Exclamation);
         return;
     }
     if (result != dialogs::PrintDialogResult::Chosen) {

@@ -8,7 +8,7 @@
 
 #include "app/fakes.h"
 #include "app/form1.h"
-#include "output/output_fakes.h"
+#include "app/output_fakes.h"
 
 namespace folio::app {
 

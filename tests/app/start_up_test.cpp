@@ -2,11 +2,11 @@
 
 #include "app/form1_fixture.h"
 #include "app/registration_dispatch.h"
-#include "cmdline/fake_command_line_source.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
-#include "shell/recording_registry.h"
+#include "support/fake_command_line_source.h"
+#include "support/recording_registry.h"
 
 namespace folio::app {
 namespace {

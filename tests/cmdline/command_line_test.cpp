@@ -4,7 +4,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "fake_command_line_source.h"
+#include "support/fake_command_line_source.h"
 
 namespace folio {
 namespace {

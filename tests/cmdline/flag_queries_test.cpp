@@ -6,7 +6,7 @@
 #include "cmdline/command_line.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "fake_command_line_source.h"
+#include "support/fake_command_line_source.h"
 
 namespace folio {
 namespace {

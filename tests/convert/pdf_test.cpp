@@ -14,9 +14,9 @@
 #include "common/utf8.h"
 #include "convert/tool_run.h"
 #include "engine/engine_document.h"
-#include "engine/raw_tiff_builder.h"
-#include "engine/temp_dir.h"
-#include "engine/tiff_fixture.h"
+#include "support/raw_tiff_builder.h"
+#include "support/temp_dir.h"
+#include "support/tiff_fixture.h"
 
 namespace folio::convert {
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace folio::convert::testing {
 namespace {

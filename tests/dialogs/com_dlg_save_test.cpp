@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "dialogs/dialog_fakes.h"
+#include "support/dialog_fakes.h"
 
 namespace folio::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/engine_document.h"
-#include "engine/open_page.h"
+#include "support/open_page.h"
 
 namespace folio::engine {
 namespace {

@@ -9,10 +9,10 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/open_page.h"
 #include "engine/page_directory.h"
-#include "engine/raw_tiff_builder.h"
 #include "engine/tiff_io.h"
+#include "support/open_page.h"
+#include "support/raw_tiff_builder.h"
 
 namespace folio::engine {
 namespace {

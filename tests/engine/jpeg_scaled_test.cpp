@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "engine/open_page.h"
 #include "engine/page_renderer.h"
+#include "support/open_page.h"
 
 namespace folio::engine {
 namespace {

@@ -12,8 +12,8 @@
 #include "common/error.h"
 #include "common/utf8.h"
 #include "engine/engine_document.h"
-#include "engine/temp_dir.h"
-#include "engine/tiff_fixture.h"
+#include "support/temp_dir.h"
+#include "support/tiff_fixture.h"
 
 namespace folio::engine {
 namespace {

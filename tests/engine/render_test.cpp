@@ -7,7 +7,7 @@
 #include <set>
 
 #include "common/error.h"
-#include "engine/open_page.h"
+#include "support/open_page.h"
 
 namespace folio::engine {
 namespace {

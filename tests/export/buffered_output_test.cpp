@@ -9,8 +9,8 @@
 
 #include "engine/tiff_io.h"
 #include "engine/tiff_output.h"
-#include "engine/temp_dir.h"
-#include "engine/tiff_fixture.h"
+#include "support/temp_dir.h"
+#include "support/tiff_fixture.h"
 
 namespace folio::engine {
 namespace {

@@ -5,9 +5,9 @@
 
 #include "common/utf8.h"
 #include "engine/engine_document.h"
-#include "engine/temp_dir.h"
-#include "export/raster_oracle.h"
-#include "export/tiff_readback.h"
+#include "support/raster_oracle.h"
+#include "support/temp_dir.h"
+#include "support/tiff_readback.h"
 
 namespace folio::engine {
 namespace {

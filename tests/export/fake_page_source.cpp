@@ -2,8 +2,8 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "export/raster_oracle.h"
-#include "export/tiff_readback.h"
+#include "support/raster_oracle.h"
+#include "support/tiff_readback.h"
 
 namespace folio::engine::testing {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/page_source.h"
-#include "engine/tiff_fixture.h"
+#include "support/tiff_fixture.h"
 
 namespace folio::engine::testing {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "export/raster_oracle.h"
+#include "support/raster_oracle.h"
 
 namespace folio::engine {
 namespace {

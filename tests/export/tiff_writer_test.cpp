@@ -16,10 +16,10 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/page_source.h"
-#include "engine/temp_dir.h"
 #include "export/fake_page_source.h"
-#include "export/raster_oracle.h"
-#include "export/tiff_readback.h"
+#include "support/raster_oracle.h"
+#include "support/temp_dir.h"
+#include "support/tiff_readback.h"
 
 namespace folio::engine {
 namespace {

@@ -12,13 +12,13 @@
 #include "common/utf8.h"
 #include "engine/engine_document.h"
 #include "engine/print/qt_print_backend.h"
-#include "engine/temp_dir.h"
 #include "engine/widget/document_view.h"
 #include "imaging/document.h"
-#include "print/pdf_readback.h"
-#include "print/private_cups.h"
-#include "viewer/shown_view.h"
-#include "viewer/test_document.h"
+#include "support/pdf_readback.h"
+#include "support/private_cups.h"
+#include "support/shown_view.h"
+#include "support/temp_dir.h"
+#include "support/test_document.h"
 
 namespace folio::print {
 namespace {

@@ -12,11 +12,11 @@
 #include "engine/engine_document.h"
 #include "engine/page_source.h"
 #include "engine/print/qt_print_backend.h"
-#include "engine/raw_tiff_builder.h"
-#include "engine/temp_dir.h"
-#include "print/pdf_readback.h"
-#include "print/private_cups.h"
-#include "viewer/test_document.h"
+#include "support/pdf_readback.h"
+#include "support/private_cups.h"
+#include "support/raw_tiff_builder.h"
+#include "support/temp_dir.h"
+#include "support/test_document.h"
 
 namespace folio::print {
 namespace {

@@ -6,9 +6,9 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/engine_document.h"
-#include "engine/open_page.h"
 #include "engine/print_job.h"
-#include "engine/raw_tiff_builder.h"
+#include "support/open_page.h"
+#include "support/raw_tiff_builder.h"
 
 namespace folio::engine {
 namespace {

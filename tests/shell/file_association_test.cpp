@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/utf8.h"
-#include "shell/recording_registry.h"
+#include "support/recording_registry.h"
 
 namespace folio {
 namespace {

@@ -13,10 +13,10 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
-#include "engine/raw_tiff_builder.h"
-#include "engine/temp_dir.h"
-#include "viewer/shown_view.h"
-#include "viewer/test_document.h"
+#include "support/raw_tiff_builder.h"
+#include "support/shown_view.h"
+#include "support/temp_dir.h"
+#include "support/test_document.h"
 
 namespace folio::viewer {
 namespace {

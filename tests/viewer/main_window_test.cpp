@@ -14,9 +14,9 @@
 #include <QTest>
 
 #include "app/form1.h"
+#include "app/menu_layout.h"
 #include "common/utf8.h"
 #include "engine/engine_document.h"
-#include "engine/temp_dir.h"
 #include "engine/widget/document_view.h"
 #include "platform/posix/global_memory_table.h"
 #include "platform/posix/posix_file_attributes.h"
@@ -31,8 +31,9 @@
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_url_opener.h"
 #include "platform/qt/window_handles.h"
-#include "viewer/modal_driver.h"
-#include "viewer/test_document.h"
+#include "support/modal_driver.h"
+#include "support/temp_dir.h"
+#include "support/test_document.h"
 
 namespace folio::viewer {
 namespace {

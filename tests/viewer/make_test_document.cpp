@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <exception>
 
-#include "viewer/test_document.h"
+#include "support/test_document.h"
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {

@@ -9,7 +9,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "viewer/modal_driver.h"
+#include "support/modal_driver.h"
 
 namespace folio::viewer {
 namespace {

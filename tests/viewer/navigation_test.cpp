@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/raw_tiff_builder.h"
-#include "engine/temp_dir.h"
-#include "engine/tiff_fixture.h"
 #include "engine/widget/document_view.h"
 #include "engine/widget/thumbnail_strip.h"
-#include "viewer/shown_view.h"
-#include "viewer/test_document.h"
+#include "support/raw_tiff_builder.h"
+#include "support/shown_view.h"
+#include "support/temp_dir.h"
+#include "support/test_document.h"
+#include "support/tiff_fixture.h"
 
 namespace folio::viewer {
 namespace {

@@ -5,8 +5,8 @@
 #include <QFile>
 
 #include "common/error.h"
-#include "engine/temp_dir.h"
-#include "engine/tiff_fixture.h"
+#include "support/temp_dir.h"
+#include "support/tiff_fixture.h"
 
 namespace folio::qt {
 namespace {

@@ -8,8 +8,8 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include "app/app_title.h"
 #include "application_icon.h"
+#include "platform/main_window.h"
 #include "platform/qt/qstring_conversion.h"
 #include "platform/qt/window_handles.h"
 
@@ -43,9 +43,9 @@ QSize QtMainWindow::InitialViewerSize() {
     return size;
 }
 
-QtMainWindow::QtMainWindow(const std::vector<app::Menu>& menus, QWidget* viewer) {
+QtMainWindow::QtMainWindow(const std::vector<Menu>& menus, QWidget* viewer) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(ToQString(app::kAppTitle));
+    setWindowTitle(ToQString(kAppTitle));
     setWindowIcon(ApplicationIcon());
     BuildMenus(menus);
     if (viewer != nullptr) {
@@ -56,11 +56,11 @@ QtMainWindow::QtMainWindow(const std::vector<app::Menu>& menus, QWidget* viewer)
     resize(client.width(), client.height() + menuBar()->sizeHint().height());
 }
 
-void QtMainWindow::BuildMenus(const std::vector<app::Menu>& menus) {
-    for (const app::Menu& menu : menus) {
+void QtMainWindow::BuildMenus(const std::vector<Menu>& menus) {
+    for (const Menu& menu : menus) {
         QMenu* qmenu = menuBar()->addMenu(ToQString(menu.caption));
         qmenu->setObjectName(ToQString(menu.name));
-        for (const app::MenuItem& item : menu.items) {
+        for (const MenuItem& item : menu.items) {
             if (item.IsSeparator()) {
                 qmenu->addSeparator()->setObjectName(ToQString(item.name));
                 continue;

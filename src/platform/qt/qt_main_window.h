@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/menu_layout.h"
 #include "platform/main_window.h"
 
 namespace folio::qt {
@@ -20,7 +19,7 @@ class QtMainWindow : public QMainWindow, public MainWindow {
   public:
     using CommandHandler = std::function<void(const std::u16string& name)>;
 
-    QtMainWindow(const std::vector<app::Menu>& menus, QWidget* viewer);
+    QtMainWindow(const std::vector<Menu>& menus, QWidget* viewer);
 
     void SetCommandHandler(CommandHandler handler);
 
@@ -31,7 +30,7 @@ class QtMainWindow : public QMainWindow, public MainWindow {
     static QSize InitialViewerSize();
 
   private:
-    void BuildMenus(const std::vector<app::Menu>& menus);
+    void BuildMenus(const std::vector<Menu>& menus);
 
     CommandHandler handler_;
 };
