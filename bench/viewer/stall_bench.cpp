@@ -15,7 +15,8 @@
 // G4 pages), page-colour (Page Down through the colour document), thumbs-g4 and
 // thumbs-colour (F9, then the thumbnail strip scrolled a screen further each time those
 // in view are made, to the last page: every thumbnail of the document is made; their
-// number is printed as thumbnails=…).
+// number is printed as thumbnails=…), idle (six seconds of nothing asked: the gaps a
+// busy machine makes by itself, to read the others against).
 #include <sys/resource.h>
 #include <tiffio.h>
 
@@ -202,7 +203,11 @@ int Run(const std::string& scenario, const std::string& folder) {
     LargestGap([] { return false; }, 1, 1500);
     Gaps stall;
     int thumbnails = -1;
-    if (scenario.rfind("thumbs", 0) == 0) {
+    if (scenario == "idle") {
+        // Nothing asked of the viewer: the gaps other processes alone make.
+        int steps = 0;
+        stall = LargestGap([&steps] { return ++steps < 200; }, 30, 0);
+    } else if (scenario.rfind("thumbs", 0) == 0) {
         folio::viewer::ThumbnailStrip& strip = view.Thumbnails();
         thumbnails = 0;
         QObject::connect(&strip, &folio::viewer::ThumbnailStrip::ThumbnailRendered,
@@ -265,7 +270,7 @@ int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr,
                      "usage: viewer_stall make|end-colour|end-600|page-g4|page-colour|thumbs-g4|"
-                     "thumbs-colour FOLDER\n");
+                     "thumbs-colour|idle FOLDER\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
