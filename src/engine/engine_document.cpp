@@ -107,7 +107,7 @@ class EngineDocument::Impl {
         }
         const std::string where = opened->Name() + ", page " + std::to_string(page + 1);
         opened->TakeError();
-        if (TIFFSetSubDirectory(opened->Handle(), entry.offset) != 1) {
+        if (!opened->SelectPage(entry.offset)) {
             const std::string why = opened->TakeError();
             throw Error(errors::kDamagedFile, where + ": the page cannot be read" +
                                                   (why.empty() ? "" : " (" + why + ")"));
@@ -139,8 +139,10 @@ class EngineDocument::Impl {
                 continue;
             }
             if (const auto smaller = Load(page, denominator)) {
-                geometry.scaleX *= static_cast<double>(info.width) / smaller->width;
-                geometry.scaleY *= static_cast<double>(info.height) / smaller->height;
+                // Exactly 1/denominator: a last row or column standing for fewer
+                // pixels than that must not stretch the others.
+                geometry.scaleX *= denominator;
+                geometry.scaleY *= denominator;
                 return RenderRegion(*smaller, geometry, region);
             }
             // This size does not divide the strips; a smaller denominator may.
@@ -277,6 +279,22 @@ uint64_t EngineDocument::DirectoryOffset(int page) const {
     std::lock_guard lock(impl_->mutex);
     impl_->Check(page);
     return impl_->pages[static_cast<size_t>(page)].offset;
+}
+
+std::unique_ptr<TiffFile> EngineDocument::OpenFile() const {
+    std::shared_ptr<TiffFile> opened;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (impl_->path.empty()) {
+            return nullptr;
+        }
+        opened = impl_->file;
+    }
+    try {
+        return opened ? opened->Duplicate() : nullptr;
+    } catch (const Error&) {
+        return nullptr;  // copying is only a shortcut: the writer decodes instead
+    }
 }
 
 bool EngineDocument::IsOpen() const {

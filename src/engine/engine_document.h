@@ -69,6 +69,7 @@ class EngineDocument : public imaging::Document, public PageSource {
     std::shared_ptr<const Raster> Decode(int page) const override;
     const std::string& FilePath() const override;
     uint64_t DirectoryOffset(int page) const override;
+    std::unique_ptr<TiffFile> OpenFile() const override;
 
     bool IsOpen() const;
     // "TIFF" or "MDI".

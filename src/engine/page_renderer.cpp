@@ -6,8 +6,14 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 // jpeglib.h needs FILE and size_t declared first.
@@ -127,19 +133,25 @@ void OnJpegError(j_common_ptr info) {
 
 void Quiet(j_common_ptr) {}
 
-struct StripTarget {
-    uint8_t* out;    // the strip's first row in the scaled page
-    size_t stride;   // bytes per row of the scaled page
-    uint32_t rows;   // rows of the scaled page left from `out`
-    uint32_t width;  // the scaled page's width
+// Where one strip or tile goes in the scaled page.
+struct ChunkTarget {
+    uint8_t* out;      // the chunk's first row and column in the scaled page
+    size_t stride;     // bytes per row of the scaled page
+    uint32_t rows;     // rows of the scaled page left from `out`
+    uint32_t width;    // the chunk's own scaled width
+    uint32_t columns;  // of these, the columns inside the page
+    int samples;
     J_COLOR_SPACE stored;
     J_COLOR_SPACE shown;
 };
 
-// One strip into its rows of the scaled page; 0 when done, else the message is set.
-// Only plain data lives here, so leaving by longjmp skips no destructor.
-int DecodeStrip(const uint8_t* tables, unsigned long tablesSize, const uint8_t* data,
-                unsigned long size, int denominator, const StripTarget& target, JpegError& error) {
+// One strip or tile into its place in the scaled page, through `row` (room for one
+// scaled row of the chunk) when only part of each row lies inside the page; 0 when
+// done, else the message is set. Only plain data lives here, so leaving by longjmp
+// skips no destructor.
+int DecodeChunk(const uint8_t* tables, unsigned long tablesSize, const uint8_t* data,
+                unsigned long size, int denominator, const ChunkTarget& target, uint8_t* row,
+                JpegError& error) {
     jpeg_decompress_struct info;
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = OnJpegError;
@@ -161,17 +173,63 @@ int DecodeStrip(const uint8_t* tables, unsigned long tablesSize, const uint8_t* 
     info.scale_denom = static_cast<unsigned>(denominator);
     jpeg_start_decompress(&info);
     if (info.output_width != target.width) {
-        std::snprintf(error.message, sizeof error.message, "a strip is %u pixels wide, not %u",
+        std::snprintf(error.message, sizeof error.message, "it is %u pixels wide, not %u",
                       info.output_width * denominator, target.width * denominator);
         jpeg_destroy_decompress(&info);
         return 1;
     }
+    const size_t bytes = size_t{target.columns} * static_cast<size_t>(target.samples);
     while (info.output_scanline < info.output_height && info.output_scanline < target.rows) {
-        JSAMPROW row = target.out + target.stride * info.output_scanline;
-        jpeg_read_scanlines(&info, &row, 1);
+        uint8_t* out = target.out + target.stride * info.output_scanline;
+        JSAMPROW into = target.columns == target.width ? out : row;
+        jpeg_read_scanlines(&info, &into, 1);
+        if (into != out) {
+            std::memcpy(out, into, bytes);
+        }
     }
-    jpeg_destroy_decompress(&info);  // (also ends a strip with more rows than the page)
+    jpeg_destroy_decompress(&info);  // (also ends a chunk with more rows than the page)
     return 0;
+}
+
+// A strip's or tile's compressed bytes and its place in the scaled page.
+struct Chunk {
+    std::vector<uint8_t> data;
+    uint32_t top = 0;  // scaled rows and columns
+    uint32_t left = 0;
+};
+
+// The chunks of the current page, read in order through the one libtiff handle.
+std::vector<Chunk> ReadChunks(TiffFile& file, const PageInfo& info, uint32_t chunkWidth,
+                              uint32_t chunkHeight, uint32_t denominator,
+                              const std::string& where) {
+    TIFF* tif = file.Handle();
+    const uint32_t count = info.tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    const uint32_t across = info.tiled ? (info.width + chunkWidth - 1) / chunkWidth : 1;
+    std::vector<Chunk> chunks;
+    for (uint32_t index = 0; index < count; ++index) {
+        Chunk chunk;
+        const uint64_t top = uint64_t{index / across} * chunkHeight;
+        if (top >= info.height) {
+            break;
+        }
+        chunk.top = static_cast<uint32_t>(top / denominator);
+        chunk.left = (index % across) * chunkWidth / denominator;
+        const uint64_t size = std::min<uint64_t>(TIFFGetStrileByteCount(tif, index), file.Size());
+        chunk.data.resize(size);
+        const tmsize_t read =
+            size == 0 ? -1
+            : info.tiled
+                ? TIFFReadRawTile(tif, index, chunk.data.data(), static_cast<tmsize_t>(size))
+                : TIFFReadRawStrip(tif, index, chunk.data.data(), static_cast<tmsize_t>(size));
+        if (read < 0) {
+            const std::string why = file.TakeError();
+            throw Error(errors::kDamagedFile, where + ": " + (info.tiled ? "tile " : "strip ") +
+                                                  std::to_string(index + 1) + " cannot be read" +
+                                                  (why.empty() ? "" : " (" + why + ")"));
+        }
+        chunks.push_back(std::move(chunk));
+    }
+    return chunks;
 }
 
 }  // namespace
@@ -182,12 +240,23 @@ std::optional<Raster> DecodeJpegScaled(TiffFile& file, const PageInfo& info, int
     const bool colour = info.samplesPerPixel == 3 && (info.photometric == PHOTOMETRIC_YCBCR ||
                                                       info.photometric == PHOTOMETRIC_RGB);
     const bool gray = info.samplesPerPixel == 1 && info.photometric == PHOTOMETRIC_MINISBLACK;
-    uint32_t rowsPerStrip = 0;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    const auto d = static_cast<uint32_t>(denominator);
+    uint32_t chunkWidth = info.width;
+    uint32_t chunkHeight = 0;
+    if (info.tiled) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &chunkWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &chunkHeight);
+    } else {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &chunkHeight);
+        chunkHeight = std::min(chunkHeight, info.height);
+    }
+    // Each chunk must start on a whole scaled row and column of the page.
+    const bool placed = chunkWidth > 0 && chunkHeight > 0 &&
+                        (chunkHeight == info.height || chunkHeight % d == 0) &&
+                        (!info.tiled || chunkWidth % d == 0);
     if (info.compression != COMPRESSION_JPEG || info.bitsPerSample != 8 || (!colour && !gray) ||
-        info.tiled || info.planarConfig != PLANARCONFIG_CONTIG || info.orientation > 1 ||
-        (denominator != 2 && denominator != 4 && denominator != 8) || rowsPerStrip == 0 ||
-        (rowsPerStrip < info.height && rowsPerStrip % static_cast<uint32_t>(denominator) != 0)) {
+        info.planarConfig != PLANARCONFIG_CONTIG || info.orientation > 1 ||
+        (denominator != 2 && denominator != 4 && denominator != 8) || !placed) {
         return std::nullopt;
     }
     uint32_t tablesSize = 0;
@@ -196,9 +265,7 @@ std::optional<Raster> DecodeJpegScaled(TiffFile& file, const PageInfo& info, int
         tablesSize = 0;
         tables = nullptr;
     }
-    const auto scaled = [denominator](uint32_t n) {
-        return (n + static_cast<uint32_t>(denominator) - 1) / static_cast<uint32_t>(denominator);
-    };
+    const auto scaled = [d](uint32_t n) { return (n + d - 1) / d; };
     Raster raster;
     raster.width = scaled(info.width);
     raster.height = scaled(info.height);
@@ -207,39 +274,57 @@ std::optional<Raster> DecodeJpegScaled(TiffFile& file, const PageInfo& info, int
     raster.photometric = colour ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
     raster.stride = size_t{raster.width} * raster.samplesPerPixel;
     raster.data.assign(raster.stride * raster.height, 0xFF);
-    StripTarget target{};
-    target.stride = raster.stride;
-    target.width = raster.width;
-    target.stored = info.photometric == PHOTOMETRIC_YCBCR ? JCS_YCbCr
-                    : colour                              ? JCS_RGB
-                                                          : JCS_GRAYSCALE;
-    target.shown = colour ? JCS_RGB : JCS_GRAYSCALE;
-    const uint32_t strips = TIFFNumberOfStrips(tif);
-    const uint32_t scaledStrip = rowsPerStrip / static_cast<uint32_t>(denominator);
-    std::vector<uint8_t> data;
-    JpegError error{};
-    for (uint32_t strip = 0; strip < strips; ++strip) {
-        const uint64_t top = uint64_t{strip} * scaledStrip;
-        if (top >= raster.height) {
-            break;
+    const std::vector<Chunk> chunks = ReadChunks(file, info, chunkWidth, chunkHeight, d, where);
+
+    // The chunks are independent JPEG streams: decoded side by side, one
+    // decompressor per thread, each into its own part of the page.
+    const J_COLOR_SPACE stored = info.photometric == PHOTOMETRIC_YCBCR ? JCS_YCbCr
+                                 : colour                              ? JCS_RGB
+                                                                       : JCS_GRAYSCALE;
+    const uint32_t scaledChunkWidth = info.tiled ? chunkWidth / d : raster.width;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::mutex failureMutex;
+    std::string failure;
+    const auto work = [&] {
+        JpegError error{};
+        std::vector<uint8_t> row(size_t{scaledChunkWidth} * raster.samplesPerPixel);
+        for (size_t i = next++; i < chunks.size() && !failed; i = next++) {
+            const Chunk& chunk = chunks[i];
+            ChunkTarget target{};
+            target.out = raster.data.data() + raster.stride * chunk.top +
+                         size_t{chunk.left} * raster.samplesPerPixel;
+            target.stride = raster.stride;
+            target.rows = raster.height - chunk.top;
+            target.width = scaledChunkWidth;
+            target.columns = std::min(scaledChunkWidth, raster.width - chunk.left);
+            target.samples = raster.samplesPerPixel;
+            target.stored = stored;
+            target.shown = colour ? JCS_RGB : JCS_GRAYSCALE;
+            if (DecodeChunk(static_cast<const uint8_t*>(tables), tablesSize, chunk.data.data(),
+                            chunk.data.size(), denominator, target, row.data(), error) != 0) {
+                std::lock_guard lock(failureMutex);
+                if (!failed.exchange(true)) {
+                    failure = where + ": JPEG data of " + (info.tiled ? "tile " : "strip ") +
+                              std::to_string(i + 1) + " cannot be decoded (" + error.message + ")";
+                }
+            }
         }
-        const uint64_t size = std::min<uint64_t>(TIFFGetStrileByteCount(tif, strip), file.Size());
-        data.resize(size);
-        if (size == 0 ||
-            TIFFReadRawStrip(tif, strip, data.data(), static_cast<tmsize_t>(size)) < 0) {
-            const std::string why = file.TakeError();
-            throw Error(errors::kDamagedFile, where + ": strip " + std::to_string(strip + 1) +
-                                                  " cannot be read" +
-                                                  (why.empty() ? "" : " (" + why + ")"));
+    };
+    const size_t helpers =
+        std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()) - 1, chunks.size() / 4);
+    std::vector<std::jthread> threads;
+    try {
+        for (size_t i = 0; i < helpers; ++i) {
+            threads.emplace_back(work);
         }
-        target.out = raster.data.data() + raster.stride * top;
-        target.rows = static_cast<uint32_t>(raster.height - top);
-        if (DecodeStrip(static_cast<const uint8_t*>(tables), tablesSize, data.data(), size,
-                        denominator, target, error) != 0) {
-            throw Error(errors::kDamagedFile, where + ": JPEG data of strip " +
-                                                  std::to_string(strip + 1) +
-                                                  " cannot be decoded (" + error.message + ")");
-        }
+    } catch (const std::system_error&) {
+        // No more threads to be had: fewer decode the page.
+    }
+    work();
+    threads.clear();  // joins
+    if (failed) {
+        throw Error(errors::kDamagedFile, failure);
     }
     return raster;
 }

@@ -13,6 +13,8 @@
 
 namespace folio::engine {
 
+class TiffFile;
+
 // A document's pages as the TIFF writer (export) and the printer see them.
 class PageSource {
   public:
@@ -26,10 +28,14 @@ class PageSource {
     // The page's pixels, unturned. Raises folio::Error naming the page and the
     // reason when it cannot be decoded (e.g. an unsupported compression).
     virtual std::shared_ptr<const Raster> Decode(int page) const = 0;
-    // The source file (UTF-8 path) and the page's directory offset in it, so that
-    // a writer can copy a page's compressed data unchanged.
+    // The source file (UTF-8 path, for messages) and the page's directory offset in
+    // it, so that a writer can copy a page's compressed data unchanged.
     virtual const std::string& FilePath() const = 0;
     virtual uint64_t DirectoryOffset(int page) const = 0;
+    // That file opened once more for the writer's own use, on the descriptor the
+    // document was opened with (never its path again, which another file may have
+    // taken since); null when there is none to copy from.
+    virtual std::unique_ptr<TiffFile> OpenFile() const = 0;
 };
 
 // While an object of this class lives, long operations on the same thread (an export,

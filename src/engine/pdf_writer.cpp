@@ -256,7 +256,7 @@ class PagePreparer {
     TiffSourceFile& FileOf(const PageSource* source) {
         std::unique_ptr<TiffSourceFile>& file = files_[source];
         if (!file) {
-            file = std::make_unique<TiffSourceFile>(source->FilePath());
+            file = std::make_unique<TiffSourceFile>(source->OpenFile());
         }
         return *file;
     }

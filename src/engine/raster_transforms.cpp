@@ -308,7 +308,7 @@ Raster RotateRaster(const Raster& raster, int quarterTurns) {
     return Transformed(raster, Transform{turns, false});
 }
 
-RenderedImage RotateImage(const RenderedImage& image, int quarterTurns) {
+RenderedImage RotateImage(RenderedImage image, int quarterTurns) {
     const Transform t{NormalQuarterTurns(quarterTurns), false};
     if (t.turns == 0) {
         return image;

@@ -17,7 +17,7 @@ namespace folio::engine {
 Raster RotateRaster(const Raster& raster, int quarterTurns);
 
 // The image rotated clockwise by `quarterTurns` quarter turns (any integer).
-RenderedImage RotateImage(const RenderedImage& image, int quarterTurns);
+RenderedImage RotateImage(RenderedImage image, int quarterTurns);
 
 // Turns a page decoded in its stored row order upright according to its TIFF
 // Orientation tag (1 to 8); 5 to 8 swap width and height.

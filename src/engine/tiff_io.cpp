@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <optional>
 
 #include "common/error.h"
@@ -166,6 +167,56 @@ struct TiffFile::Source : TiffStorage {
         }
     }
 
+    // libtiff reads a page's directory a few bytes at a time (the entry count, the
+    // entries, each tag's values): such small reads come from one window of the file
+    // read at once, which spares a long document thousands of system calls. A
+    // page's data is read straight into place.
+    static constexpr uint64_t kWindowBytes = 8 << 10;
+    std::mutex windowMutex;
+    std::vector<uint8_t> window;
+    uint64_t windowStart = 0;
+    uint64_t windowLength = 0;
+
+    // Up to `count` bytes at `offset` from the file itself; how many, or -1.
+    int64_t ReadFile(uint64_t offset, uint8_t* out, uint64_t count) const {
+        uint64_t done = 0;
+        while (done < count) {
+            const ssize_t n =
+                ::pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                return -1;
+            }
+            if (n == 0) {
+                break;
+            }
+            done += static_cast<uint64_t>(n);
+        }
+        return static_cast<int64_t>(done);
+    }
+
+    int64_t ReadThroughWindow(uint64_t offset, uint8_t* out, uint64_t count) {
+        std::lock_guard lock(windowMutex);
+        if (offset < windowStart || offset + count > windowStart + windowLength) {
+            window.resize(kWindowBytes);
+            windowStart = offset & ~uint64_t{4095};
+            const int64_t n =
+                ReadFile(windowStart, window.data(), std::min(kWindowBytes, size - windowStart));
+            windowLength = n < 0 ? 0 : static_cast<uint64_t>(n);
+            if (n < 0) {
+                return -1;
+            }
+        }
+        const uint64_t end = windowStart + windowLength;  // the file may have shrunk
+        count = offset < end ? std::min(count, end - offset) : 0;
+        if (count > 0) {
+            std::memcpy(out, window.data() + (offset - windowStart), count);
+        }
+        return static_cast<int64_t>(count);
+    }
+
     int64_t ReadAt(uint64_t offset, uint8_t* out, uint64_t count) override {
         if (offset >= size) {
             return 0;
@@ -174,22 +225,12 @@ struct TiffFile::Source : TiffStorage {
         if (fd < 0) {
             std::memcpy(out, memory.data() + offset, count);
         } else {
-            uint64_t done = 0;
-            while (done < count) {
-                const ssize_t n =
-                    ::pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
-                if (n < 0 && errno == EINTR) {
-                    continue;
-                }
-                if (n < 0) {
-                    return -1;
-                }
-                if (n == 0) {
-                    break;
-                }
-                done += static_cast<uint64_t>(n);
+            const int64_t n = count < kWindowBytes / 4 ? ReadThroughWindow(offset, out, count)
+                                                       : ReadFile(offset, out, count);
+            if (n < 0) {
+                return -1;
             }
-            count = done;
+            count = static_cast<uint64_t>(n);
         }
         // libtiff knows the .mdi header as the little-endian TIFF it is.
         if (format == ContainerFormat::Mdi) {
@@ -276,6 +317,31 @@ std::unique_ptr<TiffFile> TiffFile::OpenBytes(std::vector<uint8_t> bytes, const 
     source->size = source->memory.size();
     source->format = SniffContainer(source->memory.data(), source->memory.size());
     CheckContainer(*source);
+    std::unique_ptr<TiffFile> file(new TiffFile(std::move(source)));
+    file->OpenTiff();
+    return file;
+}
+
+bool TiffFile::SelectPage(uint64_t offset) {
+    {
+        std::lock_guard lock(source_->windowMutex);
+        source_->windowLength = 0;
+    }
+    return TIFFSetSubDirectory(tif_, offset) == 1;
+}
+
+std::unique_ptr<TiffFile> TiffFile::Duplicate() const {
+    if (source_->fd < 0) {
+        return nullptr;
+    }
+    auto source = std::make_unique<Source>(source_->name);
+    source->fd = ::fcntl(source_->fd, F_DUPFD_CLOEXEC, 0);
+    if (source->fd < 0) {
+        Fail(errors::kDeviceIoError, source_->name,
+             std::string("cannot open again: ") + std::strerror(errno));
+    }
+    source->size = source_->size;
+    source->format = source_->format;
     std::unique_ptr<TiffFile> file(new TiffFile(std::move(source)));
     file->OpenTiff();
     return file;
@@ -372,20 +438,8 @@ std::vector<uint8_t> MemoryTiff::Bytes(uint64_t offset, uint64_t size) const {
     return std::vector<uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(size));
 }
 
-TiffSourceFile::TiffSourceFile(const std::string& path) {
-    if (path.empty()) {
-        return;
-    }
-    try {
-        file_ = TiffFile::Open(path, path);
-    } catch (const Error&) {
-        // Copying is only a shortcut; without it every page is decoded.
-        file_.reset();
-    }
-}
-
 bool TiffSourceFile::SelectPage(uint64_t offset) {
-    return file_ != nullptr && TIFFSetSubDirectory(file_->Handle(), offset) == 1;
+    return file_ != nullptr && file_->SelectPage(offset);
 }
 
 bool TiffSourceFile::ReadRange(uint64_t offset, uint8_t* out, uint64_t size) {

@@ -86,6 +86,11 @@ class TiffFile {
     static std::unique_ptr<TiffFile> Open(const std::string& path, const std::string& name);
     // The same on bytes held in memory.
     static std::unique_ptr<TiffFile> OpenBytes(std::vector<uint8_t> bytes, const std::string& name);
+    // The same file once more, with a libtiff handle of its own on a duplicate of
+    // this one's descriptor: it reads what was opened even after another file has
+    // taken the path. Null for bytes held in memory. Raises folio::Error when no
+    // descriptor is to be had.
+    std::unique_ptr<TiffFile> Duplicate() const;
 
     ~TiffFile();
     TiffFile(const TiffFile&) = delete;
@@ -102,6 +107,9 @@ class TiffFile {
     // Where the "next page" pointer of the directory at `offset` leads, read
     // straight from the file; 0 at the last page or when it cannot be read.
     uint64_t NextDirectoryOffset(uint64_t offset) const;
+    // Makes the page whose directory starts at `offset` libtiff's current one, as
+    // the file holds it now (not as read for an earlier page); false when it cannot.
+    bool SelectPage(uint64_t offset);
 
     // libtiff's first error for this file since the last call ("" if none), and
     // forgets it.
@@ -150,9 +158,9 @@ class MemoryTiff {
 // compressed data unchanged.
 class TiffSourceFile {
   public:
-    // An unopened source when `path` is empty or cannot be opened as TIFF: the
-    // writer then decodes every page instead of copying.
-    explicit TiffSourceFile(const std::string& path);
+    // The document's file as PageSource::OpenFile gives it; unopened when there is
+    // none: the writer then decodes every page instead of copying.
+    explicit TiffSourceFile(std::unique_ptr<TiffFile> file) : file_(std::move(file)) {}
 
     bool IsOpen() const { return file_ != nullptr; }
     TIFF* Handle() const { return file_ ? file_->Handle() : nullptr; }

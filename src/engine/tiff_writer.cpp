@@ -172,7 +172,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
     if (count <= 0) {
         failure.Raise(errors::kInvalidFileFormat, "the document has no pages");
     }
-    TiffSourceFile file(source.FilePath());
+    TiffSourceFile file(source.OpenFile());
     uint64_t estimate = 0;
     const std::vector<PagePlan> plan = Plan(source, file, failure, estimate);
 

@@ -2,10 +2,22 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/tiff_io.h"
 #include "support/raster_oracle.h"
 #include "support/tiff_readback.h"
 
 namespace folio::engine::testing {
+
+std::unique_ptr<TiffFile> FakePageSource::OpenFile() const {
+    if (path_.empty()) {
+        return nullptr;
+    }
+    try {
+        return TiffFile::Open(path_, path_);
+    } catch (const Error&) {
+        return nullptr;
+    }
+}
 
 FakePage PageFromLayout(const TestPage& layout) {
     FakePage page;

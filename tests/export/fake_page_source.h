@@ -39,6 +39,8 @@ class FakePageSource : public PageSource {
     uint64_t DirectoryOffset(int page) const override {
         return pages_.at(static_cast<size_t>(page)).directoryOffset;
     }
+    // The file at the path it stands for, opened afresh.
+    std::unique_ptr<TiffFile> OpenFile() const override;
 
   private:
     std::string path_;
