@@ -7,8 +7,7 @@
 #include <string>
 
 #include "cmdline/command_line.h"
-#include "cmdline/windows_argv_quoter.h"
-#include "cmdline/windows_argv_splitter.h"
+#include "cmdline/windows_argv.h"
 #include "common/error.h"
 #include "support/fake_command_line_source.h"
 

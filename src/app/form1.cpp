@@ -7,13 +7,12 @@
 #include "build_info.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "common/trim_spaces.h"
+#include "common/text.h"
 #include "common/utf8.h"
 #include "output/export_command.h"
 #include "output/print_command.h"
 #include "platform/main_window.h"
-#include "view/rotate_commands.h"
-#include "view/zoom_commands.h"
+#include "view/view_commands.h"
 
 namespace folio::app {
 namespace {

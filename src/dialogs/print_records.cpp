@@ -1,6 +1,8 @@
+// DEVMODE and DEVNAMES encoded and decoded, and the global memory blocks they travel in.
 #include "dialogs/print_records.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "common/error.h"
@@ -130,6 +132,27 @@ std::string DeviceNameAfterFirstNul(std::span<const uint8_t> bytes) {
         }
     }
     return {};
+}
+
+GlobalHandle NewBlockWith(GlobalMemory& memory, std::span<const uint8_t> bytes) {
+    const GlobalHandle handle = memory.GlobalAlloc(kGlobalMoveable | kGlobalZeroInit, bytes.size());
+    if (handle == 0) {
+        throw Error(errors::kOutOfMemory, "Out of memory for the print dialog's records");
+    }
+    if (uint8_t* data = memory.GlobalLock(handle)) {
+        std::memcpy(data, bytes.data(), bytes.size());
+        memory.GlobalUnlock(handle);
+    }
+    return handle;
+}
+
+std::vector<uint8_t> ReadBlock(GlobalMemory& memory, GlobalHandle handle, size_t size) {
+    std::vector<uint8_t> bytes(size, 0);
+    if (const uint8_t* data = memory.GlobalLock(handle)) {
+        std::memcpy(bytes.data(), data, std::min(size, memory.GlobalSize(handle)));
+        memory.GlobalUnlock(handle);
+    }
+    return bytes;
 }
 
 }  // namespace folio::dialogs

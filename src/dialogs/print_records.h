@@ -1,10 +1,16 @@
 #pragma once
 
+// The print dialog's records, DEVMODE and DEVNAMES, in their fixed binary layouts, and
+// the global memory blocks they travel in.
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "platform/global_memory.h"
 
 namespace folio::dialogs {
 
@@ -59,5 +65,14 @@ DevNames DecodeDevNames(std::span<const uint8_t> bytes);
 // The device name as the print-dialog routine takes it from a returned block: the
 // text in the area after the first NUL up to the next NUL (or the area's end).
 std::string DeviceNameAfterFirstNul(std::span<const uint8_t> bytes);
+
+// The blocks the records travel in.
+
+// A new movable, zeroed block holding `bytes`; raises the out-of-memory error when
+// none can be had.
+GlobalHandle NewBlockWith(GlobalMemory& memory, std::span<const uint8_t> bytes);
+// The first `size` bytes of the block; bytes the block does not have (or all of
+// them, for a handle that cannot be locked) read as 0.
+std::vector<uint8_t> ReadBlock(GlobalMemory& memory, GlobalHandle handle, size_t size);
 
 }  // namespace folio::dialogs

@@ -1,9 +1,9 @@
 #include "output/export_command.h"
 
 #include "app/remembered_folder.h"
-#include "cmdline/same_text.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "common/text.h"
 #include "common/utf8.h"
 #include "platform/main_window.h"
 

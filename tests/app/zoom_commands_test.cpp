@@ -1,4 +1,4 @@
-#include "view/zoom_commands.h"
+#include "view/view_commands.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

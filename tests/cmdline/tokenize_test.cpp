@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "cmdline/tokenize.h"
+#include "cmdline/command_line_split.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
 

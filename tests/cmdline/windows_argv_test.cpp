@@ -2,8 +2,7 @@
 
 #include <random>
 
-#include "cmdline/windows_argv_quoter.h"
-#include "cmdline/windows_argv_splitter.h"
+#include "cmdline/windows_argv.h"
 
 namespace folio {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/posix_file_attributes.h"
+#include "platform/posix/posix_ports.h"
 
 #include <sys/stat.h>
 

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/posix/posix_ports.h"
 #include "platform/posix/registry_file_format.h"
-#include "platform/posix/utf8_text_codec.h"
 #include "posix/redirected_environment.h"
 #include "posix/windows_reg_reader.h"
 #include "shell/file_association.h"

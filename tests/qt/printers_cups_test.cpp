@@ -10,8 +10,7 @@
 #include <memory>
 
 #include "dialogs/com_dlg.h"
-#include "platform/posix/global_memory_table.h"
-#include "platform/posix/utf8_text_codec.h"
+#include "platform/posix/posix_ports.h"
 #include "platform/qt/qt_print_dialog.h"
 #include "platform/qt/qt_printers.h"
 #include "support/modal_driver.h"

@@ -11,9 +11,8 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "dialogs/global_blocks.h"
 #include "dialogs/print_records.h"
-#include "platform/posix/global_memory_table.h"
+#include "platform/posix/posix_ports.h"
 #include "platform/qt/qstring_conversion.h"
 #include "platform/qt/qt_print_dialog.h"
 #include "platform/qt/qt_printers.h"

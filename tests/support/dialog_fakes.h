@@ -12,10 +12,8 @@
 #include "common/error_numbers.h"
 #include "common/utf8.h"
 #include "dialogs/com_dlg.h"
-#include "dialogs/global_blocks.h"
 #include "dialogs/print_records.h"
-#include "platform/posix/global_memory_table.h"
-#include "platform/posix/utf8_text_codec.h"
+#include "platform/posix/posix_ports.h"
 
 namespace folio::testing {
 

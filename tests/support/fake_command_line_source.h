@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "cmdline/windows_argv_splitter.h"
+#include "cmdline/windows_argv.h"
 #include "platform/command_line_source.h"
 
 namespace folio::fakes {

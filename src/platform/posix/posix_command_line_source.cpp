@@ -3,8 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "cmdline/windows_argv_quoter.h"
-#include "cmdline/windows_argv_splitter.h"
+#include "cmdline/windows_argv.h"
 #include "common/utf8.h"
 
 namespace folio::posix {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/utf8.h"
-#include "platform/posix/file_association_text_lines.h"
+#include "platform/posix/file_association.h"
 #include "platform/registry.h"
 
 namespace folio::posix {

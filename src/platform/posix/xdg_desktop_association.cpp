@@ -7,9 +7,8 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
+#include "platform/posix/file_association.h"
 #include "platform/posix/file_association_files.h"
-#include "platform/posix/file_association_folders.h"
-#include "platform/posix/file_association_programs.h"
 #include "platform/posix/xdg_desktop_association_texts.h"
 
 namespace folio::posix {

@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "platform/posix/file_association_text_lines.h"
+#include "platform/posix/file_association.h"
 
 namespace folio::posix {
 namespace {

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "dialogs/global_blocks.h"
 #include "dialogs/print_records.h"
 #include "platform/qt/qt_printers.h"
 #include "platform/qt/window_handles.h"

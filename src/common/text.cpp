@@ -1,4 +1,5 @@
-#include "cmdline/same_text.h"
+// Comparing text with or without case.
+#include "common/text.h"
 
 #include <algorithm>
 

@@ -1,9 +1,13 @@
 #pragma once
 
+// The view commands on the imaging contract: turning marked pages (`RotatePages`) and
+// zooming (steps of 1.3, original size, fit to width or height).
+
 #include <cstdint>
 #include <vector>
 
 #include "imaging/document.h"
+#include "imaging/viewer_control.h"
 
 namespace folio::view {
 
@@ -21,5 +25,18 @@ std::vector<int32_t> EveryPageMarked(imaging::Document& document);
 // angle. A failure ends the turning there; the pages before it stay turned.
 void RotatePages(imaging::Document& document, const int32_t& angle,
                  const std::vector<int32_t>& pages);
+
+// One zoom step: the double nearest to 1.3, used to multiply and to divide.
+inline constexpr double kZoomStep = 1.3;
+
+// Sets the viewer's fit mode (imaging::kFitWidth or kFitHeight); without a loaded
+// document no call reaches the viewer.
+void FitToView(imaging::ViewerControl& viewer, bool documentLoaded, int32_t fitMode);
+// Multiplies both factors the viewer reports by the zoom step, each on its own.
+void ZoomIn(imaging::ViewerControl& viewer);
+// Divides both factors the viewer reports by the zoom step, each on its own.
+void ZoomOut(imaging::ViewerControl& viewer);
+// Reads the factors (unused), then sets both to exactly 1.0.
+void ResetToOriginalSize(imaging::ViewerControl& viewer);
 
 }  // namespace folio::view

@@ -1,6 +1,10 @@
-#include "platform/qt/qt_message_box.h"
+// Message boxes, yes/no questions and opening web addresses, through Qt.
+#include "platform/qt/qt_message_boxes.h"
 
+#include <QApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
+#include <QUrl>
 
 #include "platform/qt/qstring_conversion.h"
 
@@ -29,6 +33,20 @@ void QtMessageBox::Show(const std::u16string& text, const std::u16string& title,
     QWidget* owner = mainWindow_ && mainWindow_->isVisible() ? mainWindow_.data() : nullptr;
     QMessageBox box(ToQtIcon(icon), ToQString(title), ToQString(text), QMessageBox::Ok, owner);
     box.exec();
+}
+
+bool QtQuestionBox::AskYesNo(const std::u16string& text, const std::u16string& title) {
+    QMessageBox box(QMessageBox::Question, ToQString(title), ToQString(text),
+                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool QtUrlOpener::OpenUrl(WindowHandle /*owner*/, const std::u16string& address) {
+    // Tolerant mode, as a browser's address bar takes it: the item name's spaces are
+    // the address's own and are sent as the browser encodes them.
+    return QDesktopServices::openUrl(QUrl(ToQString(address), QUrl::TolerantMode));
 }
 
 }  // namespace folio::qt

@@ -1,5 +1,7 @@
 #pragma once
 
+// Text comparison and trimming the way the program's classic runtime did them.
+
 #include <string_view>
 
 namespace folio {
@@ -12,5 +14,9 @@ inline std::u16string_view TrimSpaces(std::u16string_view text) {
     }
     return text.substr(first, text.find_last_not_of(u' ') - first + 1);
 }
+
+// Compares two texts code unit by code unit, or (exact false) ignoring the case
+// of ASCII and Latin-1 letters; other characters always compare exactly.
+bool SameText(std::u16string_view a, std::u16string_view b, bool exact);
 
 }  // namespace folio

@@ -1,6 +1,8 @@
-#include "view/zoom_commands.h"
+// The view commands: RotatePages and the zoom steps and fits.
+#include "view/view_commands.h"
 
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "common/error.h"
@@ -18,6 +20,23 @@ double Checked(double factor) {
 }
 
 }  // namespace
+
+std::vector<int32_t> EveryPageMarked(imaging::Document& document) {
+    const int32_t count = document.Images()->Count();
+    return std::vector<int32_t>(count > 0 ? static_cast<size_t>(count) : 0, -1);
+}
+
+void RotatePages(imaging::Document& document, const int32_t& angle,
+                 const std::vector<int32_t>& pages) {
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (pages[i] != -1) {
+            continue;
+        }
+        // Both references are let go before the next page.
+        std::shared_ptr<imaging::Image> image = document.Images()->Item(static_cast<int32_t>(i));
+        image->Rotate(angle);
+    }
+}
 
 void FitToView(imaging::ViewerControl& viewer, bool documentLoaded, int32_t fitMode) {
     if (!documentLoaded) {

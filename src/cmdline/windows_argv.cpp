@@ -1,4 +1,8 @@
-#include "cmdline/windows_argv_splitter.h"
+// The Windows command-line rules: splitting a line into argv, quoting argv into a line.
+#include "cmdline/windows_argv.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace folio {
 namespace {
@@ -59,6 +63,48 @@ size_t ReadArgument(std::u16string_view line, size_t pos, std::u16string& arg) {
     return pos;
 }
 
+constexpr std::u16string_view kBlanks = u" \t";
+
+void AppendProgram(std::u16string& line, const std::u16string& program) {
+    const bool plain = !program.empty() && program.front() != u'"' &&
+                       program.find_first_of(kBlanks) == std::u16string::npos;
+    if (plain) {
+        line += program;
+        return;
+    }
+    line.push_back(u'"');
+    std::copy_if(program.begin(), program.end(), std::back_inserter(line),
+                 [](char16_t c) { return c != u'"'; });
+    line.push_back(u'"');
+}
+
+void AppendArgument(std::u16string& line, const std::u16string& arg) {
+    if (!arg.empty() && arg.find_first_of(u" \t\"") == std::u16string::npos) {
+        line += arg;  // backslashes not followed by a quote stay literal
+        return;
+    }
+    line.push_back(u'"');
+    for (size_t pos = 0;;) {
+        size_t run = 0;
+        while (pos < arg.size() && arg[pos] == u'\\') {
+            ++run;
+            ++pos;
+        }
+        if (pos == arg.size()) {
+            // Doubled, so that the closing quote still acts.
+            line.append(run * 2, u'\\');
+            break;
+        }
+        if (arg[pos] == u'"') {
+            line.append(run * 2 + 1, u'\\');
+        } else {
+            line.append(run, u'\\');
+        }
+        line.push_back(arg[pos++]);
+    }
+    line.push_back(u'"');
+}
+
 }  // namespace
 
 std::vector<std::u16string> SplitWindowsCommandLine(std::u16string_view line,
@@ -79,6 +125,19 @@ std::vector<std::u16string> SplitWindowsCommandLine(std::u16string_view line,
         pos = ReadArgument(line, pos, args.emplace_back());
     }
     return args;
+}
+
+std::u16string QuoteWindowsCommandLine(const std::vector<std::u16string>& argv) {
+    std::u16string line;
+    for (size_t i = 0; i < argv.size(); ++i) {
+        if (i == 0) {
+            AppendProgram(line, argv[i]);
+        } else {
+            line.push_back(u' ');
+            AppendArgument(line, argv[i]);
+        }
+    }
+    return line;
 }
 
 }  // namespace folio

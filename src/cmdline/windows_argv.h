@@ -1,5 +1,8 @@
 #pragma once
 
+// The Windows command-line rules both ways: splitting a line into argv as the
+// published rules do, and quoting argv into a line that splits back into it.
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,5 +18,11 @@ namespace folio {
 // executablePath alone.
 std::vector<std::u16string> SplitWindowsCommandLine(std::u16string_view line,
                                                     std::u16string_view executablePath);
+
+// Builds the command line that SplitWindowsCommandLine turns back into argv.
+// Arguments are quoted only where needed. The program name cannot carry a double
+// quote together with a blank or a leading quote under the splitting rules; such
+// a name loses its quotes (the arguments after it still come back exactly).
+std::u16string QuoteWindowsCommandLine(const std::vector<std::u16string>& argv);
 
 }  // namespace folio
