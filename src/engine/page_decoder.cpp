@@ -107,13 +107,27 @@ void ReadColourMap(TIFF* tif, uint16_t storedBits, Raster& raster) {
     }
 }
 
-void ReadExtraSamples(TIFF* tif, Raster& raster) {
+// What the page's first extra sample is (EXTRASAMPLE_*), if it has one.
+std::optional<uint16_t> FirstExtraSample(TIFF* tif) {
     uint16_t count = 0;
     uint16_t* kinds = nullptr;
-    if (raster.extraSamples > 0 && TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &kinds) == 1 &&
-        count > 0) {
-        raster.associatedAlpha = kinds[0] == EXTRASAMPLE_ASSOCALPHA;
-        raster.hasAlpha = kinds[0] == EXTRASAMPLE_ASSOCALPHA || kinds[0] == EXTRASAMPLE_UNASSALPHA;
+    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &kinds) == 1 && count > 0) {
+        return kinds[0];
+    }
+    return std::nullopt;
+}
+
+bool IsAlpha(std::optional<uint16_t> extraSample) {
+    return extraSample == EXTRASAMPLE_ASSOCALPHA || extraSample == EXTRASAMPLE_UNASSALPHA;
+}
+
+void ReadExtraSamples(TIFF* tif, Raster& raster) {
+    if (raster.extraSamples == 0) {
+        return;
+    }
+    if (const auto kind = FirstExtraSample(tif)) {
+        raster.associatedAlpha = kind == EXTRASAMPLE_ASSOCALPHA;
+        raster.hasAlpha = IsAlpha(kind);
     }
 }
 
@@ -399,17 +413,6 @@ void RepackPlane(const uint8_t* plane, size_t stride, const SampleRepack& repack
     }
 }
 
-namespace {
-
-bool HasAlpha(TIFF* tif) {
-    uint16_t count = 0;
-    uint16_t* kinds = nullptr;
-    return TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &kinds) == 1 && count > 0 &&
-           (kinds[0] == EXTRASAMPLE_ASSOCALPHA || kinds[0] == EXTRASAMPLE_UNASSALPHA);
-}
-
-}  // namespace
-
 Raster DecodeThroughRgba(TiffFile& file, uint32_t storedWidth, uint32_t storedHeight,
                          const PageInfo& info, const std::string& where, size_t maxBytes) {
     TIFF* tif = file.Handle();
@@ -440,7 +443,7 @@ Raster DecodeThroughRgba(TiffFile& file, uint32_t storedWidth, uint32_t storedHe
     raster.height = storedHeight;
     raster.bitsPerSample = 8;
     raster.photometric = PHOTOMETRIC_RGB;
-    const bool alpha = HasAlpha(tif);
+    const bool alpha = IsAlpha(FirstExtraSample(tif));
     raster.samplesPerPixel = alpha ? 4 : 3;
     raster.extraSamples = alpha ? 1 : 0;
     raster.associatedAlpha = alpha;

@@ -24,10 +24,10 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/atomic_file.h"
 #include "engine/page_source.h"
 #include "engine/pdf_page_image.h"
 #include "engine/tiff_io.h"
+#include "engine/tiff_output.h"
 #include "engine/tiff_writer.h"
 
 namespace folio::engine {

@@ -1,5 +1,6 @@
-// Writing a TIFF file: positioned writes gathered in memory and sent on a helper
-// thread, and libtiff writing through them.
+// Writing output files: the target replaced atomically, positioned writes
+// gathered in memory and sent on a helper thread, and libtiff writing a TIFF
+// through them.
 
 #include "engine/tiff_output.h"
 
@@ -16,23 +17,62 @@
 #include <new>
 #include <vector>
 
+#include "common/error.h"
+#include "common/error_numbers.h"
 #include "engine/tiff_io.h"
 
 namespace folio::engine {
 
-int WriteFully(int fd, uint64_t offset, const uint8_t* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return n == 0 ? EIO : errno;
-        }
-        done += static_cast<size_t>(n);
+namespace {
+
+int32_t NumberFor(int err) {
+    switch (sys::ClassifyWriteError(err)) {
+        case sys::WriteFailure::AccessDenied:
+            return errors::kPermissionDenied;
+        case sys::WriteFailure::DiskFull:
+            return errors::kDiskFull;
+        case sys::WriteFailure::NotFound:
+            return errors::kPathNotFound;
+        default:
+            return errors::kDeviceIoError;
     }
-    return 0;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(const std::string& targetPath) : target_(targetPath) {
+    if (const int err = file_.Open(targetPath, {}); err != 0) {
+        Fail(err);
+    }
+}
+
+void AtomicFile::Commit() {
+    if (const int err = file_.Commit(); err != 0) {
+        Fail(err);
+    }
+}
+
+void AtomicFile::Fail(int err) const {
+    const std::string cannot = "Cannot write \"" + target_ + "\": ";
+    const char* what = "cannot replace the file";
+    switch (file_.FailedStep()) {
+        case sys::AtomicFile::Step::NoFileName:
+            throw Error(errors::kPathNotFound, cannot + "no file name");
+        case sys::AtomicFile::Step::TargetIsFolder:
+            throw Error(errors::kPermissionDenied, cannot + "it is a folder");
+        case sys::AtomicFile::Step::Create:
+            what = "cannot create a file in its folder";
+            break;
+        case sys::AtomicFile::Step::Flush:
+            what = "cannot flush the data to disk";
+            break;
+        case sys::AtomicFile::Step::Close:
+            what = "cannot finish writing";
+            break;
+        default:
+            break;
+    }
+    throw Error(NumberFor(err), cannot + what + ": " + std::strerror(err));
 }
 
 BackgroundWriter::BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
@@ -76,7 +116,7 @@ void BackgroundWriter::Run() {
         const uint64_t offset = offset_;
         const size_t size = size_;
         lock.unlock();
-        const int error = WriteFully(fd_, offset, data, size);
+        const int error = sys::WriteAllAt(fd_, offset, data, size);
 #ifdef __linux__
         if (error == 0) {
             ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size),
@@ -166,7 +206,7 @@ bool FileWriteBuffer::WriteThrough(uint64_t offset, const uint8_t* data, size_t 
     if (!Settle()) {
         return false;
     }
-    const int err = WriteFully(fd_, offset, data, size);
+    const int err = sys::WriteAllAt(fd_, offset, data, size);
     return err == 0 || Failed(err);
 }
 

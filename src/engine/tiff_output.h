@@ -1,7 +1,8 @@
 #pragma once
 
-// Writing a TIFF file: positioned writes gathered in memory and sent on a helper
-// thread, and libtiff writing through them.
+// Writing output files: the target replaced atomically, positioned writes
+// gathered in memory and sent on a helper thread, and libtiff writing a TIFF
+// through them.
 
 #include <condition_variable>
 #include <cstddef>
@@ -12,11 +13,31 @@
 #include <thread>
 
 #include "engine/tiff_io.h"
+#include "sys/files.h"
 
 namespace folio::engine {
 
-// Writes all `size` bytes at `offset`; errno of the failure, or 0.
-int WriteFully(int fd, uint64_t offset, const uint8_t* data, size_t size);
+// The file an export writes: a temporary beside the target, renamed over it by
+// Commit(); until then destroying it removes the temporary and the target stays
+// untouched. Failures raise folio::Error naming the target and the reason.
+class AtomicFile {
+  public:
+    explicit AtomicFile(const std::string& targetPath);
+
+    // The open descriptor of the temporary file, owned by this object (writers
+    // that close what they are given should get a dup of it).
+    int Descriptor() const { return file_.Descriptor(); }
+    const std::string& TempPath() const { return file_.TempPath(); }
+
+    // Flushes the data to disk and renames the temporary file over the target.
+    void Commit();
+
+  private:
+    [[noreturn]] void Fail(int err) const;
+
+    std::string target_;
+    sys::AtomicFile file_;
+};
 
 // One positioned write at a time to a file, made on a helper thread kept for
 // the object's life, so that the caller prepares the next meanwhile. Each write

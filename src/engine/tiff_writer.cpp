@@ -15,7 +15,6 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/atomic_file.h"
 #include "engine/page_source.h"
 #include "engine/raster_transforms.h"
 #include "engine/tiff_io.h"

@@ -13,6 +13,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/widget/rendered_qimage.h"
 
 namespace folio::print {
 namespace {
@@ -54,11 +55,8 @@ void ApplySetup(QPrinter& printer, const PrinterSetup& setup) {
 // lives) except for black-and-white pages: those go as 1-bit images, which the
 // printer gets losslessly and sharp instead of as a compressed photograph.
 QImage BandImage(const engine::RenderedImage& band, bool bilevel) {
-    const bool gray = band.format == engine::RenderedImage::Format::Gray8;
-    const QImage view(band.pixels.data(), band.width, band.height,
-                      static_cast<qsizetype>(band.stride),
-                      gray ? QImage::Format_Grayscale8 : QImage::Format_ARGB32);
-    if (gray && bilevel) {
+    const QImage view = viewer::ImageView(band);
+    if (bilevel && band.format == engine::RenderedImage::Format::Gray8) {
         // Qt's PDF output keeps a 1-bit image as such only when index 0 is black.
         QImage mono = view.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
         if (mono.colorTable().value(0) != qRgb(0, 0, 0)) {

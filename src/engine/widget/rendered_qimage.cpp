@@ -1,7 +1,5 @@
 #include "engine/widget/rendered_qimage.h"
 
-#include <algorithm>
-#include <cstring>
 #include <exception>
 
 #include "common/error.h"
@@ -10,7 +8,7 @@
 
 namespace folio::viewer {
 
-QImage ToQImage(const engine::RenderedImage& rendered) {
+QImage ImageView(const engine::RenderedImage& rendered) {
     const bool gray = rendered.format == engine::RenderedImage::Format::Gray8;
     const size_t rowBytes = static_cast<size_t>(rendered.width) * (gray ? 1 : 4);
     if (rendered.width <= 0 || rendered.height <= 0 || rendered.stride < rowBytes ||
@@ -18,14 +16,15 @@ QImage ToQImage(const engine::RenderedImage& rendered) {
         throw Error(errors::kInvalidProcedureCall,
                     "The rendered area has no pixels or fewer than its size needs");
     }
-    QImage image(rendered.width, rendered.height,
-                 gray ? QImage::Format_Grayscale8 : QImage::Format_ARGB32);
+    return QImage(rendered.pixels.data(), rendered.width, rendered.height,
+                  static_cast<qsizetype>(rendered.stride),
+                  gray ? QImage::Format_Grayscale8 : QImage::Format_ARGB32);
+}
+
+QImage ToQImage(const engine::RenderedImage& rendered) {
+    QImage image = ImageView(rendered).copy();
     if (image.isNull()) {
         throw Error(errors::kOutOfMemory, "Out of memory for a rendered area");
-    }
-    for (int y = 0; y < rendered.height; ++y) {
-        std::memcpy(image.scanLine(y),
-                    rendered.pixels.data() + rendered.stride * static_cast<size_t>(y), rowBytes);
     }
     return image;
 }

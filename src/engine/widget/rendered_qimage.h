@@ -1,5 +1,8 @@
 #pragma once
 
+// The engine's rendered pixels as QImages, for the screen and for the printer, and a
+// page region rendered into one.
+
 #include <QImage>
 #include <QString>
 
@@ -8,8 +11,13 @@
 
 namespace folio::viewer {
 
-// A copy of the engine's pixels as a QImage (8-bit gray or ARGB32); raises
-// folio::Error when the pixels do not fill the stated size.
+// The engine's pixels seen as a QImage (8-bit gray or ARGB32) without a copy: it
+// stays valid while `rendered` lives unchanged. Raises folio::Error when the pixels
+// do not fill the stated size.
+QImage ImageView(const engine::RenderedImage& rendered);
+
+// A copy of the engine's pixels as a QImage, which may outlive them; raises as
+// ImageView does, or when there is no memory for the copy.
 QImage ToQImage(const engine::RenderedImage& rendered);
 
 // A page's `region` rendered (on the calling thread: a worker's) as a QImage of

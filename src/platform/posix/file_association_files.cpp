@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "sys/files.h"
 
 namespace folio::posix {
 namespace {
@@ -34,41 +35,7 @@ class FileDescriptor {
     int fd_;
 };
 
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
-// Where a rewrite must go: the target of a symbolic link, else the path itself.
-std::string ResolvedTarget(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved) != nullptr) {
-            return resolved;
-        }
-    }
-    return path;
-}
-
 }  // namespace
-
-std::string ParentFolder(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 FileContent ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     FileContent content;
@@ -112,36 +79,15 @@ FileContent ReadWholeFile(const std::string& path, std::size_t maxBytes) {
 }
 
 int WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    static std::atomic<unsigned> counter{0};
-    const std::string target = ResolvedTarget(path);
-    const std::string temporary =
-        target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-
-    FileDescriptor fd(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (fd.get() < 0) {
-        return errno;
+    sys::AtomicFile file;
+    if (const int error = file.Open(path, {.followSymlink = true}); error != 0) {
+        return error;
     }
-    struct stat existing {};
-    int error = 0;
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        ::fchmod(fd.get(), existing.st_mode & 07777);
+    if (const int error = sys::WriteAll(file.Descriptor(), bytes.data(), bytes.size());
+        error != 0) {
+        return error;
     }
-    error = WriteAll(fd.get(), bytes);
-    if (error == 0 && ::fsync(fd.get()) != 0) {
-        error = errno;
-    }
-    const int closeError = fd.Close();
-    if (error == 0) {
-        error = closeError;
-    }
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-    }
-    return error;
+    return file.Commit();
 }
 
 int MakeDirectories(const std::string& path) {
@@ -152,16 +98,9 @@ int MakeDirectories(const std::string& path) {
     if (::stat(path.c_str(), &info) == 0) {
         return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
     }
-    const std::string parent = ParentFolder(path);
-    if (parent != path && parent != "." && parent != "/") {
-        if (const int error = MakeDirectories(parent); error != 0) {
-            return error;
-        }
-    }
-    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
-        return errno;
-    }
-    return 0;
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    return error.value();
 }
 
 int KeepAside(const std::string& path, std::string_view suffix, std::string& keptAs) {

@@ -23,7 +23,7 @@ FileContent ReadWholeFile(const std::string& path, std::size_t maxBytes);
 // its permissions. On failure the old file is untouched and no temporary file stays.
 int WriteFileAtomically(const std::string& path, std::string_view bytes);
 
-// Creates the folder and any missing parents (mode 0755 before the umask).
+// Creates the folder and any missing parents (as mkdir -p does, the umask applies).
 int MakeDirectories(const std::string& path);
 
 // Gives the file a new name beside it (path + suffix, or path + suffix + "-2", "-3"
@@ -33,8 +33,5 @@ int KeepAside(const std::string& path, std::string_view suffix, std::string& kep
 
 // Removes a file; a missing file is not an error.
 int RemoveFile(const std::string& path);
-
-// The folder part of a path ("." when there is none).
-std::string ParentFolder(const std::string& path);
 
 }  // namespace folio::posix

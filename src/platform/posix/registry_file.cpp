@@ -10,23 +10,21 @@
 
 #include "platform/posix/file_association_files.h"
 #include "platform/posix/registry_file_format.h"
+#include "sys/files.h"
 
 namespace folio::posix {
 namespace {
 
 std::int32_t StatusOf(int error) {
-    switch (error) {
-        case 0:
-            return Registry::kSuccess;
-        case EACCES:
-        case EPERM:
-        case EROFS:
+    if (error == 0) {
+        return Registry::kSuccess;
+    }
+    switch (sys::ClassifyWriteError(error)) {
+        case sys::WriteFailure::AccessDenied:
             return Registry::kAccessDenied;
-        case ENOSPC:
-        case EDQUOT:
+        case sys::WriteFailure::DiskFull:
             return Registry::kDiskFull;
-        case ENOTDIR:
-        case ENOENT:
+        case sys::WriteFailure::NotFound:
             return Registry::kFileNotFound;
         default:
             return Registry::kWriteFault;
@@ -156,7 +154,7 @@ Registry::CreateResult RegistryFile::CreateKey(Handle root, std::string_view sub
     if (path_.empty()) {
         return {kFileNotFound, 0, 0};
     }
-    const std::string folder = ParentFolder(path_);
+    const std::string folder = sys::ParentFolder(path_);
     if (const int error = MakeDirectories(folder); error != 0) {
         return {StatusOf(error), 0, 0};
     }
@@ -216,7 +214,7 @@ std::int32_t RegistryFile::SetValue(Handle key, std::string_view valueName,
     RegistryValue value{type, data == nullptr
                                   ? std::string()
                                   : std::string(reinterpret_cast<const char*>(data), size)};
-    const std::string folder = ParentFolder(path_);
+    const std::string folder = sys::ParentFolder(path_);
     if (const int error = MakeDirectories(folder); error != 0) {
         return StatusOf(error);
     }
@@ -250,7 +248,7 @@ std::int32_t RegistryFile::DeleteTree(Handle root, std::string_view subKey) {
     if (path_.empty()) {
         return kFileNotFound;
     }
-    FolderLock lock(ParentFolder(path_));
+    FolderLock lock(sys::ParentFolder(path_));
     Loaded loaded = Load(false);
     if (loaded.status != kSuccess) {
         return loaded.status;

@@ -1,0 +1,67 @@
+#pragma once
+
+// Writing files with POSIX calls, for the engine and the adapters alike: whole
+// writes, the folder of a path, and files replaced atomically.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace folio::sys {
+
+// Writes all `size` bytes at the file's position; errno of the failure, or 0.
+int WriteAll(int fd, const void* data, size_t size);
+// The same at `offset`, leaving the file's position alone.
+int WriteAllAt(int fd, uint64_t offset, const void* data, size_t size);
+
+// The folder part of a path: "." when there is none, "/" for a file at the root.
+std::string ParentFolder(const std::string& path);
+
+// What a failed write's errno means to the user.
+enum class WriteFailure { AccessDenied, DiskFull, NotFound, Other };
+WriteFailure ClassifyWriteError(int err);
+
+// A file written under a temporary name beside its target and renamed over the
+// target only when complete and flushed to disk, so that readers see the old file
+// or the new one, never a partial one. A replaced file's permissions are carried
+// over. Until Commit() succeeds, destroying it removes the temporary file and the
+// target stays untouched.
+class AtomicFile {
+  public:
+    // The step that failed, for messages.
+    enum class Step { None, NoFileName, TargetIsFolder, Create, Flush, Close, Replace };
+
+    struct Options {
+        // A symbolic link at the target is followed: the file it leads to is replaced.
+        bool followSymlink = false;
+    };
+
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file; errno of the failure (FailedStep() says which),
+    // or 0.
+    int Open(const std::string& target, Options options);
+    // Flushes the data to disk, renames the temporary file over the target and
+    // makes the rename durable; errno of the failure, or 0.
+    int Commit();
+
+    // The temporary file's descriptor, owned by this object (writers that close
+    // what they are given should get a dup of it).
+    int Descriptor() const { return fd_; }
+    const std::string& TempPath() const { return tempPath_; }
+    Step FailedStep() const { return failed_; }
+
+  private:
+    int Fail(Step step, int err);
+
+    std::string target_;
+    std::string tempPath_;
+    int fd_ = -1;
+    bool committed_ = false;
+    Step failed_ = Step::None;
+};
+
+}  // namespace folio::sys
