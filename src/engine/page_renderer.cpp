@@ -38,15 +38,11 @@ void SetShownSize(const PageInfo& info, RenderGeometry& g) {
     g.shownHeight = odd ? width : height;
 }
 
-int NormalTurns(int quarterTurns) {
-    return ((quarterTurns % 4) + 4) % 4;
-}
-
 }  // namespace
 
 RenderGeometry ScaleGeometry(const PageInfo& info, int quarterTurns, double scale) {
     RenderGeometry g;
-    g.quarterTurns = NormalTurns(quarterTurns);
+    g.quarterTurns = NormalQuarterTurns(quarterTurns);
     g.scaleX = scale;
     g.scaleY = scale;
     SetShownSize(info, g);
@@ -56,7 +52,7 @@ RenderGeometry ScaleGeometry(const PageInfo& info, int quarterTurns, double scal
 RenderGeometry ComputeGeometry(const PageInfo& info, int quarterTurns, double zoomX, double zoomY,
                                double dpiX, double dpiY) {
     RenderGeometry g;
-    g.quarterTurns = NormalTurns(quarterTurns);
+    g.quarterTurns = NormalQuarterTurns(quarterTurns);
     const bool odd = g.quarterTurns % 2 == 1;
     // The screen axis along which the image's rows, and its columns, are shown.
     const double rowZoom = odd ? zoomY : zoomX;

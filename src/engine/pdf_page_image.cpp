@@ -13,6 +13,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/raster_transforms.h"
 #include "engine/tiff_pages.h"
 
 namespace folio::engine {
@@ -23,20 +24,10 @@ std::string PageName(int page) {
 }
 
 // Clockwise quarter turns that show a page stored in this Orientation upright;
-// -1 for the mirrored ones, which a turn cannot express.
+// -1 for the mirrored ones, which a turn cannot express, and unknown values.
 int OrientationTurns(uint16_t orientation) {
-    switch (orientation) {
-        case ORIENTATION_TOPLEFT:
-            return 0;
-        case ORIENTATION_BOTRIGHT:
-            return 2;
-        case ORIENTATION_RIGHTTOP:
-            return 1;
-        case ORIENTATION_LEFTBOT:
-            return 3;
-        default:
-            return -1;
-    }
+    const PixelTransform t = UprightTransform(orientation);
+    return orientation < 1 || orientation > 8 || t.mirror ? -1 : t.turns;
 }
 
 // Resolution of the upright page; 72 dpi when it has none, keeping the shape of
@@ -442,7 +433,7 @@ std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& inf
         image.fileBytes = bytes;
     }
     SetResolution(image, info, swapped);
-    image.turns = (OrientationTurns(orientation) + turns) % 4;
+    image.turns = NormalQuarterTurns(OrientationTurns(orientation) + turns);
     return image;
 }
 
@@ -469,7 +460,7 @@ PdfImage EncodePdfImage(const Raster& raster, const PageInfo& info, int turns, i
         image = EncodeFlate(raster, page);
     }
     SetResolution(image, info, false);
-    image.turns = turns % 4;
+    image.turns = NormalQuarterTurns(turns);
     return image;
 }
 

@@ -33,40 +33,35 @@ size_t RowBytes(uint32_t width, size_t pixelBits) {
     return (size_t{width} * pixelBits + 7) / 8;
 }
 
-// A mirror image (left and right swapped) when `mirror`, then `turns` clockwise
-// quarter turns (0 to 3). With the mirror these are the TIFF orientations that
-// no rotation gives.
-struct Transform {
-    int turns = 0;
-    bool mirror = false;
+bool SwapsAxes(PixelTransform t) {
+    return t.turns % 2 == 1;
+}
 
-    bool SwapsAxes() const { return turns % 2 == 1; }
-
-    // Where the source pixel for target (x, y) lies in a source `w` by `h`.
-    void Locate(uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_t& sx, uint32_t& sy) const {
-        switch (turns) {
-            case 1:  // target(x, y) = source(y, h-1-x)
-                sx = y;
-                sy = h - 1 - x;
-                break;
-            case 2:
-                sx = w - 1 - x;
-                sy = h - 1 - y;
-                break;
-            case 3:  // target(x, y) = source(w-1-y, x)
-                sx = w - 1 - y;
-                sy = x;
-                break;
-            default:
-                sx = x;
-                sy = y;
-                break;
-        }
-        if (mirror) {
-            sx = w - 1 - sx;
-        }
+// Where the source pixel for target (x, y) lies in a source `w` by `h`.
+void Locate(PixelTransform t, uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_t& sx,
+            uint32_t& sy) {
+    switch (t.turns) {
+        case 1:  // target(x, y) = source(y, h-1-x)
+            sx = y;
+            sy = h - 1 - x;
+            break;
+        case 2:
+            sx = w - 1 - x;
+            sy = h - 1 - y;
+            break;
+        case 3:  // target(x, y) = source(w-1-y, x)
+            sx = w - 1 - y;
+            sy = x;
+            break;
+        default:
+            sx = x;
+            sy = y;
+            break;
     }
-};
+    if (t.mirror) {
+        sx = w - 1 - sx;
+    }
+}
 
 // Copies `count` bits from `src` at bit `srcBit` to `dst` at bit `dstBit`, most
 // significant bit first, in runs that never cross a byte boundary on either side.
@@ -243,13 +238,13 @@ void RotateBilevelHalf(const SourcePixels& src, TargetPixels& dst) {
 
 // Any pixel size, any transform: pixels that fill whole bytes are copied
 // byte-wise, others bit-wise.
-void TransformGeneric(const SourcePixels& src, TargetPixels& dst, size_t bits, Transform t) {
+void TransformGeneric(const SourcePixels& src, TargetPixels& dst, size_t bits, PixelTransform t) {
     for (uint32_t y = 0; y < dst.height; ++y) {
         uint8_t* out = dst.data + y * dst.stride;
         for (uint32_t x = 0; x < dst.width; ++x) {
             uint32_t sx = 0;
             uint32_t sy = 0;
-            t.Locate(x, y, src.width, src.height, sx, sy);
+            Locate(t, x, y, src.width, src.height, sx, sy);
             const uint8_t* in = src.data + sy * src.stride;
             if (bits % 8 == 0) {
                 std::memcpy(out + x * bits / 8, in + sx * bits / 8, bits / 8);
@@ -262,7 +257,7 @@ void TransformGeneric(const SourcePixels& src, TargetPixels& dst, size_t bits, T
 
 // Writes `src` transformed into `dst`, which has the transformed size and is
 // zero-filled (so padding bits stay zero).
-void TransformPixels(const SourcePixels& src, TargetPixels& dst, size_t bits, Transform t) {
+void TransformPixels(const SourcePixels& src, TargetPixels& dst, size_t bits, PixelTransform t) {
     if (src.width == 0 || src.height == 0) {
         return;
     }
@@ -278,18 +273,18 @@ void TransformPixels(const SourcePixels& src, TargetPixels& dst, size_t bits, Tr
         RotateBilevelHalf(src, dst);
         return;
     }
-    if (bits == 1 && !t.mirror && t.SwapsAxes()) {
+    if (bits == 1 && !t.mirror && SwapsAxes(t)) {
         RotateBilevelQuarter(src, dst, t.turns == 1);
         return;
     }
     TransformGeneric(src, dst, bits, t);
 }
 
-Raster Transformed(const Raster& raster, Transform t) {
+Raster Transformed(const Raster& raster, PixelTransform t) {
     const size_t bits = size_t{raster.bitsPerSample} * raster.samplesPerPixel;
     Raster out = RasterHeader(raster);
-    out.width = t.SwapsAxes() ? raster.height : raster.width;
-    out.height = t.SwapsAxes() ? raster.width : raster.height;
+    out.width = SwapsAxes(t) ? raster.height : raster.width;
+    out.height = SwapsAxes(t) ? raster.width : raster.height;
     out.stride = RowBytes(out.width, bits);
     out.data.assign(out.stride * out.height, 0);
     const SourcePixels src{raster.data.data(), raster.stride, raster.width, raster.height};
@@ -305,19 +300,19 @@ Raster RotateRaster(const Raster& raster, int quarterTurns) {
     if (turns == 0) {
         return raster;
     }
-    return Transformed(raster, Transform{turns, false});
+    return Transformed(raster, PixelTransform{turns, false});
 }
 
 RenderedImage RotateImage(RenderedImage image, int quarterTurns) {
-    const Transform t{NormalQuarterTurns(quarterTurns), false};
+    const PixelTransform t{NormalQuarterTurns(quarterTurns), false};
     if (t.turns == 0) {
         return image;
     }
     const size_t pixelBytes = image.format == RenderedImage::Format::Gray8 ? 1 : 4;
     RenderedImage out;
     out.format = image.format;
-    out.width = t.SwapsAxes() ? image.height : image.width;
-    out.height = t.SwapsAxes() ? image.width : image.height;
+    out.width = SwapsAxes(t) ? image.height : image.width;
+    out.height = SwapsAxes(t) ? image.width : image.height;
     out.stride = (static_cast<size_t>(out.width) * pixelBytes + 3) & ~size_t{3};
     out.pixels.assign(out.stride * static_cast<size_t>(out.height), 0);
     const SourcePixels src{image.pixels.data(), image.stride, static_cast<uint32_t>(image.width),
@@ -328,15 +323,18 @@ RenderedImage RotateImage(RenderedImage image, int quarterTurns) {
     return out;
 }
 
+PixelTransform UprightTransform(uint16_t orientation) {
+    static constexpr PixelTransform kUpright[9] = {
+        {}, {}, {0, true}, {2, false}, {2, true}, {3, true}, {1, false}, {1, true}, {3, false}};
+    return orientation <= 8 ? kUpright[orientation] : PixelTransform{};
+}
+
 void ApplyOrientation(Raster& raster, uint16_t orientation) {
-    if (orientation <= 1 || orientation > 8 || raster.width == 0 || raster.height == 0) {
+    const PixelTransform t = UprightTransform(orientation);
+    if ((t.turns == 0 && !t.mirror) || raster.width == 0 || raster.height == 0) {
         return;
     }
-    // Orientation 2 to 8 as a mirror and clockwise turns: 2 mirrored, 3 upside down,
-    // 4 flipped, 5 transposed, 6 rows stored as columns, 7 transversed, 8 the other way.
-    static constexpr Transform kUpright[9] = {
-        {}, {}, {0, true}, {2, false}, {2, true}, {3, true}, {1, false}, {1, true}, {3, false}};
-    raster = Transformed(raster, kUpright[orientation]);
+    raster = Transformed(raster, t);
 }
 
 }  // namespace folio::engine
