@@ -218,6 +218,17 @@ PageInfo ReadPageInfo(TIFF* tif) {
         info.photometric = info.samplesPerPixel >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISWHITE;
     }
     info.tiled = TIFFIsTiled(tif) != 0;
+    info.chunks = info.tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    if (info.chunks > 0) {
+        info.firstChunkOffset = TIFFGetStrileOffset(tif, 0);
+        info.firstChunkBytes = TIFFGetStrileByteCount(tif, 0);
+    }
+    TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &info.fillOrder);
+    if (info.compression == COMPRESSION_CCITTFAX3) {
+        TIFFGetField(tif, TIFFTAG_GROUP3OPTIONS, &info.faxOptions);
+    } else if (info.compression == COMPRESSION_CCITTFAX4) {
+        TIFFGetField(tif, TIFFTAG_GROUP4OPTIONS, &info.faxOptions);
+    }
     ReadResolution(tif, info);
     if (info.orientation < 1 || info.orientation > 8) {
         info.orientation = ORIENTATION_TOPLEFT;

@@ -52,6 +52,14 @@ struct PageInfo {
     // X resolution over Y resolution; kept for pages whose resolution tags have no
     // unit (xDpi and yDpi are then 0) so their pixels keep their shape.
     double pixelAspect = 1.0;
+    // How the compressed data is laid out, for copying it unchanged: the number of
+    // strips (or tiles), where the first lies and how long it is, the bit order, and
+    // the Group 3 or Group 4 options of CCITT data.
+    uint32_t chunks = 0;
+    uint64_t firstChunkOffset = 0;
+    uint64_t firstChunkBytes = 0;
+    uint16_t fillOrder = 1;
+    uint32_t faxOptions = 0;
 
     bool IsBilevel() const { return bitsPerSample == 1 && samplesPerPixel == 1; }
 };

@@ -55,29 +55,29 @@ bool IsGray(uint16_t photometric) {
 }
 
 // CCITT parameters for the page, or false for a variant PDF cannot read as stored.
-bool SetCcittParameters(TIFF* tif, uint16_t compression, uint16_t photometric, PdfImage& image) {
-    if (Defaulted<uint16_t>(tif, TIFFTAG_FILLORDER) != FILLORDER_MSB2LSB) {
+bool SetCcittParameters(const PageInfo& info, PdfImage& image) {
+    if (info.fillOrder != FILLORDER_MSB2LSB) {
         return false;
     }
     image.filter = PdfImage::Filter::CCITTFax;
-    image.blackIs1 = photometric == PHOTOMETRIC_MINISBLACK;
-    if (compression == COMPRESSION_CCITTFAX4) {
+    image.bitsPerComponent = 1;
+    image.blackIs1 = info.photometric == PHOTOMETRIC_MINISBLACK;
+    if (info.compression == COMPRESSION_CCITTFAX4) {
         image.k = -1;
-        return (Defaulted<uint32_t>(tif, TIFFTAG_GROUP4OPTIONS) & GROUP4OPT_UNCOMPRESSED) == 0;
+        return (info.faxOptions & GROUP4OPT_UNCOMPRESSED) == 0;
     }
-    if (compression == COMPRESSION_CCITTRLE) {
+    if (info.compression == COMPRESSION_CCITTRLE) {
         // Modified Huffman rows without end-of-line codes, each starting on a byte.
         image.k = 0;
         image.encodedByteAlign = true;
         return true;
     }
-    const uint32_t options = Defaulted<uint32_t>(tif, TIFFTAG_GROUP3OPTIONS);
     // Uncompressed runs and end-of-line codes padded to a byte are left to decoding.
-    if ((options & (GROUP3OPT_UNCOMPRESSED | GROUP3OPT_FILLBITS)) != 0) {
+    if ((info.faxOptions & (GROUP3OPT_UNCOMPRESSED | GROUP3OPT_FILLBITS)) != 0) {
         return false;
     }
     // Two-dimensional rows carry their own tag bit; any positive K reads them.
-    image.k = (options & GROUP3OPT_2DENCODING) != 0 ? 4 : 0;
+    image.k = (info.faxOptions & GROUP3OPT_2DENCODING) != 0 ? 4 : 0;
     return true;
 }
 
@@ -373,6 +373,33 @@ PdfImage EncodeFlate(const Raster& r, int page) {
     return image;
 }
 
+// A JPEG strip read whole: its frame header decides, and the tables its page keeps
+// apart go in front. The page's directory is read again for those tables and must
+// still be the page the document listed.
+bool ReadJpeg(TiffSourceFile& in, const PageInfo& info, uint64_t directory, uint64_t offset,
+              uint64_t bytes, PdfImage& image) {
+    TIFF* const tif = in.Handle();
+    if (tif == nullptr || !in.SelectPage(directory)) {
+        return false;
+    }
+    uint16_t photometric = 0;
+    if (TIFFIsTiled(tif) || TIFFNumberOfStrips(tif) != 1 ||
+        Defaulted<uint32_t>(tif, TIFFTAG_IMAGEWIDTH) != image.width ||
+        Defaulted<uint32_t>(tif, TIFFTAG_IMAGELENGTH) != image.height ||
+        Defaulted<uint16_t>(tif, TIFFTAG_COMPRESSION) != info.compression ||
+        Defaulted<uint16_t>(tif, TIFFTAG_ORIENTATION) != info.orientation ||
+        Defaulted<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL) != info.samplesPerPixel ||
+        Defaulted<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE) != info.bitsPerSample ||
+        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
+        photometric != info.photometric || TIFFGetStrileOffset(tif, 0) != offset ||
+        TIFFGetStrileByteCount(tif, 0) != bytes) {
+        return false;
+    }
+    image.data.resize(static_cast<size_t>(bytes));
+    return in.ReadRange(offset, image.data.data(), bytes) &&
+           SetJpegParameters(tif, photometric, info.samplesPerPixel, image);
+}
+
 }  // namespace
 
 bool MayPassThrough(const PageInfo& info) {
@@ -387,53 +414,30 @@ bool MayPassThrough(const PageInfo& info) {
            (info.samplesPerPixel == 1 || info.samplesPerPixel == 3);
 }
 
-std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& info, int turns) {
-    TIFF* const tif = in.Handle();
-    if (tif == nullptr || !MayPassThrough(info) || TIFFIsTiled(tif) ||
-        TIFFNumberOfStrips(tif) != 1) {
+std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& info,
+                                         uint64_t directory, int turns) {
+    const uint64_t offset = info.firstChunkOffset;
+    const uint64_t bytes = info.firstChunkBytes;
+    if (!in.IsOpen() || !MayPassThrough(info) || info.chunks != 1 || bytes == 0 ||
+        offset > in.FileSize() || bytes > in.FileSize() - offset) {
         return std::nullopt;
     }
-    const uint16_t orientation = Defaulted<uint16_t>(tif, TIFFTAG_ORIENTATION);
-    const bool swapped = orientation >= ORIENTATION_LEFTTOP;
+    const bool swapped = info.orientation >= ORIENTATION_LEFTTOP;
     PdfImage image;
-    image.width = Defaulted<uint32_t>(tif, TIFFTAG_IMAGEWIDTH);
-    image.height = Defaulted<uint32_t>(tif, TIFFTAG_IMAGELENGTH);
-    const uint16_t compression = Defaulted<uint16_t>(tif, TIFFTAG_COMPRESSION);
-    const uint16_t samples = Defaulted<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
-    uint16_t photometric = 0;
-    // The directory must still be the page the document listed.
-    if ((swapped ? image.height : image.width) != info.width ||
-        (swapped ? image.width : image.height) != info.height || compression != info.compression ||
-        orientation != info.orientation || samples != info.samplesPerPixel ||
-        Defaulted<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE) != info.bitsPerSample ||
-        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
-        photometric != info.photometric) {
-        return std::nullopt;
-    }
-    const uint64_t offset = TIFFGetStrileOffset(tif, 0);
-    const uint64_t bytes = TIFFGetStrileByteCount(tif, 0);
-    if (bytes == 0 || offset > in.FileSize() || bytes > in.FileSize() - offset) {
-        return std::nullopt;
-    }
-    if (IsCcitt(compression)) {
-        image.bitsPerComponent = 1;
-        if (!SetCcittParameters(tif, compression, photometric, image)) {
+    image.width = swapped ? info.height : info.width;
+    image.height = swapped ? info.width : info.height;
+    if (IsCcitt(info.compression)) {
+        // All it takes is in the page list: the data is read only as the PDF is written.
+        if (!SetCcittParameters(info, image)) {
             return std::nullopt;
         }
-    }
-    if (compression == COMPRESSION_JPEG) {
-        // Read now: its frame header decides, and its tables go in front.
-        image.data.resize(static_cast<size_t>(bytes));
-        if (!in.ReadRange(offset, image.data.data(), bytes) ||
-            !SetJpegParameters(tif, photometric, samples, image)) {
-            return std::nullopt;
-        }
-    } else {
         image.fileOffset = offset;
         image.fileBytes = bytes;
+    } else if (!ReadJpeg(in, info, directory, offset, bytes, image)) {
+        return std::nullopt;
     }
     SetResolution(image, info, swapped);
-    image.turns = NormalQuarterTurns(OrientationTurns(orientation) + turns);
+    image.turns = NormalQuarterTurns(OrientationTurns(info.orientation) + turns);
     return image;
 }
 

@@ -59,9 +59,11 @@ struct PdfImage {
 // The image of a page whose compressed data PDF can read as stored: a CCITT page
 // (G4, G3 or Modified Huffman, one strip, bits in the usual order) or a baseline
 // JPEG page (one strip, its tables merged in), upright or turned by quarter turns.
-// `in` must stand on the page's directory; `info` is what the document says of
-// it. Empty when the page must be decoded instead (or its directory disagrees).
-std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& info, int turns);
+// `info` is what the document says of the page, whose directory starts at
+// `directory` in `in`. Empty when the page must be decoded instead (or its data
+// lies outside the file, or its directory disagrees).
+std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& info,
+                                         uint64_t directory, int turns);
 
 // Whether PassThroughImage may succeed, judged from the document's page list.
 bool MayPassThrough(const PageInfo& info);

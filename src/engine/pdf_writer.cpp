@@ -2,8 +2,6 @@
 
 #include "engine/pdf_writer.h"
 
-#include <unistd.h>
-
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
@@ -21,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
@@ -115,6 +114,13 @@ Handle PredictorParameters(uint32_t width, int bits, int colours) {
     return parms;
 }
 
+// The stream's bytes go into the file as they are. Without this qpdf tries to
+// compress each stream, finds it cannot decode the image's filter at the decode
+// level asked, and asks for the data a second time to copy it.
+void WriteAsIs(Handle& stream) {
+    stream.setFilterOnWrite(false);
+}
+
 // The stream reads the image's bytes where they are: they outlive the writer.
 void SetData(Handle& stream, std::vector<uint8_t>& data, const Handle& filter,
              const Handle& parms) {
@@ -190,6 +196,7 @@ Handle ImageStream(QPDF& pdf, PdfImage& image, TiffSourceFile* file, FileReads& 
         mask.replaceDict(maskDict);
         SetData(mask, image.alpha->data, Name("/FlateDecode"),
                 PredictorParameters(image.width, image.alpha->bitsPerComponent, 1));
+        WriteAsIs(mask);
         dict.replaceKey("/SMask", mask);
     }
     stream.replaceDict(dict);
@@ -198,6 +205,7 @@ Handle ImageStream(QPDF& pdf, PdfImage& image, TiffSourceFile* file, FileReads& 
     } else {
         SetData(stream, image.data, filter, parms);
     }
+    WriteAsIs(stream);
     return stream;
 }
 
@@ -217,8 +225,11 @@ void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, PdfImage& image, TiffSour
     Handle resources = Handle::newDictionary();
     resources.replaceKey("/XObject", xobjects);
     page.replaceKey("/Resources", resources);
-    page.replaceKey("/Contents", Handle::newStream(&pdf, "q " + width + " 0 0 " + height +
-                                                             " 0 0 cm /Im0 Do Q\n"));
+    // A few dozen bytes, which compressing would only make longer.
+    Handle contents =
+        Handle::newStream(&pdf, "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q\n");
+    WriteAsIs(contents);
+    page.replaceKey("/Contents", contents);
     pages.addPage(pdf.makeIndirectObject(page), false);
 }
 
@@ -267,13 +278,11 @@ class PagePreparer {
         const PageInfo info = ref.source->Info(ref.page);
         const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
         if (MayPassThrough(info)) {
-            TiffSourceFile& file = FileOf(ref.source);
-            if (file.IsOpen() && file.SelectPage(ref.source->DirectoryOffset(ref.page))) {
-                if (std::optional<PdfImage> image = PassThroughImage(file, info, turns)) {
-                    std::promise<PdfImage> done;
-                    done.set_value(std::move(*image));
-                    return done.get_future();
-                }
+            if (std::optional<PdfImage> image = PassThroughImage(
+                    FileOf(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
+                std::promise<PdfImage> done;
+                done.set_value(std::move(*image));
+                return done.get_future();
             }
         }
         std::shared_ptr<const Raster> decoded;
@@ -320,40 +329,72 @@ std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
     return pages;
 }
 
-void WriteFile(QPDF& pdf, int descriptor, const std::string& targetPath,
-               const PdfFailure& failure) {
-    const int copy = ::dup(descriptor);
-    FILE* file = copy < 0 ? nullptr : ::fdopen(copy, "wb");
-    if (file == nullptr) {
-        if (copy >= 0) {
-            ::close(copy);
+// qpdf's output gathered into large writes, each made on a helper thread while
+// qpdf carries on and each starting the disk, so that the flush before the rename
+// has little left to wait for. A failed write stops qpdf with its reason.
+class FileOutput : public Pipeline {
+  public:
+    FileOutput(int descriptor, size_t capacity)
+        : Pipeline("PDF output", nullptr), buffer_(descriptor, 0, capacity) {}
+
+    void write(unsigned char const* data, size_t size) override {
+        if (!buffer_.Write(buffer_.Size(), data, size)) {
+            Throw();
         }
-        failure.Raise(errors::kDeviceIoError, std::strerror(errno));
     }
-    errno = 0;
+    // qpdf finishes its output after every stream and object stream: flushing
+    // there would make one small write each. The writer flushes once at the end.
+    void finish() override {}
+    void Flush() {
+        if (!buffer_.Flush()) {
+            Throw();
+        }
+    }
+    int Error() const { return buffer_.Error(); }
+
+  private:
+    [[noreturn]] void Throw() const { throw std::runtime_error(std::strerror(buffer_.Error())); }
+
+    FileWriteBuffer buffer_;
+};
+
+// Small files go out in one write at the end; large ones a megabyte at a time.
+size_t OutputBufferBytes(const std::deque<PdfImage>& images) {
+    constexpr uint64_t kPerPage = 1024;  // dictionaries, content stream, cross-reference
+    uint64_t total = 4096;
+    for (const PdfImage& image : images) {
+        total += image.data.size() + image.fileBytes + kPerPage +
+                 (image.alpha ? image.alpha->data.size() : 0);
+    }
+    return static_cast<size_t>(
+        std::clamp<uint64_t>(total, 64 << 10, TiffOutputFile::kDefaultBuffer));
+}
+
+void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const PdfFailure& failure) {
     std::string reason;
+    int cause = 0;
     try {
-        QPDFWriter writer(pdf);
-        writer.setOutputFile(targetPath.c_str(), file, false);
-        // Streams are written as prepared: none is decoded and compressed again.
-        writer.setDecodeLevel(qpdf_dl_none);
-        writer.setObjectStreamMode(qpdf_o_generate);
-        writer.write();
+        FileOutput out(descriptor, bufferBytes);
+        try {
+            QPDFWriter writer(pdf);
+            writer.setOutputPipeline(&out);
+            // Streams are written as prepared: none is decoded and compressed again.
+            writer.setDecodeLevel(qpdf_dl_none);
+            writer.setObjectStreamMode(qpdf_o_generate);
+            writer.write();
+            out.Flush();
+        } catch (const std::exception& e) {
+            reason = e.what();
+            cause = out.Error();
+        }
     } catch (const std::exception& e) {
-        reason = e.what();
+        reason = e.what();  // no buffer or helper thread to be had
+        cause = ENOMEM;
     }
-    const int err = errno;
-    const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
-    const int flushErr = errno;
-    std::fclose(file);
-    if (reason.empty() && flushed) {
+    if (reason.empty()) {
         return;
     }
-    const int cause = flushed ? err : flushErr;
-    if (reason.empty()) {
-        reason = "the file could not be written";
-    }
-    if (cause != 0) {
+    if (cause != 0 && reason != std::strerror(cause)) {
         reason += " (" + std::string(std::strerror(cause)) + ")";
     }
     failure.Raise(cause == ENOSPC || cause == EDQUOT ? errors::kDiskFull : errors::kDeviceIoError,
@@ -382,7 +423,7 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
                 image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr, reads);
         ScopedProgress::Report(static_cast<int>(i) + 1, count);
     }
-    WriteFile(pdf, temp.Descriptor(), targetPath, failure);
+    WriteFile(pdf, temp.Descriptor(), OutputBufferBytes(images), failure);
     if (!reads.error.empty()) {
         failure.Raise(errors::kDamagedFile, reads.error);
     }

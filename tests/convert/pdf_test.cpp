@@ -359,6 +359,15 @@ TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
     shortData.AddSimplePage(64, 64, 8, COMPRESSION_LZW, std::vector<uint8_t>(3, 0x80));
     const std::string damaged = dir.File("damaged.tif");
     engine::testing::WriteFileBytes(damaged, shortData.Bytes());
+    // A G4 page copied as stored only where its strip lies inside the file.
+    engine::testing::RawTiffBuilder outside;
+    const uint32_t g4 = outside.AddData({0x26, 0xA0, 0x00, 0x10, 0x01, 0x00, 0x10, 0x01});
+    using Raw = engine::testing::RawTiffBuilder;
+    outside.AddIfd({Raw::Long(256, 16), Raw::Long(257, 2), Raw::Short(258, 1), Raw::Short(259, 4),
+                    Raw::Short(262, 0), Raw::Long(273, g4 + (1 << 20)), Raw::Long(278, 2),
+                    Raw::Long(279, 8)});
+    const std::string pastEnd = dir.File("past-end.tif");
+    engine::testing::WriteFileBytes(pastEnd, outside.Bytes());
     const std::string existing = dir.File("existing.pdf");
     engine::testing::WriteFileBytes(existing, {'k', 'e', 'e', 'p'});
     // A folder that cannot take the file, whatever the rights of who runs this.
@@ -379,6 +388,10 @@ TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
         {{"pdf", good, damaged, "-o", dir.File("out.pdf")},
          1,
          "damaged.tif, page 1",
+         dir.File("out.pdf")},
+        {{"pdf", good, pastEnd, "-o", dir.File("out.pdf")},
+         1,
+         "past-end.tif, page 1",
          dir.File("out.pdf")},
         {{"pdf", good, "-o", existing}, 1, "--overwrite", ""},
         {{"pdf", good, "-o", good, "--overwrite"}, 1, "input", ""},
@@ -401,7 +414,7 @@ TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) {
         ++entries;
     }
-    EXPECT_EQ(entries, 5u);
+    EXPECT_EQ(entries, 6u);
 }
 
 // ---- batch conversion
