@@ -216,7 +216,9 @@ void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, PdfImage& image, TiffSour
     const std::string height = Number(image.height * 72.0 / image.yDpi);
     Handle page = Handle::newDictionary();
     page.replaceKey("/Type", Name("/Page"));
-    page.replaceKey("/MediaBox", Handle::parse("[0 0 " + width + " " + height + "]"));
+    page.replaceKey("/MediaBox",
+                    Handle::newArray({Handle::newInteger(0), Handle::newInteger(0),
+                                      Handle::newReal(width), Handle::newReal(height)}));
     if (image.turns % 4 != 0) {
         page.replaceKey("/Rotate", Handle::newInteger(90 * (image.turns % 4)));
     }

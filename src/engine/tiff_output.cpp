@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <system_error>
 #include <vector>
 
 #include "common/error.h"
@@ -75,9 +76,29 @@ void AtomicFile::Fail(int err) const {
     throw Error(NumberFor(err), cannot + what + ": " + std::strerror(err));
 }
 
-BackgroundWriter::BackgroundWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+namespace {
+
+// The disk starts on the bytes at once, without waiting for them, so that the
+// flush before the file is committed has little left to do.
+int WriteAndStartDisk(int fd, const uint8_t* data, uint64_t offset, size_t size) {
+    const int error = sys::WriteAllAt(fd, offset, data, size);
+#ifdef __linux__
+    if (error == 0) {
+        ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(size),
+                          SYNC_FILE_RANGE_WRITE);
+    }
+#endif
+    return error;
+}
+
+}  // namespace
+
+BackgroundWriter::BackgroundWriter(int fd) : fd_(fd) {}
 
 BackgroundWriter::~BackgroundWriter() {
+    if (!thread_.joinable()) {
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -87,6 +108,15 @@ BackgroundWriter::~BackgroundWriter() {
 }
 
 void BackgroundWriter::Start(const uint8_t* data, uint64_t offset, size_t size) {
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the write is made here, as the caller waits.
+            error_ = WriteAndStartDisk(fd_, data, offset, size);
+            return;
+        }
+    }
     {
         std::lock_guard lock(mutex_);
         data_ = data;
@@ -116,13 +146,7 @@ void BackgroundWriter::Run() {
         const uint64_t offset = offset_;
         const size_t size = size_;
         lock.unlock();
-        const int error = sys::WriteAllAt(fd_, offset, data, size);
-#ifdef __linux__
-        if (error == 0) {
-            ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size),
-                              SYNC_FILE_RANGE_WRITE);
-        }
-#endif
+        const int error = WriteAndStartDisk(fd_, data, offset, size);
         lock.lock();
         error_ = error;
         busy_ = false;
@@ -300,8 +324,21 @@ int64_t FileWriteBuffer::Read(uint64_t offset, uint8_t* out, size_t size) {
     return static_cast<int64_t>(done);
 }
 
+// The last bytes are written here: the caller waits for them anyway, and a file
+// that fits in the buffer never needs the helper thread.
 bool FileWriteBuffer::Flush() {
-    return Send(true) && Settle();
+    if (!Settle()) {
+        return false;
+    }
+    if (length_ > 0) {
+        if (const int err = sys::WriteAllAt(fd_, start_, buffer_, length_); err != 0) {
+            return Failed(err);
+        }
+        start_ += length_;
+        length_ = 0;
+        written_ = start_;
+    }
+    return true;
 }
 
 TiffOutputFile::TiffOutputFile(int fd, const std::string& name, bool bigTiff,

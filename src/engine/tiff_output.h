@@ -39,13 +39,14 @@ class AtomicFile {
     sys::AtomicFile file_;
 };
 
-// One positioned write at a time to a file, made on a helper thread kept for
-// the object's life, so that the caller prepares the next meanwhile. Each write
-// also has the disk start on it, so that a final flush has little left to wait for.
+// One positioned write at a time to a file, made on a helper thread (started by
+// the first write and kept from then on), so that the caller prepares the next
+// meanwhile. Each write also has the disk start on it, so that a final flush has
+// little left to wait for.
 class BackgroundWriter {
   public:
-    // Starts the helper thread, so that failing to is an error here and not in the
-    // middle of libtiff writing.
+    // The helper thread starts with the first write; when it cannot, writes are
+    // made on the caller's thread instead.
     explicit BackgroundWriter(int fd);
     // Waits for the write under way.
     ~BackgroundWriter();
