@@ -10,7 +10,8 @@
 #   RUNS       timed runs of each command; the fastest counts (default: 5)
 # Our PDF is flushed to disk before it is renamed into place (as every export is);
 # tiff2pdf and img2pdf leave theirs in the page cache, so a "flushed" line shows
-# tiff2pdf followed by a sync of its file as well.
+# tiff2pdf followed by a sync of its file as well. Each program's start alone
+# (loading its libraries, printing its usage) is timed too, as part of the whole.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,6 +31,8 @@ label=(
     [ours]="foliolens-convert pdf, 200-page document"
     [loop]="tiff2pdf once per file, 200 files"
     [batch]="foliolens-convert pdf --output-dir, 200 files"
+    [start]="foliolens-convert --help (program start)"
+    [t2pstart]="tiff2pdf -h (program start)"
 )
 cmd=(
     [tiff2pdf]="tiff2pdf -o '$work/tiff2pdf.pdf' '$input'"
@@ -38,10 +41,12 @@ cmd=(
     [ours]="'$convert' pdf '$input' -o '$work/ours.pdf' --overwrite"
     [loop]="for f in '$work'/single/*.tif; do b=\${f##*/}; tiff2pdf -o '$work/out-tiff2pdf/'\${b%.tif}.pdf \"\$f\"; done"
     [batch]="'$convert' pdf --output-dir '$work/out-ours' --overwrite '$work'/single/*.tif >/dev/null"
+    [start]="'$convert' --help"
+    [t2pstart]="tiff2pdf -h"
 )
-order=(tiff2pdf tiff2pdfsync ours loop batch)
+order=(tiff2pdf tiff2pdfsync ours loop batch start t2pstart)
 if command -v img2pdf >/dev/null; then
-    order=(tiff2pdf tiff2pdfsync img2pdf ours loop batch)
+    order=(tiff2pdf tiff2pdfsync img2pdf ours loop batch start t2pstart)
 fi
 
 printf 'input: 200 pages, A4 at 300 dpi, CCITT G4, %s bytes; %d single-page files\n' \
@@ -55,6 +60,7 @@ printf 'document time, ours / tiff2pdf:           %s (target <= 1.0)\n' \
     "$(ratio "${best[ours]}" "${best[tiff2pdf]}")"
 printf 'document time, ours / tiff2pdf + flush:   %s\n' \
     "$(ratio "${best[ours]}" "${best[tiff2pdfsync]}")"
+printf 'of which program start: ours %.3f s, tiff2pdf %.3f s\n' "${best[start]}" "${best[t2pstart]}"
 if [[ -n ${best[img2pdf]:-} ]]; then
     printf 'document time, ours / img2pdf:            %s\n' "$(ratio "${best[ours]}" "${best[img2pdf]}")"
 fi
