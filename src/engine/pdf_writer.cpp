@@ -390,7 +390,7 @@ void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const PdfFailure& 
             cause = out.Error();
         }
     } catch (const std::exception& e) {
-        reason = e.what();  // no buffer or helper thread to be had
+        reason = e.what();  // no memory for the buffer
         cause = ENOMEM;
     }
     if (reason.empty()) {
