@@ -16,6 +16,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/page_source.h"
+#include "engine/pdf_writer.h"
 #include "export/fake_page_source.h"
 #include "support/raster_oracle.h"
 #include "support/temp_dir.h"
@@ -455,9 +456,14 @@ TEST_F(ExportFailure, FullDiskLeavesNoPartialFile) {
     EXPECT_NE(e.Description().find("page 3"), std::string::npos) << e.what();
 }
 
-// Copied pages reach the file in large writes gathered across pages: one failing
-// halfway through a long document still leaves nothing behind, and says why.
-TEST(ExportFailureWhileCopying, WriteFailingMidwayLeavesTheTargetAsItWas) {
+// Pages reach the file in large writes gathered across pages, for a TIFF and a
+// PDF alike: one failing halfway through a long document still leaves nothing
+// behind, and says why.
+class ExportFailureWhileCopying : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ExportFailureWhileCopying, WriteFailingMidwayLeavesTheTargetAsItWas) {
+    const bool pdf = GetParam();
+    const std::string name = pdf ? "out.pdf" : "out.tiff";
     TempDir dir;
     std::vector<TestPage> layouts;
     std::mt19937 random(7);
@@ -472,21 +478,30 @@ TEST(ExportFailureWhileCopying, WriteFailingMidwayLeavesTheTargetAsItWas) {
     }
     WriteTiffFile(dir.File("in.tif"), layouts);
     FakePageSource source(dir.File("in.tif"), layouts);
-    WriteFileBytes(dir.File("out.tiff"), {'o', 'l', 'd'});
+    WriteFileBytes(dir.File(name), {'o', 'l', 'd'});
     const std::vector<std::string> before = FolderEntries(dir.Path());
     try {
         const FileSizeLimit limit(std::filesystem::file_size(dir.File("in.tif")) / 2);
         ASSERT_TRUE(limit.Applied());
-        WriteTiff(source, dir.File("out.tiff"));
+        if (pdf) {
+            WritePdf({&source}, dir.File(name));
+        } else {
+            WriteTiff(source, dir.File(name));
+        }
         ADD_FAILURE() << "export did not fail";
     } catch (const Error& e) {
         EXPECT_NE(e.Description().find(std::strerror(EFBIG)), std::string::npos) << e.what();
-        EXPECT_NE(e.Description().find("out.tiff"), std::string::npos) << e.what();
+        EXPECT_NE(e.Description().find(name), std::string::npos) << e.what();
     }
-    EXPECT_EQ(source.DecodeCalls(), 0);
-    EXPECT_EQ(ReadFileBytes(dir.File("out.tiff")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    if (!pdf) {
+        EXPECT_EQ(source.DecodeCalls(), 0);  // copied, never decoded
+    }
+    EXPECT_EQ(ReadFileBytes(dir.File(name)), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(FolderEntries(dir.Path()), before);
 }
+
+INSTANTIATE_TEST_SUITE_P(Outputs, ExportFailureWhileCopying, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Pdf" : "Tiff"; });
 
 TEST(ExportTarget, MissingFolderOrFolderTargetRaisesNamingIt) {
     TempDir dir;
