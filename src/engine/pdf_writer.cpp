@@ -209,9 +209,13 @@ Handle ImageStream(QPDF& pdf, PdfImage& image, TiffSourceFile* file, FileReads& 
     return stream;
 }
 
+// Content streams by their text: pages of the same size draw their image with the
+// same few bytes, which one stream holds for all of them.
+using ContentStreams = std::map<std::string, Handle>;
+
 // One page showing the image at its physical size, turned by /Rotate.
-void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, PdfImage& image, TiffSourceFile* file,
-             FileReads& reads) {
+void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, ContentStreams& contents, PdfImage& image,
+             TiffSourceFile* file, FileReads& reads) {
     const std::string width = Number(image.width * 72.0 / image.xDpi);
     const std::string height = Number(image.height * 72.0 / image.yDpi);
     Handle page = Handle::newDictionary();
@@ -227,11 +231,13 @@ void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, PdfImage& image, TiffSour
     Handle resources = Handle::newDictionary();
     resources.replaceKey("/XObject", xobjects);
     page.replaceKey("/Resources", resources);
-    // A few dozen bytes, which compressing would only make longer.
-    Handle contents =
-        Handle::newStream(&pdf, "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q\n");
-    WriteAsIs(contents);
-    page.replaceKey("/Contents", contents);
+    const std::string drawing = "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q\n";
+    Handle& stream = contents[drawing];
+    if (!stream.isInitialized()) {
+        stream = Handle::newStream(&pdf, drawing);
+        WriteAsIs(stream);  // a few dozen bytes, which compressing would only make longer
+    }
+    page.replaceKey("/Contents", stream);
     pages.addPage(pdf.makeIndirectObject(page), false);
 }
 
@@ -418,10 +424,11 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     const int count = static_cast<int>(pages.size());
     ScopedProgress::Report(0, count);
     FileReads reads;
+    ContentStreams contents;
     for (size_t i = 0; i < pages.size(); ++i) {
         images.push_back(preparer.Take(i));
         PdfImage& image = images.back();
-        AddPage(pdf, pageHelper, image,
+        AddPage(pdf, pageHelper, contents, image,
                 image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr, reads);
         ScopedProgress::Report(static_cast<int>(i) + 1, count);
     }

@@ -344,6 +344,11 @@ TEST(ConvertPdf, SampleAndSeveralInputsGoIntoOneFileInOrder) {
     EXPECT_EQ(ImageEncodings(pdf),
               (std::vector<std::string>{"0:image:gray:ccitt", "1:image:gray:image",
                                         "2:image:rgb:image", "3:image:rgb:jpeg"}));
+    // The last page, smaller than the others, draws its image to its own size.
+    const int difference = MaxDifference(EngineRender(jpegPage, 0, 0),
+                                         RenderPdf(pdf, 4, 72, 72, false, dir.File("render")));
+    EXPECT_GE(difference, 0);
+    EXPECT_LE(difference, 16);
 }
 
 TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
