@@ -1,30 +1,21 @@
 #include "argument_list.h"
 
-#include <QStringList>
+#include <getopt.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "usage_error.h"
 
 namespace folio::convert {
 namespace {
 
-// Latin-1 maps every byte to one character and back, so arguments keep their
-// exact bytes whatever their encoding; option names are ASCII either way.
-QString Text(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string Bytes(const QString& text) {
-    return text.toLatin1().toStdString();
-}
-
-QString Name(const std::string& option) {
-    return Text(option.substr(option.find_first_not_of('-')));
-}
-
-std::string Spelt(const QString& name) {
-    return (name.size() == 1 ? "-" : "--") + Bytes(name);
+// The option as typed, without any "=value" part.
+std::string Typed(const char* arg) {
+    const std::string text(arg);
+    return text.substr(0, text.find('='));
 }
 
 }  // namespace
@@ -32,58 +23,115 @@ std::string Spelt(const QString& name) {
 ArgumentList::ArgumentList(const std::vector<std::string>& args,
                            const std::set<std::string>& valueOptions,
                            const std::set<std::string>& switches) {
-    for (const std::string& option : valueOptions) {
-        parser_.addOption(QCommandLineOption(Name(option), QString(), QStringLiteral("value")));
+    // One table of spellings: a long option's `val` is its index here plus 256,
+    // a short option's is its letter.
+    std::vector<std::string> spelt;
+    std::vector<option> longOptions;
+    std::string shortOptions = "-:";  // arguments in order; ':' for a missing value
+    const auto add = [&](const std::string& name, bool takesValue) {
+        spelt.push_back(name);
+        if (name.size() == 2) {
+            shortOptions += name[1];
+            shortOptions += takesValue ? ":" : "";
+        }
+    };
+    for (const std::string& name : valueOptions) {
+        add(name, true);
     }
-    for (const std::string& option : switches) {
-        parser_.addOption(QCommandLineOption(Name(option)));
+    for (const std::string& name : switches) {
+        add(name, false);
     }
-    QStringList line{QStringLiteral("foliolens-convert")};
-    for (const std::string& arg : args) {
-        line << Text(arg);
-    }
-    if (!parser_.parse(line)) {
-        const QStringList unknown = parser_.unknownOptionNames();
-        throw UsageError(unknown.isEmpty() ? Bytes(parser_.errorText())
-                                           : "unknown option " + Spelt(unknown.front()));
-    }
-    const QStringList found = parser_.optionNames();
-    for (const QString& name : found) {
-        if (found.count(name) > 1) {
-            throw UsageError("option " + Spelt(name) + " is given more than once");
+    for (size_t i = 0; i < spelt.size(); ++i) {
+        if (spelt[i].size() > 2) {
+            longOptions.push_back(
+                {spelt[i].c_str() + 2,
+                 valueOptions.count(spelt[i]) != 0 ? required_argument : no_argument, nullptr,
+                 static_cast<int>(256 + i)});
         }
     }
-    for (const QString& arg : parser_.positionalArguments()) {
-        positional_.push_back(Bytes(arg));
+    longOptions.push_back({nullptr, 0, nullptr, 0});
+
+    std::vector<std::string> storage{"foliolens-convert"};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : storage) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    const auto nameOf = [&](int code) -> std::string {
+        if (code >= 256) {
+            return spelt[static_cast<size_t>(code - 256)];
+        }
+        return std::string("-") + static_cast<char>(code);
+    };
+    opterr = 0;
+    optind = 0;  // a fresh scan (glibc)
+    const int argc = static_cast<int>(storage.size());
+    for (;;) {
+        const int code =
+            getopt_long(argc, argv.data(), shortOptions.c_str(), longOptions.data(), nullptr);
+        if (code == -1) {
+            break;
+        }
+        if (code == 1) {
+            positional_.emplace_back(optarg);
+            continue;
+        }
+        if (code == ':') {
+            throw UsageError("option " + nameOf(optopt != 0 ? optopt : '?') + " needs a value");
+        }
+        if (code == '?') {
+            // getopt_long names a known switch given a value by its code, a short
+            // option by its letter, and leaves an unknown long option to be read.
+            if (optopt >= 256) {
+                throw UsageError("option " + nameOf(optopt) + " takes no value");
+            }
+            throw UsageError("unknown option " +
+                             (optopt != 0 ? nameOf(optopt) : Typed(argv[optind - 1])));
+        }
+        const std::string name = nameOf(code);
+        if (!values_.emplace(name, optarg != nullptr ? optarg : "").second) {
+            throw UsageError("option " + name + " is given more than once");
+        }
+    }
+    for (int i = optind; i < argc; ++i) {  // after "--"
+        positional_.emplace_back(argv[static_cast<size_t>(i)]);
     }
 }
 
 bool ArgumentList::Has(const std::string& option) const {
-    return parser_.isSet(Name(option));
+    return values_.count(option) != 0;
 }
 
 std::string ArgumentList::Value(const std::string& option) const {
-    return Bytes(parser_.value(Name(option)));
+    const auto found = values_.find(option);
+    return found == values_.end() ? std::string() : found->second;
 }
 
 long ArgumentList::IntValue(const std::string& option, long min, long max) const {
-    bool ok = false;
-    const long value = parser_.value(Name(option)).toLong(&ok);
-    if (!ok || value < min || value > max) {
+    const std::string text = Value(option);
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value < min || value > max) {
         throw UsageError("option " + option + " needs a whole number from " + std::to_string(min) +
-                         " to " + std::to_string(max) + ", not \"" + Value(option) + "\"");
+                         " to " + std::to_string(max) + ", not \"" + text + "\"");
     }
     return value;
 }
 
 double ArgumentList::DoubleValue(const std::string& option, double min, double max) const {
-    bool ok = false;
-    const double value = parser_.value(Name(option)).toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value < min || value > max) {
+    const std::string text = Value(option);
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || value < min ||
+        value > max) {
         char range[64];
         std::snprintf(range, sizeof range, "%g to %g", min, max);
-        throw UsageError("option " + option + " needs a number from " + range + ", not \"" +
-                         Value(option) + "\"");
+        throw UsageError("option " + option + " needs a number from " + range + ", not \"" + text +
+                         "\"");
     }
     return value;
 }

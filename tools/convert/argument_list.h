@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QCommandLineParser>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace folio::convert {
 
-// A subcommand's command line split by QCommandLineParser into plain arguments,
-// options that take a value ("--page 3", "--page=3", "-o out.png") and switches
+// A subcommand's command line split by getopt_long into plain arguments, options
+// that take a value ("--page 3", "--page=3", "-o out.png") and switches
 // ("--json"). An unknown option, a missing value or an option given twice is a
 // UsageError naming it. Arguments pass through unchanged byte for byte, so file
 // names that are not UTF-8 survive.
@@ -29,8 +29,8 @@ class ArgumentList {
     double DoubleValue(const std::string& option, double min, double max) const;
 
   private:
-    QCommandLineParser parser_;
     std::vector<std::string> positional_;
+    std::map<std::string, std::string> values_;
 };
 
 }  // namespace folio::convert

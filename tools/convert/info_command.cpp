@@ -1,9 +1,7 @@
 #include "info_command.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "argument_list.h"
 #include "common/error.h"
@@ -14,33 +12,34 @@
 namespace folio::convert {
 namespace {
 
-QJsonObject PageJson(const engine::PageInfo& info) {
-    return {{"width", static_cast<qint64>(info.width)},
-            {"height", static_cast<qint64>(info.height)},
+using Json = nlohmann::json;
+
+Json PageJson(const engine::PageInfo& info) {
+    return {{"width", info.width},
+            {"height", info.height},
             {"xres", info.xDpi},
             {"yres", info.yDpi},
-            {"photometric", QString::fromStdString(PhotometricName(info.photometric))},
+            {"photometric", PhotometricName(info.photometric)},
             {"bits", info.bitsPerSample},
             {"samples", info.samplesPerPixel},
             {"compression", info.compression},
-            {"compression_name", QString::fromStdString(info.compressionName)},
+            {"compression_name", info.compressionName},
             {"decodable", info.decodable}};
 }
 
-// The file's report; `ok` becomes false when it could not be read. A file name
-// that is not UTF-8 gets U+FFFD for its stray bytes, so the text stays valid JSON.
-QJsonObject FileJson(const std::string& path, bool& ok) {
-    QJsonObject file{{"file", QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()))}};
+// The file's report; `ok` becomes false when it could not be read.
+Json FileJson(const std::string& path, bool& ok) {
+    Json file{{"file", path}};
     try {
         const auto document = OpenDocument(path);
-        QJsonArray pages;
+        Json pages = Json::array();
         for (int page = 0; page < document->PageCount(); ++page) {
-            pages.append(PageJson(document->Info(page)));
+            pages.push_back(PageJson(document->Info(page)));
         }
-        file.insert("format", QString::fromStdString(document->FormatName()));
-        file.insert("pages", pages);
+        file["format"] = document->FormatName();
+        file["pages"] = std::move(pages);
     } catch (const Error& e) {
-        file.insert("error", QString::fromStdString(OneLine(e.Description())));
+        file["error"] = OneLine(e.Description());
         std::fprintf(stderr, "foliolens-convert: %s\n", OneLine(e.Description()).c_str());
         ok = false;
     }
@@ -74,11 +73,14 @@ int RunInfo(const std::vector<std::string>& args) {
     }
     bool allOk = true;
     if (list.Has("--json")) {
-        QJsonArray files;
+        Json files = Json::array();
         for (const std::string& path : list.Positional()) {
-            files.append(FileJson(path, allOk));
+            files.push_back(FileJson(path, allOk));
         }
-        std::printf("%s\n", QJsonDocument(files).toJson(QJsonDocument::Compact).constData());
+        // A file name that is not UTF-8 gets U+FFFD for its stray bytes, so the
+        // text stays valid JSON.
+        const std::string text = files.dump(-1, ' ', false, Json::error_handler_t::replace);
+        std::printf("%s\n", text.c_str());
     } else {
         for (const std::string& path : list.Positional()) {
             allOk = ReportText(path) && allOk;

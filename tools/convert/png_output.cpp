@@ -2,21 +2,22 @@
 
 #include <png.h>
 
-#include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/tiff_output.h"
+#include "sys/files.h"
 
 namespace folio::convert {
 namespace {
 
 struct PngOutput {
-    QSaveFile* file;
+    int fd;
     char message[256];
 };
 
@@ -33,13 +34,11 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // Returns whether all was written; notes the file's reason when not.
 bool Write(PngOutput& output, png_bytep data, png_size_t size) {
-    const auto n = static_cast<qint64>(size);
-    if (output.file->write(reinterpret_cast<const char*>(data), n) == n) {
-        return true;
+    if (const int err = sys::WriteAll(output.fd, data, size); err != 0) {
+        std::snprintf(output.message, sizeof output.message, "%s", std::strerror(err));
+        return false;
     }
-    std::snprintf(output.message, sizeof output.message, "%s",
-                  output.file->errorString().toStdString().c_str());
-    return false;
+    return true;
 }
 
 void WriteBytes(png_structp png, png_bytep data, png_size_t size) {
@@ -111,11 +110,6 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
         throw Error(errors::kInvalidProcedureCall,
                     "Cannot write \"" + path + "\": the rendered image is empty");
     }
-    const QString name = QFile::decodeName(path.c_str());
-    if (QFile::encodeName(name).toStdString() != path) {
-        throw Error(errors::kBadFileName,
-                    "Cannot write \"" + path + "\": the file name is not valid UTF-8");
-    }
     std::vector<png_bytep> rows(static_cast<size_t>(image.height));
     for (size_t y = 0; y < rows.size(); ++y) {
         rows[y] = const_cast<png_bytep>(image.pixels.data() + image.stride * y);
@@ -124,19 +118,12 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
         image.format == engine::RenderedImage::Format::Argb32 ? Opaque(image) : true;
     // Written beside the target and renamed over it once complete, so a failure
     // leaves the file the user had.
-    QSaveFile file(name);
-    PngOutput output{&file, {}};
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw Error(errors::kDeviceIoError,
-                    "Cannot write \"" + path + "\": " + file.errorString().toStdString());
-    }
+    engine::AtomicFile file(path);
+    PngOutput output{file.Descriptor(), {}};
     if (Encode(image, opaque, rows.data(), output) != 0) {
         throw Error(errors::kDeviceIoError, "Cannot write \"" + path + "\": " + output.message);
     }
-    if (!file.commit()) {
-        throw Error(errors::kDeviceIoError,
-                    "Cannot write \"" + path + "\": " + file.errorString().toStdString());
-    }
+    file.Commit();
 }
 
 }  // namespace folio::convert
