@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "sys/memory.h"
+
 namespace folio::engine {
+
+// Pixel bytes; large buffers may be backed by huge pages.
+using PixelBytes = std::vector<uint8_t, sys::BufferAllocator<uint8_t>>;
 
 // A decoded page in its own depth, never widened just to be held: a bilevel page
 // stays one bit per pixel, gray stays at its bit depth, a palette page keeps its
@@ -30,7 +35,7 @@ struct Raster {
     // 16-bit as TIFF stores them.
     std::vector<uint16_t> colorMap;
     size_t stride = 0;  // bytes per row
-    std::vector<uint8_t> data;
+    PixelBytes data;
 
     size_t ByteSize() const { return data.size() + colorMap.size() * sizeof(uint16_t); }
 };
@@ -45,7 +50,7 @@ struct RenderedImage {
     int width = 0;
     int height = 0;
     size_t stride = 0;  // bytes per row
-    std::vector<uint8_t> pixels;
+    PixelBytes pixels;
 };
 
 // A raster with `source`'s geometry, depth and colour model but no pixels.

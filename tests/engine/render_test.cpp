@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
 #include "common/error.h"
+#include "engine/raster.h"
 #include "support/open_page.h"
+#include "sys/memory.h"
 
 namespace folio::engine {
 namespace {
@@ -273,6 +276,28 @@ TEST_F(RenderTest, RefusesEmptyOrOversizedRectanglesAndBadZooms) {
     EXPECT_NE(number([&] { document->Render(0, 0, 1, kDpi, kDpi, {0, 0, 5, 5}); }), 0);
     EXPECT_NE(number([&] { document->Render(0, 1, 1, -1, kDpi, {0, 0, 5, 5}); }), 0);
     EXPECT_NE(number([&] { document->Render(1, 1, 1, kDpi, kDpi, {0, 0, 5, 5}); }), 0);
+}
+
+// Large buffers have mappings of their own, trimmed to a huge-page boundary when
+// huge pages are asked for: every byte of them is there, copies and growth across
+// the threshold keep the bytes, and freeing releases the right mapping.
+TEST(PixelBuffers, AreWholeWithAndWithoutHugePages) {
+    constexpr size_t kLarge = sys::kLargeBufferBytes;
+    for (const bool huge : {false, true}) {
+        sys::UseHugePageBuffers(huge);
+        for (const size_t bytes : {size_t{2}, kLarge - 1, kLarge, kLarge + 1, 3 * kLarge + 4097}) {
+            PixelBytes buffer(bytes, 0x5A);
+            buffer.front() = 1;
+            buffer.back() = 2;
+            const PixelBytes copy = buffer;
+            EXPECT_TRUE(std::ranges::equal(copy, buffer)) << bytes << (huge ? " huge" : "");
+            buffer.resize(bytes + kLarge, 3);  // grows into a new mapping
+            EXPECT_EQ(buffer[0], 1);
+            EXPECT_EQ(buffer[bytes - 1], 2);
+            EXPECT_EQ(buffer.back(), 3);
+        }
+    }
+    sys::UseHugePageBuffers(false);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -84,7 +85,8 @@ TEST_P(RenamedSource, TheOutputHasTheOpenedPages) {
         for (size_t i = 0; i < pages.size(); ++i) {
             EXPECT_EQ(back[i].pixels.width, pages[i].width) << "page " << i + 1;
             EXPECT_EQ(back[i].pixels.height, pages[i].height) << "page " << i + 1;
-            EXPECT_TRUE(back[i].pixels.data == pages[i].pixels) << "page " << i + 1;
+            EXPECT_TRUE(std::ranges::equal(back[i].pixels.data, pages[i].pixels))
+                << "page " << i + 1;
         }
     }
 }

@@ -57,7 +57,7 @@ Raster RasterFromTestPage(const TestPage& layout) {
         layout.extraSamples > 0 && (layout.extraSampleKind == 1 || layout.extraSampleKind == 2);
     r.colorMap = layout.colorMap;
     r.stride = layout.RowBytes();
-    r.data = layout.pixels;
+    r.data.assign(layout.pixels.begin(), layout.pixels.end());
     return r;
 }
 

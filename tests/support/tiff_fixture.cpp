@@ -282,7 +282,7 @@ TestPage PalettePage(uint32_t width, uint32_t height, uint16_t bits, uint16_t co
                        std::move(colorMap));
 }
 
-uint32_t SampleAt(const std::vector<uint8_t>& pixels, size_t rowBytes, uint16_t bits,
+uint32_t SampleAt(std::span<const uint8_t> pixels, size_t rowBytes, uint16_t bits,
                   uint16_t samplesPerPixel, uint32_t x, uint32_t y, uint16_t channel) {
     const size_t bit =
         y * rowBytes * 8 + (static_cast<size_t>(x) * samplesPerPixel + channel) * bits;

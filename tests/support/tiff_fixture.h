@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,7 @@ TestPage PalettePage(uint32_t width, uint32_t height, uint16_t bits, uint16_t co
 TestPage WithResolution(TestPage layout, double x, double y);
 
 // The sample at (x, y, channel) of chunky pixels laid out as in TestPage.
-uint32_t SampleAt(const std::vector<uint8_t>& pixels, size_t rowBytes, uint16_t bits,
+uint32_t SampleAt(std::span<const uint8_t> pixels, size_t rowBytes, uint16_t bits,
                   uint16_t samplesPerPixel, uint32_t x, uint32_t y, uint16_t channel);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);

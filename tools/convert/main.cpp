@@ -13,6 +13,7 @@
 #include "info_command.h"
 #include "pdf_command.h"
 #include "render_command.h"
+#include "sys/memory.h"
 #include "usage_error.h"
 #include "usage_text.h"
 
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
     // top of the heap back to the system each time costs more than the copying.
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
     mallopt(M_TOP_PAD, 16 << 20);
+    // One page decoded and scaled once: fresh memory is most of the cost, and huge
+    // pages make it a fraction.
+    folio::sys::UseHugePageBuffers(true);
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const folio::convert::UsageError& e) {

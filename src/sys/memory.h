@@ -1,0 +1,50 @@
+#pragma once
+
+// Memory for large pixel buffers (decoded pages, rendered images). A process that
+// asks for it gets them mapped so that the kernel can back them with huge pages: a
+// fresh 25 MB page then costs a dozen page faults instead of six thousand, which on
+// a virtual machine is much of the time a one-off render takes. Long-running
+// processes leave it off: huge pages raise the resident size the viewer keeps
+// within its budget.
+
+#include <cstddef>
+#include <new>
+
+namespace folio::sys {
+
+// Buffers from this size up get their own mapping, returned to the system when
+// freed; smaller ones come from malloc.
+inline constexpr size_t kLargeBufferBytes = size_t{4} << 20;
+
+// Whether buffers of kLargeBufferBytes and more made from now on may be backed by
+// huge pages (off by default).
+void UseHugePageBuffers(bool use);
+
+// Raises std::bad_alloc when there is no memory to be had.
+void* AllocateBuffer(size_t bytes);
+// `bytes` as given to AllocateBuffer.
+void FreeBuffer(void* buffer, size_t bytes) noexcept;
+
+template <class T>
+struct BufferAllocator {
+    using value_type = T;
+
+    BufferAllocator() = default;
+    template <class U>
+    BufferAllocator(const BufferAllocator<U>&) noexcept {}
+
+    T* allocate(size_t n) {
+        if (n > static_cast<size_t>(-1) / sizeof(T)) {
+            throw std::bad_alloc();
+        }
+        return static_cast<T*>(AllocateBuffer(n * sizeof(T)));
+    }
+    void deallocate(T* p, size_t n) noexcept { FreeBuffer(p, n * sizeof(T)); }
+
+    template <class U>
+    bool operator==(const BufferAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
+}  // namespace folio::sys
