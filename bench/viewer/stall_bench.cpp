@@ -15,8 +15,9 @@
 // G4 pages), page-colour (Page Down through the colour document), thumbs-g4 and
 // thumbs-colour (F9, then the thumbnail strip scrolled a screen further each time those
 // in view are made, to the last page: every thumbnail of the document is made; their
-// number is printed as thumbnails=…), idle (six seconds of nothing asked: the gaps a
-// busy machine makes by itself, to read the others against).
+// number is printed as thumbnails=…), rotate-g4 (every page of the 501-page document
+// turned clockwise one after another, as Rotate does), idle (six seconds of nothing
+// asked: the gaps a busy machine makes by itself, to read the others against).
 #include <sys/resource.h>
 #include <tiffio.h>
 
@@ -231,6 +232,21 @@ int Run(const std::string& scenario, const std::string& folder) {
                 return true;
             },
             30, 500);
+    } else if (scenario == "rotate-g4") {
+        // Rotate (all pages, as the menu does) on the 501-page document.
+        bool sent = false;
+        stall = LargestGap(
+            [&] {
+                if (!sent) {
+                    for (int page = 0; page < document->PageCount(); ++page) {
+                        document->RotatePage(page, 90);
+                    }
+                    sent = true;
+                    return true;
+                }
+                return false;
+            },
+            30, 1000);
     } else if (scenario.rfind("end", 0) == 0) {
         bool sent = false;
         stall = LargestGap(
@@ -270,7 +286,7 @@ int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr,
                      "usage: viewer_stall make|end-colour|end-600|page-g4|page-colour|thumbs-g4|"
-                     "thumbs-colour|idle FOLDER\n");
+                     "thumbs-colour|rotate-g4|idle FOLDER\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -466,9 +466,12 @@ TEST_F(DocumentViewTest, ATurnedPageIsLaidOutAgain) {
     auto document = SquareDocument(2);
     ShownView shown(document, QSize(500, 500));
     const QSize before = shown.view.PageRect(0).size();
+    const int secondTop = shown.view.PageRect(1).top();
     document->RotatePage(0, 90);
     EXPECT_EQ(shown.view.PageRect(0).size(), before.transposed());
     EXPECT_EQ(shown.view.PageRect(1).size(), before);
+    // The page below moves by the change in height.
+    EXPECT_EQ(shown.view.PageRect(1).top() - secondTop, before.width() - before.height());
 }
 
 class ForeignDocument : public imaging::Document {

@@ -114,6 +114,7 @@ void DocumentView::LetGo() {
     document_.reset();
     generations_.clear();
     deviceSizes_.clear();
+    logicalSizes_.clear();
     pageErrors_.clear();
     tiles_.clear();
     previews_.clear();
@@ -201,39 +202,51 @@ double DocumentView::DeviceScale() const {
     return devicePixelRatioF();
 }
 
-QSize DocumentView::DevicePageSize(int page) const {
+void DocumentView::MeasurePage(int page, const PageMetrics& metrics) {
+    QSize device;
+    try {
+        const engine::DisplaySize shown =
+            document_->ShownSize(page, zoomX_, zoomY_, metrics.dpiX, metrics.dpiY);
+        device = QSize(std::max(1, static_cast<int>(std::lround(shown.width))),
+                       std::max(1, static_cast<int>(std::lround(shown.height))));
+    } catch (const std::exception& e) {
+        // A page whose size cannot be read still takes a place for its notice.
+        pageErrors_[page] = ErrorText(e);
+        device = QSize(static_cast<int>(std::lround(8.27 * metrics.dpiX * zoomX_)),
+                       static_cast<int>(std::lround(11.69 * metrics.dpiY * zoomY_)));
+    }
+    const auto index = static_cast<size_t>(page);
+    deviceSizes_[index] = device;
+    logicalSizes_[index] = QSize(static_cast<int>(std::ceil(device.width() / metrics.scale)),
+                                 static_cast<int>(std::ceil(device.height() / metrics.scale)));
+}
+
+DocumentView::PageMetrics DocumentView::CurrentMetrics() const {
     const double scale = DeviceScale();
-    const engine::DisplaySize shown =
-        document_->ShownSize(page, zoomX_, zoomY_, logicalDpiX() * scale, logicalDpiY() * scale);
-    return QSize(std::max(1, static_cast<int>(std::lround(shown.width))),
-                 std::max(1, static_cast<int>(std::lround(shown.height))));
+    return {scale, logicalDpiX() * scale, logicalDpiY() * scale};
 }
 
 void DocumentView::Relayout() {
-    std::vector<QSize> logical;
-    deviceSizes_.clear();
-    if (document_) {
-        const int pages = static_cast<int>(generations_.size());
-        const double scale = DeviceScale();
-        deviceSizes_.reserve(static_cast<size_t>(pages));
-        logical.reserve(static_cast<size_t>(pages));
-        for (int page = 0; page < pages; ++page) {
-            QSize device;
-            try {
-                device = DevicePageSize(page);
-            } catch (const std::exception& e) {
-                // A page whose size cannot be read still takes a place for its notice.
-                pageErrors_[page] = ErrorText(e);
-                device =
-                    QSize(static_cast<int>(std::lround(8.27 * logicalDpiX() * zoomX_ * scale)),
-                          static_cast<int>(std::lround(11.69 * logicalDpiY() * zoomY_ * scale)));
-            }
-            deviceSizes_.push_back(device);
-            logical.emplace_back(static_cast<int>(std::ceil(device.width() / scale)),
-                                 static_cast<int>(std::ceil(device.height() / scale)));
-        }
+    const size_t pages = document_ ? generations_.size() : 0;
+    deviceSizes_.assign(pages, QSize());
+    logicalSizes_.assign(pages, QSize());
+    const PageMetrics metrics = CurrentMetrics();
+    for (size_t page = 0; page < pages; ++page) {
+        MeasurePage(static_cast<int>(page), metrics);
     }
-    layout_ = PageLayout(logical, viewport()->width());
+    layout_ = PageLayout(logicalSizes_, viewport()->width());
+    UpdateScrollBars();
+}
+
+// Only the turned page changes size: turning every page of a long document one by
+// one stays linear.
+void DocumentView::RelayoutPage(int page) {
+    if (page < 0 || static_cast<size_t>(page) >= deviceSizes_.size()) {
+        Relayout();
+        return;
+    }
+    MeasurePage(page, CurrentMetrics());
+    layout_ = PageLayout(logicalSizes_, viewport()->width());
     UpdateScrollBars();
 }
 
@@ -393,7 +406,7 @@ void DocumentView::OnPageTurned(int page) {
     }
     thumbnails_->PageTurned(page);
     const Anchor anchor = CaptureAnchor();
-    Relayout();
+    RelayoutPage(page);
     RestoreAnchor(anchor);
     UpdateCurrentPage(anchor.page);
     viewport()->update();

@@ -136,7 +136,15 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     void OnPageTurned(int page);
     QRect VisibleArea() const;
     double DeviceScale() const;
-    QSize DevicePageSize(int page) const;
+    struct PageMetrics {
+        double scale;  // device pixels per logical pixel
+        double dpiX;   // device pixels per inch
+        double dpiY;
+    };
+    PageMetrics CurrentMetrics() const;
+    // Sets the page's device and logical sizes (or its notice).
+    void MeasurePage(int page, const PageMetrics& metrics);
+    void RelayoutPage(int page);
 
     void PaintPage(QPainter& painter, int page, const QRect& visible);
     // The tile if rendered; otherwise null, and it is asked for.
@@ -157,6 +165,7 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     int currentPage_ = -1;
     PageLayout layout_;
     std::vector<QSize> deviceSizes_;
+    std::vector<QSize> logicalSizes_;
     std::vector<uint64_t> generations_;
     std::map<int, QString> pageErrors_;
     TileCache tiles_;
