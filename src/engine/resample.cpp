@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace folio::engine {
@@ -112,6 +116,49 @@ void SumAcross(const float* columns, uint32_t spanStart, const Taps& x, int widt
     }
 }
 
+// Output rows [first, last): for each, first the weighted sum of the source rows it
+// covers, per source column (streaming, and whole bytes at a time for bilevel
+// pages), then the weighted sums across columns.
+void ResampleRows(const RowUnpacker& unpacker, const Taps& x, const Taps& y, uint32_t spanStart,
+                  uint32_t spanEnd, int first, int last, RenderedImage& image) {
+    const auto channels = static_cast<size_t>(unpacker.Channels());
+    const size_t span = spanEnd - spanStart;
+    std::vector<float> columns(span * channels);
+    std::vector<float> scratch(span * channels);
+    std::vector<float> acc(static_cast<size_t>(image.width) * channels);
+    for (int j = first; j < last; ++j) {
+        const auto row = static_cast<size_t>(j);
+        std::fill(columns.begin(), columns.end(), 0.0f);
+        for (uint32_t t = 0; t < y.count[row]; ++t) {
+            const float wy = y.weights[y.offset[row] + t];
+            if (wy > 0.0f) {
+                unpacker.Accumulate(y.first[row] + t, spanStart, spanEnd, wy, columns.data(),
+                                    scratch.data());
+            }
+        }
+        uint8_t* out = image.pixels.data() + row * image.stride;
+        const float* sums = acc.data();
+        switch (channels) {
+            case 1:
+                SumAcross<1>(columns.data(), spanStart, x, image.width, acc.data());
+                StoreGray(sums, y.coverage[row], x, image.width, out);
+                break;
+            case 3:
+                SumAcross<3>(columns.data(), spanStart, x, image.width, acc.data());
+                StoreRgb(sums, y.coverage[row], x, image.width, out);
+                break;
+            default:
+                SumAcross<4>(columns.data(), spanStart, x, image.width, acc.data());
+                StoreArgb(sums, y.coverage[row], x, image.width, out);
+                break;
+        }
+    }
+}
+
+// Images from this many pixels up are resampled in bands on several threads.
+constexpr size_t kBandedPixels = size_t{1} << 20;
+constexpr unsigned kMostBands = 4;
+
 }  // namespace
 
 RenderedImage ResampleArea(const Raster& raster, const ResampleGrid& grid) {
@@ -146,39 +193,38 @@ RenderedImage ResampleArea(const Raster& raster, const ResampleGrid& grid) {
         return image;
     }
 
-    // Each output row: first the weighted sum of the source rows it covers, per
-    // source column (streaming, and whole bytes at a time for bilevel pages),
-    // then the weighted sums across columns.
-    const auto channels = static_cast<size_t>(unpacker.Channels());
-    const size_t span = spanEnd - spanStart;
-    std::vector<float> columns(span * channels);
-    std::vector<float> scratch(span * channels);
-    std::vector<float> acc(static_cast<size_t>(image.width) * channels);
-    for (int j = 0; j < image.height; ++j) {
-        const auto row = static_cast<size_t>(j);
-        std::fill(columns.begin(), columns.end(), 0.0f);
-        for (uint32_t t = 0; t < y.count[row]; ++t) {
-            const float wy = y.weights[y.offset[row] + t];
-            if (wy > 0.0f) {
-                unpacker.Accumulate(y.first[row] + t, spanStart, spanEnd, wy, columns.data(),
-                                    scratch.data());
+    // Large images are made in bands side by side (rows are independent); tiles
+    // are small and come from several workers already.
+    const int bands =
+        static_cast<size_t>(image.width) * static_cast<size_t>(image.height) >= kBandedPixels
+            ? static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, kMostBands))
+            : 1;
+    const auto rowsOf = [&](int band) {
+        return std::pair{image.height * band / bands, image.height * (band + 1) / bands};
+    };
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(bands));
+    const auto makeBand = [&](int band) {
+        try {
+            const auto [first, last] = rowsOf(band);
+            ResampleRows(unpacker, x, y, spanStart, spanEnd, first, last, image);
+        } catch (...) {
+            failures[static_cast<size_t>(band)] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (int band = 1; band < bands; ++band) {
+            try {
+                helpers.emplace_back(makeBand, band);
+            } catch (const std::system_error&) {
+                makeBand(band);  // no thread to be had: this one makes the band
             }
         }
-        uint8_t* out = image.pixels.data() + row * image.stride;
-        const float* sums = acc.data();
-        switch (channels) {
-            case 1:
-                SumAcross<1>(columns.data(), spanStart, x, image.width, acc.data());
-                StoreGray(sums, y.coverage[row], x, image.width, out);
-                break;
-            case 3:
-                SumAcross<3>(columns.data(), spanStart, x, image.width, acc.data());
-                StoreRgb(sums, y.coverage[row], x, image.width, out);
-                break;
-            default:
-                SumAcross<4>(columns.data(), spanStart, x, image.width, acc.data());
-                StoreArgb(sums, y.coverage[row], x, image.width, out);
-                break;
+        makeBand(0);
+    }  // joins the helpers
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) {
+            std::rethrow_exception(failure);
         }
     }
     return image;
