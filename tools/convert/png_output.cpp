@@ -1,11 +1,19 @@
+// PNG output. zlib compresses bands of rows side by side, each band a run of
+// deflate blocks ending on a byte boundary, and the bands are joined into one zlib
+// stream, as parallel gzip does: deflate is most of the time a rendered page takes
+// to write, and libpng would run it on one core.
+
 #include "png_output.h"
 
-#include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdio>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/error.h"
@@ -16,38 +24,11 @@
 namespace folio::convert {
 namespace {
 
-struct PngOutput {
-    int fd;
-    char message[256];
-};
-
-// The first reason given is kept (a failed write notes its own before).
-void OnPngError(png_structp png, png_const_charp message) {
-    auto* output = static_cast<PngOutput*>(png_get_error_ptr(png));
-    if (output->message[0] == '\0') {
-        std::snprintf(output->message, sizeof output->message, "%s", message);
-    }
-    png_longjmp(png, 1);
-}
-
-void OnPngWarning(png_structp, png_const_charp) {}
-
-// Returns whether all was written; notes the file's reason when not.
-bool Write(PngOutput& output, png_bytep data, png_size_t size) {
-    if (const int err = sys::WriteAll(output.fd, data, size); err != 0) {
-        std::snprintf(output.message, sizeof output.message, "%s", std::strerror(err));
-        return false;
-    }
-    return true;
-}
-
-void WriteBytes(png_structp png, png_bytep data, png_size_t size) {
-    if (!Write(*static_cast<PngOutput*>(png_get_io_ptr(png)), data, size)) {
-        png_error(png, "the file cannot be written");
-    }
-}
-
-void FlushNothing(png_structp) {}
+// Images from this many pixels up are compressed in bands on several threads.
+constexpr size_t kBandedPixels = size_t{1} << 20;
+constexpr size_t kMostBands = 4;
+// IDAT chunks are kept well under PNG's 2^31 - 1 byte limit.
+constexpr size_t kMostChunkBytes = size_t{1} << 30;
 
 bool Opaque(const engine::RenderedImage& image) {
     for (int y = 0; y < image.height; ++y) {
@@ -61,47 +42,129 @@ bool Opaque(const engine::RenderedImage& image) {
     return true;
 }
 
-// Encodes `rows` into the file; 0 when done, else the message is set. Only plain
-// data lives here, so leaving by longjmp skips no destructor. 32-bit pixels are
-// 0xAARRGGBB words, which lie in memory as B, G, R, A on this machine; an opaque
-// image is written without its alpha.
-int Encode(const engine::RenderedImage& image, bool opaque, png_bytepp rows, PngOutput& output) {
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, &output, OnPngError, OnPngWarning);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (info == nullptr) {
-        png_destroy_write_struct(&png, nullptr);
-        std::snprintf(output.message, sizeof output.message, "out of memory");
-        return 1;
+// How the pixels go into the file: gray, RGB, or RGB with alpha.
+struct Layout {
+    int channels;
+    uint8_t colourType;  // PNG's: 0 gray, 2 RGB, 6 RGBA
+};
+
+Layout LayoutOf(const engine::RenderedImage& image) {
+    if (image.format == engine::RenderedImage::Format::Gray8) {
+        return {1, 0};
     }
-    if (setjmp(png_jmpbuf(png)) != 0) {
-        png_destroy_write_struct(&png, &info);
-        return 1;
-    }
-    png_set_write_fn(png, &output, WriteBytes, FlushNothing);
-    // A page is written once and looked at a few times: quick deflate with the
-    // cheap Sub filter costs a fraction of the default for a slightly larger file.
-    png_set_compression_level(png, 1);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-    const bool gray = image.format == engine::RenderedImage::Format::Gray8;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
-                 static_cast<png_uint_32>(image.height), 8,
-                 gray     ? PNG_COLOR_TYPE_GRAY
-                 : opaque ? PNG_COLOR_TYPE_RGB
-                          : PNG_COLOR_TYPE_RGB_ALPHA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-    png_write_info(png, info);
-    if (!gray) {
-        png_set_bgr(png);
-        if (opaque) {
-            png_set_filler(png, 0, PNG_FILLER_AFTER);  // dropped on writing
+    return Opaque(image) ? Layout{3, 2} : Layout{4, 6};
+}
+
+// One row as PNG stores it: the filter byte (Sub: each byte less the one a pixel
+// before, cheap and good for scans) and the samples in R, G, B(, A) order. 32-bit
+// pixels are 0xAARRGGBB words, which lie in memory as B, G, R, A on this machine.
+void FilterRow(const uint8_t* in, int width, const Layout& layout, uint8_t* out) {
+    out[0] = 1;  // Sub
+    uint8_t* samples = out + 1;
+    const int n = layout.channels;
+    if (n == 1) {
+        std::memcpy(samples, in, static_cast<size_t>(width));
+    } else {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = in + 4 * x;
+            uint8_t* q = samples + n * x;
+            q[0] = p[2];
+            q[1] = p[1];
+            q[2] = p[0];
+            if (n == 4) {
+                q[3] = p[3];
+            }
         }
     }
-    png_write_image(png, rows);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return 0;
+    for (size_t i = static_cast<size_t>(width) * n; i-- > static_cast<size_t>(n);) {
+        samples[i] = static_cast<uint8_t>(samples[i] - samples[i - n]);
+    }
 }
+
+// Rows [first, last) filtered and deflated as raw deflate blocks: the last band
+// ends the stream, the others end on a byte boundary for the next to follow.
+struct Band {
+    // Room for the worst case, left unfilled: only what deflate writes is touched.
+    std::unique_ptr<uint8_t[]> data;
+    size_t size = 0;
+    uLong adler = 0;   // of the filtered rows
+    size_t bytes = 0;  // filtered bytes
+    std::exception_ptr failure;
+};
+
+void Compress(const engine::RenderedImage& image, const Layout& layout, int first, int last,
+              bool final, Band& band) {
+    const size_t rowBytes = 1 + static_cast<size_t>(image.width) * layout.channels;
+    std::vector<uint8_t> row(rowBytes);
+    z_stream z{};
+    // Level 1: a page is written once and looked at a few times.
+    if (deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::bad_alloc();
+    }
+    band.bytes = rowBytes * static_cast<size_t>(last - first);
+    const size_t room = deflateBound(&z, static_cast<uLong>(band.bytes)) + 16;
+    band.data.reset(new uint8_t[room]);
+    band.adler = adler32(0, nullptr, 0);
+    z.next_out = band.data.get();
+    z.avail_out = static_cast<uInt>(room);
+    for (int y = first; y < last; ++y) {
+        FilterRow(image.pixels.data() + image.stride * static_cast<size_t>(y), image.width, layout,
+                  row.data());
+        band.adler = adler32(band.adler, row.data(), static_cast<uInt>(rowBytes));
+        z.next_in = row.data();
+        z.avail_in = static_cast<uInt>(rowBytes);
+        const int flush = y + 1 < last ? Z_NO_FLUSH : final ? Z_FINISH : Z_SYNC_FLUSH;
+        const int result = deflate(&z, flush);
+        // The buffer holds the worst case, so every row goes in at once and the
+        // band ends whole; anything else is a fault, never a short file.
+        if (result == Z_STREAM_ERROR || z.avail_in != 0 || z.avail_out == 0 ||
+            (flush == Z_FINISH && result != Z_STREAM_END)) {
+            deflateEnd(&z);
+            throw std::runtime_error("PNG compression failed");
+        }
+    }
+    band.size = room - z.avail_out;
+    deflateEnd(&z);
+}
+
+void PutBigEndian(uint32_t value, uint8_t* out) {
+    out[0] = static_cast<uint8_t>(value >> 24);
+    out[1] = static_cast<uint8_t>(value >> 16);
+    out[2] = static_cast<uint8_t>(value >> 8);
+    out[3] = static_cast<uint8_t>(value);
+}
+
+// Collects the file's bytes in order and writes them out in large pieces; the
+// first failure is kept.
+class PngFile {
+  public:
+    explicit PngFile(int fd) : fd_(fd) {}
+
+    void Chunk(const char* type, const uint8_t* data, size_t size) {
+        uint8_t head[8];
+        PutBigEndian(static_cast<uint32_t>(size), head);
+        std::memcpy(head + 4, type, 4);
+        uLong crc = crc32(0, head + 4, 4);
+        if (size > 0) {  // (no data would start the check value afresh)
+            crc = crc32_z(crc, data, size);
+        }
+        uint8_t tail[4];
+        PutBigEndian(static_cast<uint32_t>(crc), tail);
+        Write(head, sizeof head);
+        Write(data, size);
+        Write(tail, sizeof tail);
+    }
+    void Write(const uint8_t* data, size_t size) {
+        if (error_ == 0 && size > 0) {
+            error_ = sys::WriteAll(fd_, data, size);
+        }
+    }
+    int Error() const { return error_; }
+
+  private:
+    int fd_;
+    int error_ = 0;
+};
 
 }  // namespace
 
@@ -110,18 +173,77 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
         throw Error(errors::kInvalidProcedureCall,
                     "Cannot write \"" + path + "\": the rendered image is empty");
     }
-    std::vector<png_bytep> rows(static_cast<size_t>(image.height));
-    for (size_t y = 0; y < rows.size(); ++y) {
-        rows[y] = const_cast<png_bytep>(image.pixels.data() + image.stride * y);
+    const Layout layout = LayoutOf(image);
+    // Bands side by side for a large image, and never more than about a gigabyte of
+    // rows in one (zlib counts its buffers in 32 bits).
+    const size_t pixels = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
+    const size_t rowBytes = 1 + static_cast<size_t>(image.width) * layout.channels;
+    const size_t parallel =
+        pixels >= kBandedPixels
+            ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMostBands)
+            : 1;
+    const size_t needed = (rowBytes * static_cast<size_t>(image.height) >> 30) + 1;
+    const int bands =
+        static_cast<int>(std::min(std::max(parallel, needed), static_cast<size_t>(image.height)));
+    std::vector<Band> parts(static_cast<size_t>(bands));
+    const auto compressBand = [&](int index) {
+        Band& band = parts[static_cast<size_t>(index)];
+        try {
+            Compress(image, layout, image.height * index / bands,
+                     image.height * (index + 1) / bands, index + 1 == bands, band);
+        } catch (...) {
+            band.failure = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (int index = 1; index < bands; ++index) {
+            try {
+                helpers.emplace_back(compressBand, index);
+            } catch (const std::system_error&) {
+                compressBand(index);  // no thread to be had: this one does it
+            }
+        }
+        compressBand(0);
+    }  // joins the helpers
+    for (const Band& band : parts) {
+        if (band.failure) {
+            std::rethrow_exception(band.failure);
+        }
     }
-    const bool opaque =
-        image.format == engine::RenderedImage::Format::Argb32 ? Opaque(image) : true;
+
     // Written beside the target and renamed over it once complete, so a failure
     // leaves the file the user had.
     engine::AtomicFile file(path);
-    PngOutput output{file.Descriptor(), {}};
-    if (Encode(image, opaque, rows.data(), output) != 0) {
-        throw Error(errors::kDeviceIoError, "Cannot write \"" + path + "\": " + output.message);
+    PngFile png(file.Descriptor());
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    png.Write(kSignature, sizeof kSignature);
+    uint8_t header[13] = {};
+    PutBigEndian(static_cast<uint32_t>(image.width), header);
+    PutBigEndian(static_cast<uint32_t>(image.height), header + 4);
+    header[8] = 8;  // bits per sample
+    header[9] = layout.colourType;
+    png.Chunk("IHDR", header, sizeof header);
+    // One zlib stream over the bands: its header, the bands' deflate blocks, and the
+    // Adler-32 of all the filtered rows, in IDAT chunks one after another.
+    uLong adler = parts[0].adler;
+    for (size_t i = 1; i < parts.size(); ++i) {
+        adler = adler32_combine(adler, parts[i].adler, static_cast<z_off_t>(parts[i].bytes));
+    }
+    static const uint8_t kZlibHeader[2] = {0x78, 0x01};
+    png.Chunk("IDAT", kZlibHeader, sizeof kZlibHeader);
+    for (const Band& band : parts) {
+        for (size_t at = 0; at < band.size; at += kMostChunkBytes) {
+            png.Chunk("IDAT", band.data.get() + at, std::min(kMostChunkBytes, band.size - at));
+        }
+    }
+    uint8_t check[4];
+    PutBigEndian(static_cast<uint32_t>(adler), check);
+    png.Chunk("IDAT", check, sizeof check);
+    png.Chunk("IEND", nullptr, 0);
+    if (png.Error() != 0) {
+        throw Error(errors::kDeviceIoError,
+                    "Cannot write \"" + path + "\": " + std::strerror(png.Error()));
     }
     file.Commit();
 }
