@@ -3,13 +3,11 @@
 
 #include "engine/resample.h"
 
+#include "engine/side_by_side.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <exception>
-#include <system_error>
-#include <thread>
-#include <utility>
 #include <vector>
 
 namespace folio::engine {
@@ -155,10 +153,6 @@ void ResampleRows(const RowUnpacker& unpacker, const Taps& x, const Taps& y, uin
     }
 }
 
-// Images from this many pixels up are resampled in bands on several threads.
-constexpr size_t kBandedPixels = size_t{1} << 20;
-constexpr unsigned kMostBands = 4;
-
 }  // namespace
 
 RenderedImage ResampleArea(const Raster& raster, const ResampleGrid& grid) {
@@ -193,40 +187,13 @@ RenderedImage ResampleArea(const Raster& raster, const ResampleGrid& grid) {
         return image;
     }
 
-    // Large images are made in bands side by side (rows are independent); tiles
-    // are small and come from several workers already.
+    // Rows are independent: a large image is made in bands side by side.
     const int bands =
-        static_cast<size_t>(image.width) * static_cast<size_t>(image.height) >= kBandedPixels
-            ? static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, kMostBands))
-            : 1;
-    const auto rowsOf = [&](int band) {
-        return std::pair{image.height * band / bands, image.height * (band + 1) / bands};
-    };
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(bands));
-    const auto makeBand = [&](int band) {
-        try {
-            const auto [first, last] = rowsOf(band);
-            ResampleRows(unpacker, x, y, spanStart, spanEnd, first, last, image);
-        } catch (...) {
-            failures[static_cast<size_t>(band)] = std::current_exception();
-        }
-    };
-    {
-        std::vector<std::jthread> helpers;
-        for (int band = 1; band < bands; ++band) {
-            try {
-                helpers.emplace_back(makeBand, band);
-            } catch (const std::system_error&) {
-                makeBand(band);  // no thread to be had: this one makes the band
-            }
-        }
-        makeBand(0);
-    }  // joins the helpers
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-    }
+        BandsFor(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+    RunSideBySide(bands, [&](int band) {
+        ResampleRows(unpacker, x, y, spanStart, spanEnd, image.height * band / bands,
+                     image.height * (band + 1) / bands, image);
+    });
     return image;
 }
 

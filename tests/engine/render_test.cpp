@@ -4,11 +4,16 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <set>
+#include <stdexcept>
+#include <thread>
 
 #include "common/error.h"
 #include "engine/raster.h"
+#include "engine/side_by_side.h"
 #include "support/open_page.h"
 #include "sys/memory.h"
 
@@ -298,6 +303,29 @@ TEST(PixelBuffers, AreWholeWithAndWithoutHugePages) {
         }
     }
     sys::UseHugePageBuffers(false);
+}
+
+// Every part runs, and a part's failure reaches the caller only once all are done.
+TEST(SideBySide, RunsEveryPartAndRaisesTheFirstFailureAfterAll) {
+    for (const int parts : {0, 1, 2, 5}) {
+        std::vector<std::atomic<int>> runs(static_cast<size_t>(parts));
+        RunSideBySide(parts, [&](int part) { ++runs[static_cast<size_t>(part)]; });
+        EXPECT_TRUE(std::ranges::all_of(runs, [](const auto& n) { return n == 1; })) << parts;
+    }
+    std::atomic<int> finished{0};
+    try {
+        RunSideBySide(4, [&](int part) {
+            if (part >= 2) {
+                throw std::runtime_error("part " + std::to_string(part));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ++finished;
+        });
+        ADD_FAILURE() << "no failure raised";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "part 2");
+        EXPECT_EQ(finished, 2) << "raised before the other parts were done";
+    }
 }
 
 }  // namespace

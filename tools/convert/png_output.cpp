@@ -9,24 +9,19 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <memory>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/side_by_side.h"
 #include "engine/tiff_output.h"
 #include "sys/files.h"
 
 namespace folio::convert {
 namespace {
 
-// Images from this many pixels up are compressed in bands on several threads.
-constexpr size_t kBandedPixels = size_t{1} << 20;
-constexpr size_t kMostBands = 4;
 // IDAT chunks are kept well under PNG's 2^31 - 1 byte limit.
 constexpr size_t kMostChunkBytes = size_t{1} << 30;
 
@@ -89,7 +84,6 @@ struct Band {
     size_t size = 0;
     uLong adler = 0;   // of the filtered rows
     size_t bytes = 0;  // filtered bytes
-    std::exception_ptr failure;
 };
 
 void Compress(const engine::RenderedImage& image, const Layout& layout, int first, int last,
@@ -176,41 +170,17 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
     const Layout layout = LayoutOf(image);
     // Bands side by side for a large image, and never more than about a gigabyte of
     // rows in one (zlib counts its buffers in 32 bits).
-    const size_t pixels = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
     const size_t rowBytes = 1 + static_cast<size_t>(image.width) * layout.channels;
-    const size_t parallel =
-        pixels >= kBandedPixels
-            ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMostBands)
-            : 1;
+    const auto parallel = static_cast<size_t>(
+        engine::BandsFor(static_cast<size_t>(image.width) * static_cast<size_t>(image.height)));
     const size_t needed = (rowBytes * static_cast<size_t>(image.height) >> 30) + 1;
     const int bands =
         static_cast<int>(std::min(std::max(parallel, needed), static_cast<size_t>(image.height)));
     std::vector<Band> parts(static_cast<size_t>(bands));
-    const auto compressBand = [&](int index) {
-        Band& band = parts[static_cast<size_t>(index)];
-        try {
-            Compress(image, layout, image.height * index / bands,
-                     image.height * (index + 1) / bands, index + 1 == bands, band);
-        } catch (...) {
-            band.failure = std::current_exception();
-        }
-    };
-    {
-        std::vector<std::jthread> helpers;
-        for (int index = 1; index < bands; ++index) {
-            try {
-                helpers.emplace_back(compressBand, index);
-            } catch (const std::system_error&) {
-                compressBand(index);  // no thread to be had: this one does it
-            }
-        }
-        compressBand(0);
-    }  // joins the helpers
-    for (const Band& band : parts) {
-        if (band.failure) {
-            std::rethrow_exception(band.failure);
-        }
-    }
+    engine::RunSideBySide(bands, [&](int index) {
+        Compress(image, layout, image.height * index / bands, image.height * (index + 1) / bands,
+                 index + 1 == bands, parts[static_cast<size_t>(index)]);
+    });
 
     // Written beside the target and renamed over it once complete, so a failure
     // leaves the file the user had.
