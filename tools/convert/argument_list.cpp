@@ -87,8 +87,21 @@ ArgumentList::ArgumentList(const std::vector<std::string>& args,
             if (optopt >= 256) {
                 throw UsageError("option " + nameOf(optopt) + " takes no value");
             }
-            throw UsageError("unknown option " +
-                             (optopt != 0 ? nameOf(optopt) : Typed(argv[optind - 1])));
+            if (optopt != 0) {
+                throw UsageError("unknown option " + nameOf(optopt));
+            }
+            // A shortened long option that fits several is named with them.
+            const std::string typed = Typed(argv[optind - 1]);
+            std::string fits;
+            for (const std::string& name : spelt) {
+                if (typed.size() > 2 && name.size() > 2 && name.rfind(typed, 0) == 0) {
+                    fits += (fits.empty() ? "" : ", ") + name;
+                }
+            }
+            if (fits.find(',') != std::string::npos) {
+                throw UsageError("option " + typed + " could be any of " + fits);
+            }
+            throw UsageError("unknown option " + typed);
         }
         const std::string name = nameOf(code);
         if (!values_.emplace(name, optarg != nullptr ? optarg : "").second) {
