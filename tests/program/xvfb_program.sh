@@ -107,6 +107,13 @@ paper() {  # the bounding box of the white paper, WxH+X+Y
         -format '%@' info:
 }
 
+# xvfb-run starts this once the server is up, but on a busy machine its first
+# connections can still be refused for a moment.
+for _ in $(seq 50); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
 # The document named on the command line, turned through the Image menu.
 "$program" "$sample" &
 pid=$!
@@ -189,8 +196,10 @@ done
 exit "$fails"
 INNER
 
+# -noreset: by default the server resets whenever its last client leaves, and a
+# program started just then is refused ("could not connect to display").
 if ! XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work HOME=$work/home QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/run.sh" "$program" "$sample" \
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$work/run.sh" "$program" "$sample" \
     "$work/damaged.mdi" "$shots"; then
     failures=$((failures + 1))
 fi

@@ -63,8 +63,10 @@ if xdotool search --onlyvisible --name "^Open file to process\$" >/dev/null 2>&1
 fi
 INNER
 
+# -noreset: the server would otherwise reset whenever its last client leaves, and
+# refuse a program started just then.
 XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/run.sh" "$program" "$document" \
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$work/run.sh" "$program" "$document" \
     "$work/shot.png"
 
 # Paper: pure white pixels; ink: dark pixels on the paper. The empty view (gray) gives
