@@ -6,24 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define FOLIO_PLAIN_BUFFERS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
-#define FOLIO_PLAIN_BUFFERS 1
-#endif
-#endif
-
 namespace folio::sys {
 namespace {
-
-// Under the address sanitizer every buffer comes from malloc, so that it still
-// catches a read or write past the end of a page.
-#ifdef FOLIO_PLAIN_BUFFERS
-constexpr bool kMapLargeBuffers = false;
-#else
-constexpr bool kMapLargeBuffers = true;
-#endif
 
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kSmallPage = 4096;

@@ -12,6 +12,22 @@
 
 namespace folio::sys {
 
+#if defined(__SANITIZE_ADDRESS__)
+#define FOLIO_PLAIN_BUFFERS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define FOLIO_PLAIN_BUFFERS 1
+#endif
+#endif
+
+// Under the address sanitizer every buffer comes from malloc, so that it still
+// catches a read or write past the end of a page.
+#ifdef FOLIO_PLAIN_BUFFERS
+inline constexpr bool kMapLargeBuffers = false;
+#else
+inline constexpr bool kMapLargeBuffers = true;
+#endif
+
 // Buffers from this size up get their own mapping, returned to the system when
 // freed; smaller ones come from malloc.
 inline constexpr size_t kLargeBufferBytes = size_t{4} << 20;

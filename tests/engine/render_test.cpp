@@ -297,6 +297,10 @@ TEST(PixelBuffers, AreWholeWithAndWithoutHugePages) {
             const PixelBytes copy = buffer;
             EXPECT_TRUE(std::ranges::equal(copy, buffer)) << bytes << (huge ? " huge" : "");
             buffer.resize(bytes + kLarge, 3);  // grows into a new mapping
+            if (huge && sys::kMapLargeBuffers) {
+                EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.data()) % (size_t{2} << 20), 0u)
+                    << "not on a huge-page boundary";
+            }
             EXPECT_EQ(buffer[0], 1);
             EXPECT_EQ(buffer[bytes - 1], 2);
             EXPECT_EQ(buffer.back(), 3);

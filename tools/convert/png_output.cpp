@@ -86,9 +86,8 @@ struct Band {
     size_t bytes = 0;  // filtered bytes
 };
 
-void Compress(const engine::RenderedImage& image, const Layout& layout, int first, int last,
-              bool final, Band& band) {
-    const size_t rowBytes = 1 + static_cast<size_t>(image.width) * layout.channels;
+void Compress(const engine::RenderedImage& image, const Layout& layout, size_t rowBytes, int first,
+              int last, bool final, Band& band) {
     std::vector<uint8_t> row(rowBytes);
     z_stream z{};
     // Level 1: a page is written once and looked at a few times.
@@ -128,8 +127,7 @@ void PutBigEndian(uint32_t value, uint8_t* out) {
     out[3] = static_cast<uint8_t>(value);
 }
 
-// Collects the file's bytes in order and writes them out in large pieces; the
-// first failure is kept.
+// Writes the file's chunks in order; the first failure is kept.
 class PngFile {
   public:
     explicit PngFile(int fd) : fd_(fd) {}
@@ -178,8 +176,9 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
         static_cast<int>(std::min(std::max(parallel, needed), static_cast<size_t>(image.height)));
     std::vector<Band> parts(static_cast<size_t>(bands));
     engine::RunSideBySide(bands, [&](int index) {
-        Compress(image, layout, image.height * index / bands, image.height * (index + 1) / bands,
-                 index + 1 == bands, parts[static_cast<size_t>(index)]);
+        Compress(image, layout, rowBytes, image.height * index / bands,
+                 image.height * (index + 1) / bands, index + 1 == bands,
+                 parts[static_cast<size_t>(index)]);
     });
 
     // Written beside the target and renamed over it once complete, so a failure
