@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "argument_list.h"
 #include "common/error.h"
@@ -32,6 +33,8 @@ void CheckTarget(const std::string& target, const std::vector<std::string>& inpu
 int RunPdf(const std::vector<std::string>& args) {
     const ArgumentList list(args, {"--rotate", "-o", "--output-dir"},
                             {"--overwrite", "--recursive"});
+    // Loaded while the documents are read, not when the first file is written.
+    const std::jthread warmUp(engine::PreparePdfOutput);
     if (const auto batch = BatchRequestFrom(list, BatchFormat::Pdf)) {
         if (list.Has("-o")) {
             throw UsageError("give either -o OUT.pdf or --output-dir DIR, not both");
