@@ -44,8 +44,9 @@ class AtomicFile {
     // Creates the temporary file; errno of the failure (FailedStep() says which),
     // or 0.
     int Open(const std::string& target, Options options);
-    // Flushes the data to disk, renames the temporary file over the target and
-    // makes the rename durable; errno of the failure, or 0.
+    // Writes the data out, renames the temporary file over the target, and when it
+    // replaces a file, flushes both to disk first and after; errno of the failure,
+    // or 0.
     int Commit();
 
     // The temporary file's descriptor, owned by this object (writers that close
