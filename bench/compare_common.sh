@@ -4,7 +4,7 @@
 #   compare_setup BUILD_DIR RUNS TOOL...
 # which checks that foliolens-convert and engine_bench are built in BUILD_DIR and
 # that each TOOL is installed, and makes `work`, a scratch folder removed on exit.
-# It then fills `label`, `cmd` and `order` and calls compare_run, which leaves the
+# It then fills `label`, `cmd`, `order` (and `prepare` where needed) and calls compare_run, which leaves the
 # fastest wall time in seconds of each command in `best` and prints the table.
 
 compare_setup() {
@@ -23,21 +23,22 @@ compare_setup() {
     done
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    declare -gA label cmd best
+    declare -gA label cmd prepare best
 }
 
-# best_time CMD RUNS prints the fastest wall time in seconds of RUNS runs of the
-# shell command CMD, after one warm-up run. Uses hyperfine when it is installed
-# (it subtracts the shell's own start-up), else a loop around date +%s.%N.
+# best_time CMD RUNS [PREPARE] prints the fastest wall time in seconds of RUNS runs
+# of the shell command CMD, after one warm-up run; the shell command PREPARE, when
+# given, runs untimed before each. Uses hyperfine when it is installed (it
+# subtracts the shell's own start-up), else a loop around date +%s.%N.
 best_time() {
-    local command=$1 runs=$2
+    local command=$1 runs=$2 prepare=${3:-true}
     if command -v hyperfine >/dev/null; then
         local csv err
         csv=$(mktemp)
         err=$(mktemp)
         # Its warnings (outliers on a busy machine) only when the command failed.
-        if ! hyperfine --warmup 1 --runs "$runs" --export-csv "$csv" "$command" >/dev/null \
-            2>"$err"; then
+        if ! hyperfine --warmup 1 --runs "$runs" --prepare "$prepare" --export-csv "$csv" \
+            "$command" >/dev/null 2>"$err"; then
             cat "$err" >&2
             rm -f "$csv" "$err"
             return 1
@@ -47,9 +48,11 @@ best_time() {
         rm -f "$csv" "$err"
         return
     fi
+    eval "$prepare"
     eval "$command" >/dev/null
     local min="" start end i
     for ((i = 0; i < runs; ++i)); do
+        eval "$prepare"
         start=$(date +%s.%N)
         eval "$command" >/dev/null
         end=$(date +%s.%N)
@@ -59,14 +62,15 @@ best_time() {
     echo "$min"
 }
 
-# Times every command of `order`, one after another, and prints one line each.
+# Times every command of `order`, one after another, each after its `prepare`
+# if it has one, and prints one line each.
 compare_run() {
     local key
     for key in "${order[@]}"; do
-        best[$key]=$(best_time "${cmd[$key]}" "$runs")
+        best[$key]=$(best_time "${cmd[$key]}" "$runs" "${prepare[$key]:-true}")
     done
     for key in "${order[@]}"; do
-        printf '%-48s %8.3f s\n' "${label[$key]}" "${best[$key]}"
+        printf '%-52s %8.3f s\n' "${label[$key]}" "${best[$key]}"
     done
 }
 
