@@ -73,48 +73,6 @@ std::string Number(double value) {
     return s;
 }
 
-Handle Name(const char* name) {
-    return Handle::newName(name);
-}
-
-Handle ColourSpace(const PdfImage& image) {
-    switch (image.colour) {
-        case PdfImage::Colour::Rgb:
-            return Name("/DeviceRGB");
-        case PdfImage::Colour::Cmyk:
-            return Name("/DeviceCMYK");
-        case PdfImage::Colour::Indexed: {
-            const int highest = static_cast<int>(image.palette.size() / 3) - 1;
-            return Handle::newArray(
-                {Name("/Indexed"), Name("/DeviceRGB"), Handle::newInteger(highest),
-                 Handle::newString(std::string(image.palette.begin(), image.palette.end()))});
-        }
-        case PdfImage::Colour::Gray:
-            break;
-    }
-    return Name("/DeviceGray");
-}
-
-Handle ImageDictionary(uint32_t width, uint32_t height, int bits, Handle colourSpace) {
-    Handle dict = Handle::newDictionary();
-    dict.replaceKey("/Type", Name("/XObject"));
-    dict.replaceKey("/Subtype", Name("/Image"));
-    dict.replaceKey("/Width", Handle::newInteger(width));
-    dict.replaceKey("/Height", Handle::newInteger(height));
-    dict.replaceKey("/BitsPerComponent", Handle::newInteger(bits));
-    dict.replaceKey("/ColorSpace", colourSpace);
-    return dict;
-}
-
-Handle PredictorParameters(uint32_t width, int bits, int colours) {
-    Handle parms = Handle::newDictionary();
-    parms.replaceKey("/Predictor", Handle::newInteger(15));
-    parms.replaceKey("/Colors", Handle::newInteger(colours));
-    parms.replaceKey("/BitsPerComponent", Handle::newInteger(bits));
-    parms.replaceKey("/Columns", Handle::newInteger(width));
-    return parms;
-}
-
 // The stream's bytes go into the file as they are. Without this qpdf tries to
 // compress each stream, finds it cannot decode the image's filter at the decode
 // level asked, and asks for the data a second time to copy it.
@@ -154,93 +112,190 @@ void SetFileData(Handle& stream, TiffSourceFile& file, const PdfImage& image, Fi
         filter, parms);
 }
 
-Handle ImageStream(QPDF& pdf, PdfImage& image, TiffSourceFile* file, FileReads& reads) {
-    Handle stream = Handle::newStream(&pdf);
-    Handle dict =
-        ImageDictionary(image.width, image.height, image.bitsPerComponent, ColourSpace(image));
-    if (image.inverted) {
-        dict.replaceKey("/Decode",
-                        Handle::newArray({Handle::newInteger(1), Handle::newInteger(0)}));
+// Makes the pages' objects. What pages hold alike (names, numbers, a MediaBox,
+// decode parameters, the content stream drawing the image) is made once and held
+// by each: qpdf writes a direct object out in full wherever it is held, and making
+// objects is most of what qpdf does before writing, a microsecond or so each.
+class PageBuilder {
+  public:
+    PageBuilder(QPDF& pdf, FileReads& reads) : pdf_(pdf), pages_(pdf), reads_(reads) {}
+
+    // One page showing the image at its physical size, turned by /Rotate.
+    void Add(PdfImage& image, TiffSourceFile* file) {
+        const std::string width = Number(image.width * 72.0 / image.xDpi);
+        const std::string height = Number(image.height * 72.0 / image.yDpi);
+        Handle page = Handle::newDictionary();
+        page.replaceKey("/Type", Name("/Page"));
+        page.replaceKey("/MediaBox", Shared("MediaBox " + width + " " + height, [&] {
+                            return Handle::newArray({Integer(0), Integer(0), Handle::newReal(width),
+                                                     Handle::newReal(height)});
+                        }));
+        if (image.turns % 4 != 0) {
+            page.replaceKey("/Rotate", Integer(90 * (image.turns % 4)));
+        }
+        Handle xobjects = Handle::newDictionary();
+        xobjects.replaceKey("/Im0", ImageStream(image, file));
+        Handle resources = Handle::newDictionary();
+        resources.replaceKey("/XObject", xobjects);
+        page.replaceKey("/Resources", resources);
+        const std::string drawing = "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q\n";
+        page.replaceKey("/Contents", Shared(drawing, [&] {
+                            Handle stream = Handle::newStream(&pdf_, drawing);
+                            // A few dozen bytes, which compressing would only make longer.
+                            WriteAsIs(stream);
+                            return stream;
+                        }));
+        pages_.addPage(pdf_.makeIndirectObject(page), false);
     }
-    Handle filter = Handle::newNull();
-    Handle parms = Handle::newNull();
-    switch (image.filter) {
-        case PdfImage::Filter::CCITTFax:
-            filter = Name("/CCITTFaxDecode");
-            parms = Handle::newDictionary();
-            parms.replaceKey("/K", Handle::newInteger(image.k));
-            parms.replaceKey("/Columns", Handle::newInteger(image.width));
-            parms.replaceKey("/Rows", Handle::newInteger(image.height));
+
+  private:
+    Handle Name(const std::string& name) {
+        Handle& handle = names_[name];
+        if (!handle.isInitialized()) {
+            handle = Handle::newName(name);
+        }
+        return handle;
+    }
+
+    Handle Integer(long long value) {
+        Handle& handle = integers_[value];
+        if (!handle.isInitialized()) {
+            handle = Handle::newInteger(value);
+        }
+        return handle;
+    }
+
+    // The object `make` makes for `key`, made the first time only.
+    template <typename Make>
+    Handle Shared(const std::string& key, Make make) {
+        Handle& handle = shared_[key];
+        if (!handle.isInitialized()) {
+            handle = make();
+        }
+        return handle;
+    }
+
+    Handle ColourSpace(const PdfImage& image) {
+        switch (image.colour) {
+            case PdfImage::Colour::Rgb:
+                return Name("/DeviceRGB");
+            case PdfImage::Colour::Cmyk:
+                return Name("/DeviceCMYK");
+            case PdfImage::Colour::Indexed: {
+                const int highest = static_cast<int>(image.palette.size() / 3) - 1;
+                return Handle::newArray(
+                    {Name("/Indexed"), Name("/DeviceRGB"), Integer(highest),
+                     Handle::newString(std::string(image.palette.begin(), image.palette.end()))});
+            }
+            case PdfImage::Colour::Gray:
+                break;
+        }
+        return Name("/DeviceGray");
+    }
+
+    // Each stream's own: qpdf adds the filter and parameters to it.
+    Handle ImageDictionary(uint32_t width, uint32_t height, int bits, Handle colourSpace) {
+        Handle dict = Handle::newDictionary();
+        dict.replaceKey("/Type", Name("/XObject"));
+        dict.replaceKey("/Subtype", Name("/Image"));
+        dict.replaceKey("/Width", Integer(width));
+        dict.replaceKey("/Height", Integer(height));
+        dict.replaceKey("/BitsPerComponent", Integer(bits));
+        dict.replaceKey("/ColorSpace", colourSpace);
+        return dict;
+    }
+
+    Handle PredictorParameters(uint32_t width, int bits, int colours) {
+        const std::string key = "Predictor " + std::to_string(width) + " " + std::to_string(bits) +
+                                " " + std::to_string(colours);
+        return Shared(key, [&] {
+            Handle parms = Handle::newDictionary();
+            parms.replaceKey("/Predictor", Integer(15));
+            parms.replaceKey("/Colors", Integer(colours));
+            parms.replaceKey("/BitsPerComponent", Integer(bits));
+            parms.replaceKey("/Columns", Integer(width));
+            return parms;
+        });
+    }
+
+    Handle CcittParameters(const PdfImage& image) {
+        const std::string key = "CCITT " + std::to_string(image.k) + " " +
+                                std::to_string(image.width) + " " + std::to_string(image.height) +
+                                (image.blackIs1 ? " b" : " w") +
+                                (image.encodedByteAlign ? " a" : " u");
+        return Shared(key, [&] {
+            Handle parms = Handle::newDictionary();
+            parms.replaceKey("/K", Integer(image.k));
+            parms.replaceKey("/Columns", Integer(image.width));
+            parms.replaceKey("/Rows", Integer(image.height));
             parms.replaceKey("/BlackIs1", Handle::newBool(image.blackIs1));
             parms.replaceKey("/EncodedByteAlign", Handle::newBool(image.encodedByteAlign));
-            break;
-        case PdfImage::Filter::DCT:
-            filter = Name("/DCTDecode");
-            if (image.noColorTransform) {
-                parms = Handle::newDictionary();
-                parms.replaceKey("/ColorTransform", Handle::newInteger(0));
-            }
-            break;
-        case PdfImage::Filter::Flate:
-            filter = Name("/FlateDecode");
-            parms = PredictorParameters(image.width, image.bitsPerComponent, image.components);
-            break;
+            return parms;
+        });
     }
-    if (image.alpha) {
-        Handle mask = Handle::newStream(&pdf);
-        Handle maskDict = ImageDictionary(image.width, image.height, image.alpha->bitsPerComponent,
-                                          Name("/DeviceGray"));
-        if (image.alpha->premultiplied) {
-            std::vector<Handle> black(static_cast<size_t>(image.components), Handle::newInteger(0));
-            maskDict.replaceKey("/Matte", Handle::newArray(black));
+
+    Handle ImageStream(PdfImage& image, TiffSourceFile* file) {
+        Handle stream = Handle::newStream(&pdf_);
+        Handle dict =
+            ImageDictionary(image.width, image.height, image.bitsPerComponent, ColourSpace(image));
+        if (image.inverted) {
+            dict.replaceKey("/Decode", Shared("Decode 1 0", [&] {
+                                return Handle::newArray({Integer(1), Integer(0)});
+                            }));
         }
-        mask.replaceDict(maskDict);
-        SetData(mask, image.alpha->data, Name("/FlateDecode"),
-                PredictorParameters(image.width, image.alpha->bitsPerComponent, 1));
-        WriteAsIs(mask);
-        dict.replaceKey("/SMask", mask);
+        Handle filter = Handle::newNull();
+        Handle parms = Handle::newNull();
+        switch (image.filter) {
+            case PdfImage::Filter::CCITTFax:
+                filter = Name("/CCITTFaxDecode");
+                parms = CcittParameters(image);
+                break;
+            case PdfImage::Filter::DCT:
+                filter = Name("/DCTDecode");
+                if (image.noColorTransform) {
+                    parms = Shared("ColorTransform 0", [&] {
+                        Handle dict = Handle::newDictionary();
+                        dict.replaceKey("/ColorTransform", Integer(0));
+                        return dict;
+                    });
+                }
+                break;
+            case PdfImage::Filter::Flate:
+                filter = Name("/FlateDecode");
+                parms = PredictorParameters(image.width, image.bitsPerComponent, image.components);
+                break;
+        }
+        if (image.alpha) {
+            Handle mask = Handle::newStream(&pdf_);
+            Handle maskDict = ImageDictionary(image.width, image.height,
+                                              image.alpha->bitsPerComponent, Name("/DeviceGray"));
+            if (image.alpha->premultiplied) {
+                std::vector<Handle> black(static_cast<size_t>(image.components), Integer(0));
+                maskDict.replaceKey("/Matte", Handle::newArray(black));
+            }
+            mask.replaceDict(maskDict);
+            SetData(mask, image.alpha->data, Name("/FlateDecode"),
+                    PredictorParameters(image.width, image.alpha->bitsPerComponent, 1));
+            WriteAsIs(mask);
+            dict.replaceKey("/SMask", mask);
+        }
+        stream.replaceDict(dict);
+        if (image.data.empty() && file != nullptr) {
+            SetFileData(stream, *file, image, reads_, filter, parms);
+        } else {
+            SetData(stream, image.data, filter, parms);
+        }
+        WriteAsIs(stream);
+        return stream;
     }
-    stream.replaceDict(dict);
-    if (image.data.empty() && file != nullptr) {
-        SetFileData(stream, *file, image, reads, filter, parms);
-    } else {
-        SetData(stream, image.data, filter, parms);
-    }
-    WriteAsIs(stream);
-    return stream;
-}
 
-// Content streams by their text: pages of the same size draw their image with the
-// same few bytes, which one stream holds for all of them.
-using ContentStreams = std::map<std::string, Handle>;
-
-// One page showing the image at its physical size, turned by /Rotate.
-void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, ContentStreams& contents, PdfImage& image,
-             TiffSourceFile* file, FileReads& reads) {
-    const std::string width = Number(image.width * 72.0 / image.xDpi);
-    const std::string height = Number(image.height * 72.0 / image.yDpi);
-    Handle page = Handle::newDictionary();
-    page.replaceKey("/Type", Name("/Page"));
-    page.replaceKey("/MediaBox",
-                    Handle::newArray({Handle::newInteger(0), Handle::newInteger(0),
-                                      Handle::newReal(width), Handle::newReal(height)}));
-    if (image.turns % 4 != 0) {
-        page.replaceKey("/Rotate", Handle::newInteger(90 * (image.turns % 4)));
-    }
-    Handle xobjects = Handle::newDictionary();
-    xobjects.replaceKey("/Im0", ImageStream(pdf, image, file, reads));
-    Handle resources = Handle::newDictionary();
-    resources.replaceKey("/XObject", xobjects);
-    page.replaceKey("/Resources", resources);
-    const std::string drawing = "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q\n";
-    Handle& stream = contents[drawing];
-    if (!stream.isInitialized()) {
-        stream = Handle::newStream(&pdf, drawing);
-        WriteAsIs(stream);  // a few dozen bytes, which compressing would only make longer
-    }
-    page.replaceKey("/Contents", stream);
-    pages.addPage(pdf.makeIndirectObject(page), false);
-}
+    QPDF& pdf_;
+    QPDFPageDocumentHelper pages_;
+    FileReads& reads_;
+    std::map<std::string, Handle> names_;
+    std::map<long long, Handle> integers_;
+    std::map<std::string, Handle> shared_;
+};
 
 // Prepares pages in order: passed-through pages are read at once, the others are
 // decoded here (the document decodes one page at a time anyway) and compressed on
@@ -422,19 +477,17 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     AtomicFile temp(targetPath);
     QPDF pdf;
     pdf.emptyPDF();
-    QPDFPageDocumentHelper pageHelper(pdf);
     // The images' bytes, which the streams point into until the file is written.
     std::deque<PdfImage> images;
     PagePreparer preparer(pages, failure);
     const int count = static_cast<int>(pages.size());
     ScopedProgress::Report(0, count);
     FileReads reads;
-    ContentStreams contents;
+    PageBuilder builder(pdf, reads);
     for (size_t i = 0; i < pages.size(); ++i) {
         images.push_back(preparer.Take(i));
         PdfImage& image = images.back();
-        AddPage(pdf, pageHelper, contents, image,
-                image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr, reads);
+        builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
         ScopedProgress::Report(static_cast<int>(i) + 1, count);
     }
     WriteFile(pdf, temp.Descriptor(), OutputBufferBytes(images), failure);
