@@ -1,28 +1,56 @@
-// qpdf hashes and encrypts through gnutls. Linked as a dependency, gnutls and
-// the eight libraries it brings are loaded and initialised at every start of every
-// program using the engine, about 6 ms, although only writing a PDF calls it (for
-// the file's identifier). These definitions stand in for the ten functions qpdf
-// calls and load gnutls on the first call, or when LoadPdfCrypto asks for it early.
+// qpdf hashes and encrypts through gnutls. Linked as a dependency, gnutls and the
+// eight libraries it brings are loaded and initialised at every start of every
+// program using the engine, about 6 ms, and loading them later still slows the
+// thread reading the documents. Writing a PDF needs MD5 only: qpdf hashes every
+// object it writes, encrypted or not, and the file's identifier.
 //
-// They are hidden: nothing outside this program sees them, so the real library,
+// These definitions stand in for the ten gnutls functions qpdf calls. MD5 comes
+// from nettle, the one small library gnutls hashes with, loaded when first needed;
+// random bytes come from the kernel. gnutls itself is loaded only for anything else
+// (encryption, another digest), which the engine never asks for.
+//
+// They are hidden: nothing outside this program sees them, so a real gnutls,
 // once loaded, resolves its own calls to itself and never to these.
 
 #include "engine/gnutls_on_demand.h"
 
 #include <dlfcn.h>
-
 #include <gnutls/crypto.h>
 #include <gnutls/gnutls.h>
+#include <nettle/md5.h>
+#include <nettle/version.h>
+#include <sys/random.h>
 
+#include <cerrno>
 #include <mutex>
+#include <new>
 #include <string>
 
 static_assert(GNUTLS_VERSION_MAJOR == 3, "the library's file name below is gnutls 3's");
+static_assert(NETTLE_VERSION_MAJOR == 3 && NETTLE_VERSION_MINOR >= 6,
+              "the library's file name below is nettle 3.6's and later");
 
 namespace folio::engine {
 namespace {
 
-constexpr const char* kLibrary = "libgnutls.so.30";
+template <typename Function>
+bool Find(void* library, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(::dlsym(library, name));
+    return function != nullptr;
+}
+
+// Why `library` could not be loaded, for the message qpdf asks gnutls_strerror for.
+std::string LoadFailure(const char* library) {
+    const char* why = ::dlerror();
+    return why != nullptr ? why : std::string(library) + " could not be loaded";
+}
+
+struct Nettle {
+    decltype(&::nettle_md5_init) md5Init = nullptr;
+    decltype(&::nettle_md5_update) md5Update = nullptr;
+    decltype(&::nettle_md5_digest) md5Digest = nullptr;
+    std::string failure;
+};
 
 struct Gnutls {
     decltype(&::gnutls_cipher_init) cipherInit = nullptr;
@@ -33,120 +61,188 @@ struct Gnutls {
     decltype(&::gnutls_hash_init) hashInit = nullptr;
     decltype(&::gnutls_hash) hash = nullptr;
     decltype(&::gnutls_hash_deinit) hashDeinit = nullptr;
-    decltype(&::gnutls_rnd) rnd = nullptr;
     decltype(&::gnutls_strerror) strerror = nullptr;
-    // Why loading failed, for the message qpdf asks for.
     std::string failure;
 };
 
-template <typename Function>
-bool Find(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(::dlsym(library, name));
-    return function != nullptr;
+// Each library is loaded once, by whichever thread asks first; the others wait
+// for it. It stays loaded until the program ends.
+const Nettle& NettleLibrary() {
+    static Nettle nettle;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        constexpr const char* kName = "libnettle.so.8";
+        void* library = ::dlopen(kName, RTLD_NOW | RTLD_LOCAL);
+        Nettle found;
+        if (library == nullptr) {
+            nettle.failure = LoadFailure(kName);
+        } else if (!(Find(library, "nettle_md5_init", found.md5Init) &&
+                     Find(library, "nettle_md5_update", found.md5Update) &&
+                     Find(library, "nettle_md5_digest", found.md5Digest))) {
+            nettle.failure = std::string(kName) + " has no MD5";
+        } else {
+            nettle = found;
+        }
+    });
+    return nettle;
 }
 
-// Loaded once, by whichever thread asks first; the others wait for it. The
-// library stays loaded until the program ends.
-const Gnutls& Library() {
+const Gnutls& GnutlsLibrary() {
     static Gnutls gnutls;
     static std::once_flag once;
     std::call_once(once, [] {
-        void* library = ::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
-        if (library == nullptr) {
-            const char* why = ::dlerror();
-            gnutls.failure = why != nullptr ? why : std::string(kLibrary) + " could not be loaded";
-            return;
-        }
+        constexpr const char* kName = "libgnutls.so.30";
+        void* library = ::dlopen(kName, RTLD_NOW | RTLD_LOCAL);
         Gnutls found;
-        if (!(Find(library, "gnutls_cipher_init", found.cipherInit) &&
-              Find(library, "gnutls_cipher_encrypt2", found.cipherEncrypt2) &&
-              Find(library, "gnutls_cipher_decrypt2", found.cipherDecrypt2) &&
-              Find(library, "gnutls_cipher_deinit", found.cipherDeinit) &&
-              Find(library, "gnutls_cipher_get_key_size", found.cipherGetKeySize) &&
-              Find(library, "gnutls_hash_init", found.hashInit) &&
-              Find(library, "gnutls_hash", found.hash) &&
-              Find(library, "gnutls_hash_deinit", found.hashDeinit) &&
-              Find(library, "gnutls_rnd", found.rnd) &&
-              Find(library, "gnutls_strerror", found.strerror))) {
-            gnutls.failure = std::string(kLibrary) + " lacks a function qpdf needs";
-            return;
+        if (library == nullptr) {
+            gnutls.failure = LoadFailure(kName);
+        } else if (!(Find(library, "gnutls_cipher_init", found.cipherInit) &&
+                     Find(library, "gnutls_cipher_encrypt2", found.cipherEncrypt2) &&
+                     Find(library, "gnutls_cipher_decrypt2", found.cipherDecrypt2) &&
+                     Find(library, "gnutls_cipher_deinit", found.cipherDeinit) &&
+                     Find(library, "gnutls_cipher_get_key_size", found.cipherGetKeySize) &&
+                     Find(library, "gnutls_hash_init", found.hashInit) &&
+                     Find(library, "gnutls_hash", found.hash) &&
+                     Find(library, "gnutls_hash_deinit", found.hashDeinit) &&
+                     Find(library, "gnutls_strerror", found.strerror))) {
+            gnutls.failure = std::string(kName) + " lacks a function qpdf needs";
+        } else {
+            gnutls = found;
         }
-        gnutls = found;
     });
     return gnutls;
+}
+
+// What a gnutls_hash_hd_t handed to qpdf points to: an MD5 of our own or a real
+// gnutls hash.
+struct Hash {
+    bool md5 = false;
+    md5_ctx context{};
+    gnutls_hash_hd_t real = nullptr;
+};
+
+Hash* ToHash(gnutls_hash_hd_t handle) {
+    return reinterpret_cast<Hash*>(handle);
+}
+
+// The last loading failure, kept for gnutls_strerror: qpdf asks for the text of
+// an error code right after the call that returned it.
+thread_local std::string lastFailure;
+
+int Failed(const std::string& failure) {
+    lastFailure = failure;
+    return GNUTLS_E_CRYPTO_INIT_FAILED;
 }
 
 }  // namespace
 
 void LoadPdfCrypto() {
-    Library();
+    NettleLibrary();
 }
 
 }  // namespace folio::engine
 
-using folio::engine::Library;
+using namespace folio::engine;
 
 #define FOLIO_STAND_IN extern "C" __attribute__((visibility("hidden")))
 
-// Every call that can fail reports a library that could not be loaded as gnutls's
-// own initialisation failure; qpdf then throws with gnutls_strerror's text.
+FOLIO_STAND_IN int gnutls_hash_init(gnutls_hash_hd_t* dig, gnutls_digest_algorithm_t algorithm) {
+    auto* hash = new (std::nothrow) Hash;
+    if (hash == nullptr) {
+        return GNUTLS_E_MEMORY_ERROR;
+    }
+    if (algorithm == GNUTLS_DIG_MD5) {
+        const Nettle& nettle = NettleLibrary();
+        if (nettle.md5Init == nullptr) {
+            delete hash;
+            return Failed(nettle.failure);
+        }
+        hash->md5 = true;
+        nettle.md5Init(&hash->context);
+    } else {
+        const Gnutls& gnutls = GnutlsLibrary();
+        const int status =
+            gnutls.hashInit ? gnutls.hashInit(&hash->real, algorithm) : Failed(gnutls.failure);
+        if (status < 0) {
+            delete hash;
+            return status;
+        }
+    }
+    *dig = reinterpret_cast<gnutls_hash_hd_t>(hash);
+    return 0;
+}
+
+// A handle exists only if its library was loaded.
+FOLIO_STAND_IN int gnutls_hash(gnutls_hash_hd_t handle, const void* text, size_t textlen) {
+    Hash* hash = ToHash(handle);
+    if (hash->md5) {
+        NettleLibrary().md5Update(&hash->context, textlen, static_cast<const uint8_t*>(text));
+        return 0;
+    }
+    return GnutlsLibrary().hash(hash->real, text, textlen);
+}
+
+FOLIO_STAND_IN void gnutls_hash_deinit(gnutls_hash_hd_t handle, void* digest) {
+    Hash* hash = ToHash(handle);
+    if (hash->md5) {
+        if (digest != nullptr) {
+            NettleLibrary().md5Digest(&hash->context, MD5_DIGEST_SIZE,
+                                      static_cast<uint8_t*>(digest));
+        }
+    } else {
+        GnutlsLibrary().hashDeinit(hash->real, digest);
+    }
+    delete hash;
+}
+
+FOLIO_STAND_IN int gnutls_rnd(gnutls_rnd_level_t /*level*/, void* data, size_t len) {
+    auto* bytes = static_cast<uint8_t*>(data);
+    while (len > 0) {
+        const ssize_t got = ::getrandom(bytes, len, 0);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return GNUTLS_E_RANDOM_FAILED;
+        }
+        bytes += got;
+        len -= static_cast<size_t>(got);
+    }
+    return 0;
+}
+
 FOLIO_STAND_IN int gnutls_cipher_init(gnutls_cipher_hd_t* handle, gnutls_cipher_algorithm_t cipher,
                                       const gnutls_datum_t* key, const gnutls_datum_t* iv) {
-    const auto& gnutls = Library();
-    return gnutls.cipherInit ? gnutls.cipherInit(handle, cipher, key, iv)
-                             : GNUTLS_E_CRYPTO_INIT_FAILED;
+    const Gnutls& gnutls = GnutlsLibrary();
+    return gnutls.cipherInit ? gnutls.cipherInit(handle, cipher, key, iv) : Failed(gnutls.failure);
 }
 
 FOLIO_STAND_IN int gnutls_cipher_encrypt2(gnutls_cipher_hd_t handle, const void* text,
                                           size_t textlen, void* ciphertext, size_t ciphertextlen) {
-    const auto& gnutls = Library();
-    return gnutls.cipherEncrypt2
-               ? gnutls.cipherEncrypt2(handle, text, textlen, ciphertext, ciphertextlen)
-               : GNUTLS_E_CRYPTO_INIT_FAILED;
+    return GnutlsLibrary().cipherEncrypt2(handle, text, textlen, ciphertext, ciphertextlen);
 }
 
 FOLIO_STAND_IN int gnutls_cipher_decrypt2(gnutls_cipher_hd_t handle, const void* ciphertext,
                                           size_t ciphertextlen, void* text, size_t textlen) {
-    const auto& gnutls = Library();
-    return gnutls.cipherDecrypt2
-               ? gnutls.cipherDecrypt2(handle, ciphertext, ciphertextlen, text, textlen)
-               : GNUTLS_E_CRYPTO_INIT_FAILED;
+    return GnutlsLibrary().cipherDecrypt2(handle, ciphertext, ciphertextlen, text, textlen);
 }
 
-// A handle exists only if the library was loaded.
 FOLIO_STAND_IN void gnutls_cipher_deinit(gnutls_cipher_hd_t handle) {
-    if (const auto& gnutls = Library(); gnutls.cipherDeinit) {
-        gnutls.cipherDeinit(handle);
-    }
+    GnutlsLibrary().cipherDeinit(handle);
 }
 
 FOLIO_STAND_IN size_t gnutls_cipher_get_key_size(gnutls_cipher_algorithm_t algorithm) {
-    const auto& gnutls = Library();
+    const Gnutls& gnutls = GnutlsLibrary();
     return gnutls.cipherGetKeySize ? gnutls.cipherGetKeySize(algorithm) : 0;
 }
 
-FOLIO_STAND_IN int gnutls_hash_init(gnutls_hash_hd_t* dig, gnutls_digest_algorithm_t algorithm) {
-    const auto& gnutls = Library();
-    return gnutls.hashInit ? gnutls.hashInit(dig, algorithm) : GNUTLS_E_CRYPTO_INIT_FAILED;
-}
-
-FOLIO_STAND_IN int gnutls_hash(gnutls_hash_hd_t handle, const void* text, size_t textlen) {
-    const auto& gnutls = Library();
-    return gnutls.hash ? gnutls.hash(handle, text, textlen) : GNUTLS_E_CRYPTO_INIT_FAILED;
-}
-
-FOLIO_STAND_IN void gnutls_hash_deinit(gnutls_hash_hd_t handle, void* digest) {
-    if (const auto& gnutls = Library(); gnutls.hashDeinit) {
-        gnutls.hashDeinit(handle, digest);
-    }
-}
-
-FOLIO_STAND_IN int gnutls_rnd(gnutls_rnd_level_t level, void* data, size_t len) {
-    const auto& gnutls = Library();
-    return gnutls.rnd ? gnutls.rnd(level, data, len) : GNUTLS_E_CRYPTO_INIT_FAILED;
-}
-
 FOLIO_STAND_IN const char* gnutls_strerror(int error) {
-    const auto& gnutls = Library();
+    if (error == GNUTLS_E_CRYPTO_INIT_FAILED && !lastFailure.empty()) {
+        return lastFailure.c_str();
+    }
+    if (error == GNUTLS_E_RANDOM_FAILED) {
+        return "the system gave no random bytes";
+    }
+    const Gnutls& gnutls = GnutlsLibrary();
     return gnutls.strerror ? gnutls.strerror(error) : gnutls.failure.c_str();
 }

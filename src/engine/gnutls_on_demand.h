@@ -2,7 +2,7 @@
 
 namespace folio::engine {
 
-// Loads the crypto library qpdf needs to write a PDF, if not yet loaded; other
+// Loads what qpdf needs to write a PDF (MD5, from nettle) if not yet loaded; other
 // threads calling into it meanwhile wait. Writing a PDF loads it anyway: calling
 // this on another thread while documents are read takes the load out of the way.
 void LoadPdfCrypto();
