@@ -1,8 +1,8 @@
 // qpdf hashes and encrypts through gnutls. Linked as a dependency, gnutls and the
 // eight libraries it brings are loaded and initialised at every start of every
-// program using the engine, about 6 ms, and loading them later still slows the
-// thread reading the documents. Writing a PDF needs MD5 only: qpdf hashes every
-// object it writes, encrypted or not, and the file's identifier.
+// program using the engine, about 6 ms, and loading them on a second thread slows
+// the one reading the documents about as much. Writing a PDF needs MD5 only: qpdf
+// hashes every object it writes, encrypted or not, and the file's identifier.
 //
 // These definitions stand in for the ten gnutls functions qpdf calls. MD5 comes
 // from nettle, the one small library gnutls hashes with, loaded when first needed;
@@ -11,8 +11,6 @@
 //
 // They are hidden: nothing outside this program sees them, so a real gnutls,
 // once loaded, resolves its own calls to itself and never to these.
-
-#include "engine/gnutls_on_demand.h"
 
 #include <dlfcn.h>
 #include <gnutls/crypto.h>
@@ -135,10 +133,6 @@ int Failed(const std::string& failure) {
 }
 
 }  // namespace
-
-void LoadPdfCrypto() {
-    NettleLibrary();
-}
 
 }  // namespace folio::engine
 

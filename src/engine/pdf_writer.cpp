@@ -23,7 +23,6 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/gnutls_on_demand.h"
 #include "engine/page_source.h"
 #include "engine/pdf_page_image.h"
 #include "engine/tiff_io.h"
@@ -499,10 +498,6 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     } catch (const Error& e) {
         throw Error(e.Number(), "Cannot write PDF: " + e.Description());
     }
-}
-
-void PreparePdfOutput() {
-    LoadPdfCrypto();
 }
 
 }  // namespace folio::engine

@@ -17,9 +17,4 @@ namespace folio::engine {
 // names the page and the reason, and the target is untouched with no stray file.
 void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath);
 
-// Loads the libraries only writing a PDF needs (a few milliseconds), if not yet
-// loaded. WritePdf loads them anyway; calling this on another thread while the
-// documents are read takes the wait out of the way. Safe from any thread.
-void PreparePdfOutput();
-
 }  // namespace folio::engine

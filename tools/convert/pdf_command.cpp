@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <memory>
-#include <thread>
 
 #include "argument_list.h"
 #include "common/error.h"
@@ -33,8 +32,6 @@ void CheckTarget(const std::string& target, const std::vector<std::string>& inpu
 int RunPdf(const std::vector<std::string>& args) {
     const ArgumentList list(args, {"--rotate", "-o", "--output-dir"},
                             {"--overwrite", "--recursive"});
-    // Loaded while the documents are read, not when the first file is written.
-    const std::jthread warmUp(engine::PreparePdfOutput);
     if (const auto batch = BatchRequestFrom(list, BatchFormat::Pdf)) {
         if (list.Has("-o")) {
             throw UsageError("give either -o OUT.pdf or --output-dir DIR, not both");
