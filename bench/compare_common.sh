@@ -74,5 +74,5 @@ compare_run() {
     done
 }
 
-# a / b with two decimals.
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# a / b with two decimals, or as many as a third argument says.
+ratio() { awk -v a="$1" -v b="$2" -v d="${3:-2}" 'BEGIN { printf("%." d "f", a / b) }'; }

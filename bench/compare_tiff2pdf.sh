@@ -66,7 +66,7 @@ compare_run
 ours_size=$(stat -c %s "$work/ours.pdf")
 t2p_size=$(stat -c %s "$work/tiff2pdf.pdf")
 printf 'output size: ours %s bytes, tiff2pdf %s bytes, ratio %s (target <= 1.0)\n' \
-    "$ours_size" "$t2p_size" "$(ratio "$ours_size" "$t2p_size")"
+    "$ours_size" "$t2p_size" "$(ratio "$ours_size" "$t2p_size" 3)"
 printf 'document time, new file, ours / tiff2pdf:   %s (target <= 1.0)\n' \
     "$(ratio "${best[ours]}" "${best[tiff2pdf]}")"
 printf 'document time, replacing, ours / tiff2pdf:  %s\n' \
