@@ -37,20 +37,22 @@ bool Find(void* library, const char* name, Function& function) {
     return function != nullptr;
 }
 
-// Why `library` could not be loaded, for the message qpdf asks gnutls_strerror for.
-std::string LoadFailure(const char* library) {
-    const char* why = ::dlerror();
-    return why != nullptr ? why : std::string(library) + " could not be loaded";
-}
-
 struct Nettle {
+    static constexpr const char* kName = "libnettle.so.8";
     decltype(&::nettle_md5_init) md5Init = nullptr;
     decltype(&::nettle_md5_update) md5Update = nullptr;
     decltype(&::nettle_md5_digest) md5Digest = nullptr;
-    std::string failure;
+    std::string failure;  // why it cannot be used, for gnutls_strerror
+
+    bool FindAll(void* library) {
+        return Find(library, "nettle_md5_init", md5Init) &&
+               Find(library, "nettle_md5_update", md5Update) &&
+               Find(library, "nettle_md5_digest", md5Digest);
+    }
 };
 
 struct Gnutls {
+    static constexpr const char* kName = "libgnutls.so.30";
     decltype(&::gnutls_cipher_init) cipherInit = nullptr;
     decltype(&::gnutls_cipher_encrypt2) cipherEncrypt2 = nullptr;
     decltype(&::gnutls_cipher_decrypt2) cipherDecrypt2 = nullptr;
@@ -61,54 +63,46 @@ struct Gnutls {
     decltype(&::gnutls_hash_deinit) hashDeinit = nullptr;
     decltype(&::gnutls_strerror) strerror = nullptr;
     std::string failure;
+
+    bool FindAll(void* library) {
+        return Find(library, "gnutls_cipher_init", cipherInit) &&
+               Find(library, "gnutls_cipher_encrypt2", cipherEncrypt2) &&
+               Find(library, "gnutls_cipher_decrypt2", cipherDecrypt2) &&
+               Find(library, "gnutls_cipher_deinit", cipherDeinit) &&
+               Find(library, "gnutls_cipher_get_key_size", cipherGetKeySize) &&
+               Find(library, "gnutls_hash_init", hashInit) && Find(library, "gnutls_hash", hash) &&
+               Find(library, "gnutls_hash_deinit", hashDeinit) &&
+               Find(library, "gnutls_strerror", strerror);
+    }
 };
 
-// Each library is loaded once, by whichever thread asks first; the others wait
-// for it. It stays loaded until the program ends.
-const Nettle& NettleLibrary() {
-    static Nettle nettle;
+// The library, loaded once by whichever thread asks first while the others wait;
+// it stays loaded until the program ends. All its functions, or none and why.
+template <typename Library>
+const Library& Loaded() {
+    static Library library;
     static std::once_flag once;
     std::call_once(once, [] {
-        constexpr const char* kName = "libnettle.so.8";
-        void* library = ::dlopen(kName, RTLD_NOW | RTLD_LOCAL);
-        Nettle found;
-        if (library == nullptr) {
-            nettle.failure = LoadFailure(kName);
-        } else if (!(Find(library, "nettle_md5_init", found.md5Init) &&
-                     Find(library, "nettle_md5_update", found.md5Update) &&
-                     Find(library, "nettle_md5_digest", found.md5Digest))) {
-            nettle.failure = std::string(kName) + " has no MD5";
+        void* handle = ::dlopen(Library::kName, RTLD_NOW | RTLD_LOCAL);
+        Library found;
+        if (handle == nullptr) {
+            const char* why = ::dlerror();
+            library.failure = why != nullptr ? why : std::string(Library::kName) + " is missing";
+        } else if (!found.FindAll(handle)) {
+            library.failure = std::string(Library::kName) + " lacks a function qpdf needs";
         } else {
-            nettle = found;
+            library = found;
         }
     });
-    return nettle;
+    return library;
+}
+
+const Nettle& NettleLibrary() {
+    return Loaded<Nettle>();
 }
 
 const Gnutls& GnutlsLibrary() {
-    static Gnutls gnutls;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        constexpr const char* kName = "libgnutls.so.30";
-        void* library = ::dlopen(kName, RTLD_NOW | RTLD_LOCAL);
-        Gnutls found;
-        if (library == nullptr) {
-            gnutls.failure = LoadFailure(kName);
-        } else if (!(Find(library, "gnutls_cipher_init", found.cipherInit) &&
-                     Find(library, "gnutls_cipher_encrypt2", found.cipherEncrypt2) &&
-                     Find(library, "gnutls_cipher_decrypt2", found.cipherDecrypt2) &&
-                     Find(library, "gnutls_cipher_deinit", found.cipherDeinit) &&
-                     Find(library, "gnutls_cipher_get_key_size", found.cipherGetKeySize) &&
-                     Find(library, "gnutls_hash_init", found.hashInit) &&
-                     Find(library, "gnutls_hash", found.hash) &&
-                     Find(library, "gnutls_hash_deinit", found.hashDeinit) &&
-                     Find(library, "gnutls_strerror", found.strerror))) {
-            gnutls.failure = std::string(kName) + " lacks a function qpdf needs";
-        } else {
-            gnutls = found;
-        }
-    });
-    return gnutls;
+    return Loaded<Gnutls>();
 }
 
 // What a gnutls_hash_hd_t handed to qpdf points to: an MD5 of our own or a real
