@@ -40,6 +40,14 @@ foreach(page foliolens foliolens-convert)
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
+# foliolens-convert holds qpdf, linked in whole; its licence (Apache 2.0) asks for
+# its copyright notice to go with it.
+set(folio_qpdf_copyright /usr/share/doc/libqpdf-dev/copyright)
+if(EXISTS ${folio_qpdf_copyright})
+    install(FILES ${folio_qpdf_copyright} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/foliolens
+            RENAME copyright.qpdf)
+endif()
+
 # The Debian package: foliolens_<project version>_<arch>.deb. The library
 # dependencies come from dpkg-shlibdeps; the MIME, desktop and icon caches are
 # refreshed by the dpkg triggers of shared-mime-info, desktop-file-utils and the icon
