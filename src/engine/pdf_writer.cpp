@@ -149,22 +149,15 @@ class PageBuilder {
 
   private:
     Handle Name(const std::string& name) {
-        Handle& handle = names_[name];
-        if (!handle.isInitialized()) {
-            handle = Handle::newName(name);
-        }
-        return handle;
+        return Shared(name, [&] { return Handle::newName(name); });
     }
 
     Handle Integer(long long value) {
-        Handle& handle = integers_[value];
-        if (!handle.isInitialized()) {
-            handle = Handle::newInteger(value);
-        }
-        return handle;
+        return Shared("#" + std::to_string(value), [&] { return Handle::newInteger(value); });
     }
 
-    // The object `make` makes for `key`, made the first time only.
+    // The object `make` makes for `key`, made the first time only. Keys: a name
+    // itself, "#" and an integer, else words saying what the object is.
     template <typename Make>
     Handle Shared(const std::string& key, Make make) {
         Handle& handle = shared_[key];
@@ -291,8 +284,6 @@ class PageBuilder {
     QPDF& pdf_;
     QPDFPageDocumentHelper pages_;
     FileReads& reads_;
-    std::map<std::string, Handle> names_;
-    std::map<long long, Handle> integers_;
     std::map<std::string, Handle> shared_;
 };
 
