@@ -4,8 +4,9 @@
 #   compare_setup BUILD_DIR RUNS TOOL...
 # which checks that foliolens-convert and engine_bench are built in BUILD_DIR and
 # that each TOOL is installed, and makes `work`, a scratch folder removed on exit.
-# It then fills `label`, `cmd`, `order` (and `prepare` where needed) and calls compare_run, which leaves the
-# fastest wall time in seconds of each command in `best` and prints the table.
+# It then fills `label`, `cmd`, `order` (and `prepare` where needed) and calls
+# compare_run, which leaves the fastest wall time in seconds of each command in
+# `best` and prints the table.
 
 compare_setup() {
     build=$1
