@@ -461,10 +461,11 @@ void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const PdfFailure& 
 
 }  // namespace
 
-void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath) {
+void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
+              sys::AtomicFile::Options target) {
     const PdfFailure failure(targetPath);
     const std::vector<PageRef> pages = ListPages(sources, failure);
-    AtomicFile temp(targetPath);
+    AtomicFile temp(targetPath, target);
     QPDF pdf;
     pdf.emptyPDF();
     // The images' bytes, which the streams point into until the file is written.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/page_source.h"
+#include "sys/files.h"
 
 namespace folio::engine {
 
@@ -15,6 +16,8 @@ namespace folio::engine {
 // decoded and written without loss. Page sizes follow the pages' resolutions.
 // Writes beside the target and renames into place: on any failure folio::Error
 // names the page and the reason, and the target is untouched with no stray file.
-void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath);
+// `target` says whether an existing file is replaced.
+void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
+              sys::AtomicFile::Options target = sys::AtomicFile::Options{});
 
 }  // namespace folio::engine

@@ -41,8 +41,9 @@ int32_t NumberFor(int err) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(const std::string& targetPath) : target_(targetPath) {
-    if (const int err = file_.Open(targetPath, {}); err != 0) {
+AtomicFile::AtomicFile(const std::string& targetPath, sys::AtomicFile::Options options)
+    : target_(targetPath) {
+    if (const int err = file_.Open(targetPath, options); err != 0) {
         Fail(err);
     }
 }
@@ -61,6 +62,14 @@ void AtomicFile::Fail(int err) const {
             throw Error(errors::kPathNotFound, cannot + "no file name");
         case sys::AtomicFile::Step::TargetIsFolder:
             throw Error(errors::kPermissionDenied, cannot + "it is a folder");
+        case sys::AtomicFile::Step::TargetNotFile:
+            throw Error(errors::kPermissionDenied, cannot + "it is " + file_.TargetKind() +
+                                                       ", not a regular file; it is left alone");
+        case sys::AtomicFile::Step::TargetExists:
+            throw Error(errors::kFileAlreadyExists,
+                        cannot + (file_.TempPath().empty()
+                                      ? "it already exists and is kept"
+                                      : "a file of that name appeared meanwhile and is kept"));
         case sys::AtomicFile::Step::Create:
             what = "cannot create a file in its folder";
             break;

@@ -22,7 +22,8 @@ namespace folio::engine {
 // untouched. Failures raise folio::Error naming the target and the reason.
 class AtomicFile {
   public:
-    explicit AtomicFile(const std::string& targetPath);
+    explicit AtomicFile(const std::string& targetPath,
+                        sys::AtomicFile::Options options = sys::AtomicFile::Options{});
 
     // The open descriptor of the temporary file, owned by this object (writers
     // that close what they are given should get a dup of it).

@@ -165,7 +165,8 @@ class DecodeAhead {
 
 }  // namespace
 
-void WriteTiff(const PageSource& source, const std::string& targetPath) {
+void WriteTiff(const PageSource& source, const std::string& targetPath,
+               sys::AtomicFile::Options target) {
     const ExportFailure failure(targetPath);
     const int count = source.PageCount();
     if (count <= 0) {
@@ -175,7 +176,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
     uint64_t estimate = 0;
     const std::vector<PagePlan> plan = Plan(source, file, failure, estimate);
 
-    AtomicFile temp(targetPath);
+    AtomicFile temp(targetPath, target);
     TiffMessageLog log;
     TiffOutputFile output(temp.Descriptor(), targetPath, estimate > kClassicLimit, log);
     TIFF* const out = output.Handle();

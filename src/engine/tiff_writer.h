@@ -16,6 +16,7 @@
 #include "engine/page_source.h"
 #include "engine/raster.h"
 #include "engine/tiff_pages.h"
+#include "sys/files.h"
 
 namespace folio::engine {
 
@@ -24,7 +25,9 @@ namespace folio::engine {
 // losslessly in their own depth and colour model; a page that needs no change is
 // copied without decoding. Writes beside the target and renames into place: on any
 // failure folio::Error is raised, the target is untouched and no stray file remains.
-void WriteTiff(const PageSource& source, const std::string& targetPath);
+// `target` says whether an existing file is replaced.
+void WriteTiff(const PageSource& source, const std::string& targetPath,
+               sys::AtomicFile::Options target = sys::AtomicFile::Options{});
 
 // Turns and compresses decoded pages on worker threads, so that compressing one
 // page overlaps with decoding the next and with compressing others. The caller

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 
@@ -49,6 +50,72 @@ std::string ResolvedTarget(const std::string& path) {
     return path;
 }
 
+// What stands at a target that is neither a regular file nor a folder.
+const char* KindName(mode_t mode) {
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    return "a special file";
+}
+
+// Random letters that make the temporary name one no one else uses.
+constexpr size_t kSuffixLength = 6;
+// "." before the stem and "." before the suffix.
+constexpr size_t kTempExtra = 2 + kSuffixLength;
+
+// The part of `name` the temporary name keeps: all of it when that fits the
+// folder's limit on name length, else its start, cut at a UTF-8 character.
+// Empty with `err` set when `name` itself is too long to be made.
+std::string TempStem(const std::string& folder, const std::string& name, int& err) {
+    errno = 0;
+    long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (limit < 0) {
+        if (errno != 0 && errno != EINVAL) {
+            err = errno;
+            return {};
+        }
+        limit = NAME_MAX;
+    }
+    const auto most = static_cast<size_t>(limit);
+    if (name.size() > most) {
+        err = ENAMETOOLONG;
+        return {};
+    }
+    if (name.size() + kTempExtra <= most) {
+        return name;
+    }
+    size_t keep = most - kTempExtra;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+        --keep;
+    }
+    return name.substr(0, keep);
+}
+
+// Gives `from` the name `to` unless something already has it (EEXIST). Where the
+// file system cannot rename that way, a hard link claims the name just as surely.
+int PublishWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return errno;
+    }
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return errno;
+    }
+    ::unlink(from.c_str());
+    return 0;
+}
+
 // Writes the file's data to disk and waits for it, without a journal commit;
 // fsync where that cannot be done on its own.
 bool WriteOut(int fd) {
@@ -76,6 +143,14 @@ std::string ParentFolder(const std::string& path) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 
 WriteFailure ClassifyWriteError(int err) {
@@ -111,25 +186,41 @@ int AtomicFile::Fail(Step step, int err) {
 
 int AtomicFile::Open(const std::string& target, Options options) {
     target_ = options.followSymlink ? ResolvedTarget(target) : target;
+    replace_ = options.replace;
     const std::string name = FileName(target_);
     if (name.empty()) {
         return Fail(Step::NoFileName, ENOENT);
     }
+    // Followed through links: a link to a device is as much a device.
     struct stat st {};
     const bool exists = ::stat(target_.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {
         return Fail(Step::TargetIsFolder, EISDIR);
+    }
+    if (exists && !S_ISREG(st.st_mode)) {
+        targetKind_ = KindName(st.st_mode);
+        return Fail(Step::TargetNotFile, EPERM);
+    }
+    struct stat link {};
+    if (!replace_ && (exists || ::lstat(target_.c_str(), &link) == 0)) {
+        return Fail(Step::TargetExists, EEXIST);
+    }
+    const std::string folder = ParentFolder(target_);
+    int tooLong = 0;
+    const std::string stem = TempStem(folder, name, tooLong);
+    if (tooLong != 0) {
+        return Fail(Step::Create, tooLong);
     }
     // Created like any new file (so the umask applies), under a name no one else
     // uses; a replaced file's permissions are carried over.
     std::random_device random;
     const char* const letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        std::string suffix(6, 'x');
+        std::string suffix(kSuffixLength, 'x');
         for (char& ch : suffix) {
             ch = letters[random() % 62];
         }
-        tempPath_ = ParentFolder(target_) + "/." + name + "." + suffix;
+        tempPath_ = folder + "/." + stem + "." + suffix;
         fd_ = ::open(tempPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd_ < 0 && errno != EEXIST) {
             break;
@@ -140,7 +231,7 @@ int AtomicFile::Open(const std::string& target, Options options) {
         tempPath_.clear();
         return Fail(Step::Create, err);
     }
-    if (exists && S_ISREG(st.st_mode)) {
+    if (exists) {
         ::fchmod(fd_, st.st_mode & 07777);
     }
     return 0;
@@ -154,7 +245,12 @@ int AtomicFile::Open(const std::string& target, Options options) {
 // that the data does not. A crash may lose a new file, never leave a part of it.
 int AtomicFile::Commit() {
     struct stat st {};
-    const bool replacing = ::stat(target_.c_str(), &st) == 0;
+    const bool replacing = replace_ && ::stat(target_.c_str(), &st) == 0;
+    if (replacing && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        // Made there while the file was written.
+        targetKind_ = KindName(st.st_mode);
+        return Fail(Step::TargetNotFile, EPERM);
+    }
     const int fd = fd_;
     fd_ = -1;
     const bool flushed = replacing ? ::fsync(fd) == 0 : WriteOut(fd);
@@ -166,7 +262,11 @@ int AtomicFile::Commit() {
     if (::close(fd) != 0) {
         return Fail(Step::Close, errno);
     }
-    if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+    if (!replace_) {
+        if (const int err = PublishWithoutReplacing(tempPath_, target_); err != 0) {
+            return Fail(err == EEXIST ? Step::TargetExists : Step::Replace, err);
+        }
+    } else if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
         return Fail(Step::Replace, errno);
     }
     committed_ = true;

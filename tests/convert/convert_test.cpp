@@ -8,6 +8,11 @@
 #include <QJsonObject>
 #include <filesystem>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include "convert/tool_run.h"
 #include "support/raw_tiff_builder.h"
 #include "support/temp_dir.h"
@@ -421,6 +426,283 @@ INSTANTIATE_TEST_SUITE_P(Angles, ConvertExportTurns,
                                     : a[0] == '-' ? "Minus" + a.substr(1)
                                                   : "Plus" + a;
                          });
+
+// ---- output targets: never an input, never a device, FIFO or socket, nothing
+// stray left, and a failed write named
+
+struct TargetCase {
+    const char* name;
+    // Stands at the target before the run: "" nothing, "file" a regular file,
+    // "fifo", "socket", "input" (the target is the input's own path), or
+    // "symlink:NAME" / "hardlink:NAME" to a file of the folder ("doc.tif" is the
+    // input, "other.tif" a second document, "pipe" a FIFO).
+    std::string setup;
+    // The target's name in the folder ("" for none).
+    std::string target;
+    // "@" is the input, "#" the target, "%name" a file of the folder.
+    std::vector<std::string> args;
+    // A shell line the tool runs under ("" for none).
+    const char* shell;
+    int status;
+    const char* mentions;
+    // The target afterwards: written anew, or exactly as it was.
+    bool written;
+};
+
+void PrintTo(const TargetCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// What stands at `path`, without following a link: its type and, for a link,
+// where it leads; for a regular file, its size and a hash of its bytes.
+std::string Describe(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return "nothing";
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return "link to " + std::filesystem::read_symlink(path).string();
+    }
+    if (S_ISREG(st.st_mode)) {
+        const std::vector<uint8_t> bytes = engine::testing::ReadFileBytes(path);
+        return "file of " + std::to_string(bytes.size()) + " bytes, hash " +
+               std::to_string(std::hash<std::string>()(std::string(bytes.begin(), bytes.end())));
+    }
+    return "special " + std::to_string(st.st_mode & S_IFMT);
+}
+
+void MakeSocket(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    path.copy(address.sun_path, path.size());
+    EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
+
+class ConvertTarget : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(ConvertTarget, IsRefusedOrWrittenWholeLeavingNoStrayFile) {
+    const TargetCase& c = GetParam();
+    TempDir dir;
+    // Noise: some 40 kB in any output, past the file-size limit below.
+    TestPage noise = GrayPage(200, 200, 8);
+    noise.pixels = engine::testing::PatternPixels(noise, 3);
+    WriteTiffFile(dir.File("doc.tif"), {noise});
+    WriteTiffFile(dir.File("other.tif"), {GrayPage(10, 10, 8)});
+    ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.File("batch"));
+    const std::string target = c.setup == "input" ? dir.File("doc.tif") : dir.File(c.target);
+    if (c.setup == "file") {
+        WriteFileBytes(target, {'o', 'l', 'd'});
+    } else if (c.setup == "fifo") {
+        ASSERT_EQ(::mkfifo(target.c_str(), 0600), 0);
+    } else if (c.setup == "socket") {
+        MakeSocket(target);
+    } else if (c.setup.rfind("symlink:", 0) == 0) {
+        std::filesystem::create_symlink(c.setup.substr(8), target);
+    } else if (c.setup.rfind("hardlink:", 0) == 0) {
+        std::filesystem::create_hard_link(dir.File(c.setup.substr(9)), target);
+    }
+    const std::string input = Describe(dir.File("doc.tif"));
+    const std::string other = Describe(dir.File("other.tif"));
+    const std::string before = Describe(target);
+    std::vector<std::string> args;
+    for (const std::string& arg : c.args) {
+        args.push_back(arg == "@"      ? dir.File("doc.tif")
+                       : arg == "#"    ? target
+                       : arg[0] == '%' ? dir.File(arg.substr(1))
+                                       : arg);
+    }
+    const std::vector<std::string> shell =
+        c.shell[0] == '\0' ? std::vector<std::string>{}
+                           : std::vector<std::string>{"sh", "-c", c.shell, FOLIO_CONVERT_TOOL};
+    const ToolResult r = RunTool(args, shell);
+
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(Contains(r.err, c.mentions)) << r.err;
+    if (c.status != 0) {
+        EXPECT_TRUE(r.err.rfind("foliolens-convert: ", 0) == 0) << r.err;
+    }
+    if (c.setup != "input") {
+        EXPECT_EQ(Describe(dir.File("doc.tif")), input);
+    }
+    EXPECT_EQ(Describe(dir.File("other.tif")), other);
+    if (c.written) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(target)));
+        EXPECT_GT(std::filesystem::file_size(target), 100u);
+    } else if (!c.target.empty() || c.setup == "input") {
+        EXPECT_EQ(Describe(target), before);
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path())) {
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "stray " << entry.path();
+    }
+}
+
+const std::string kLongStem(250, 'n');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConvertTarget,
+    ::testing::Values(
+        TargetCase{"ExportOverItsInput", "input", "", {"export", "@", "@"}, "", 1, "input", false},
+        TargetCase{"ExportOverALinkToItsInput",
+                   "symlink:doc.tif",
+                   "out.tiff",
+                   {"export", "@", "#"},
+                   "",
+                   1,
+                   "also an input",
+                   false},
+        TargetCase{"ExportOverAHardLinkToItsInput",
+                   "hardlink:doc.tif",
+                   "out.tiff",
+                   {"export", "@", "#", "--overwrite"},
+                   "",
+                   1,
+                   "also an input",
+                   false},
+        TargetCase{"RenderOverAHardLinkToItsInput",
+                   "hardlink:doc.tif",
+                   "out.png",
+                   {"render", "@", "--page", "1", "--scale", "1", "-o", "#"},
+                   "",
+                   1,
+                   "also an input",
+                   false},
+        TargetCase{"BatchOutputLinkedToAnotherInput",
+                   "symlink:../other.tif",
+                   "batch/doc.pdf",
+                   {"pdf", "--output-dir", "%batch", "--overwrite", "@", "%other.tif"},
+                   "",
+                   1,
+                   "also an input",
+                   false},
+        TargetCase{
+            "ExportToAFifo", "fifo", "out.tiff", {"export", "@", "#"}, "", 1, "a FIFO", false},
+        TargetCase{"ExportToASocket",
+                   "socket",
+                   "out.tiff",
+                   {"export", "@", "#"},
+                   "",
+                   1,
+                   "a socket",
+                   false},
+        TargetCase{"ExportToALinkToAFifo",
+                   "symlink:pipe",
+                   "out.tiff",
+                   {"export", "@", "#"},
+                   "",
+                   1,
+                   "a FIFO",
+                   false},
+        TargetCase{"RenderToAFifo",
+                   "fifo",
+                   "out.png",
+                   {"render", "@", "--page", "1", "--scale", "1", "-o", "#"},
+                   "",
+                   1,
+                   "a FIFO",
+                   false},
+        TargetCase{"PdfOverwritingAFifo",
+                   "fifo",
+                   "out.pdf",
+                   {"pdf", "@", "-o", "#", "--overwrite"},
+                   "",
+                   1,
+                   "a FIFO",
+                   false},
+        TargetCase{"BatchOverwritingASocket",
+                   "socket",
+                   "batch/doc.tiff",
+                   {"export", "--output-dir", "%batch", "--overwrite", "@"},
+                   "",
+                   1,
+                   "a socket",
+                   false},
+        // The link itself is replaced; the file it led to stays as it was.
+        TargetCase{"ExportReplacesALinkNotWhatItLeadsTo",
+                   "symlink:other.tif",
+                   "out.tiff",
+                   {"export", "@", "#"},
+                   "",
+                   0,
+                   "",
+                   true},
+        TargetCase{"ExportTakesOverwrite",
+                   "file",
+                   "out.tiff",
+                   {"export", "@", "#", "--overwrite"},
+                   "",
+                   0,
+                   "",
+                   true},
+        TargetCase{"RenderTakesOverwrite",
+                   "file",
+                   "out.png",
+                   {"render", "@", "--page", "1", "--scale", "1", "-o", "#", "--overwrite"},
+                   "",
+                   0,
+                   "",
+                   true},
+        TargetCase{"ExportToANameOf255Bytes",
+                   "",
+                   kLongStem + ".tiff",
+                   {"export", "@", "#"},
+                   "",
+                   0,
+                   "",
+                   true},
+        TargetCase{"PdfToANameOf248Bytes",
+                   "",
+                   kLongStem.substr(0, 244) + ".pdf",
+                   {"pdf", "@", "-o", "#"},
+                   "",
+                   0,
+                   "",
+                   true},
+        TargetCase{"ExportPastTheFileSizeLimit",
+                   "",
+                   "out.tiff",
+                   {"export", "@", "#"},
+                   "ulimit -f 8; exec \"$0\" \"$@\"",
+                   1,
+                   "File too large",
+                   false},
+        TargetCase{"PdfPastTheFileSizeLimit",
+                   "file",
+                   "out.pdf",
+                   {"pdf", "@", "-o", "#", "--overwrite"},
+                   "ulimit -f 8; exec \"$0\" \"$@\"",
+                   1,
+                   "File too large",
+                   false},
+        TargetCase{"InfoToAFullStandardOutput",
+                   "",
+                   "",
+                   {"info", "@"},
+                   "exec \"$0\" \"$@\" >/dev/full",
+                   1,
+                   "standard output",
+                   false},
+        TargetCase{"InfoJsonToAFullStandardOutput",
+                   "",
+                   "",
+                   {"info", "--json", "@"},
+                   "exec \"$0\" \"$@\" >/dev/full",
+                   1,
+                   "standard output",
+                   false},
+        TargetCase{"BatchSummaryToAFullStandardOutput",
+                   "",
+                   "batch/doc.pdf",
+                   {"pdf", "--output-dir", "%batch", "@"},
+                   "exec \"$0\" \"$@\" >/dev/full",
+                   1,
+                   "standard output",
+                   true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace folio::convert

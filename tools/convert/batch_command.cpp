@@ -16,13 +16,12 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "common/utf8.h"
 #include "document_opener.h"
 #include "engine/page_source.h"
 #include "engine/pdf_writer.h"
+#include "engine/tiff_writer.h"
 #include "export_command.h"
-#include "imaging/document.h"
-#include "pdf_command.h"
+#include "output_target.h"
 
 namespace folio::convert {
 namespace {
@@ -33,6 +32,9 @@ using Clock = std::chrono::steady_clock;
 struct Job {
     std::string input;
     fs::path output;
+    // The input's own extension was kept in the output's name, as another input
+    // has the same name but for its extension.
+    bool extensionKept = false;
 };
 
 struct Failure {
@@ -65,22 +67,27 @@ class JobList {
         }
     }
 
-    // Outputs that two inputs would share go to neither: both are reported.
+    // Inputs that would share an output name keep their own extension in it
+    // ("a.mdi.pdf", "a.tif.pdf"); a name still shared then goes to none of them,
+    // and each is reported.
     std::vector<Job> TakeJobs() {
-        std::map<fs::path, std::vector<size_t>> byOutput;
-        for (size_t i = 0; i < jobs_.size(); ++i) {
-            byOutput[jobs_[i].output.lexically_normal()].push_back(i);
+        for (size_t i : SharedOutputs()) {
+            Job& job = jobs_[i];
+            job.output =
+                job.output.parent_path() / (fs::path(job.input).filename().string() + extension_);
+            job.extensionKept = true;
+        }
+        std::vector<bool> refused(jobs_.size(), false);
+        for (size_t i : SharedOutputs()) {
+            refused[i] = true;
+            failures_.push_back({jobs_[i].input, "another input would also be written to \"" +
+                                                     jobs_[i].output.string() +
+                                                     "\"; neither is converted"});
         }
         std::vector<Job> kept;
-        for (const auto& [output, indexes] : byOutput) {
-            if (indexes.size() == 1) {
-                kept.push_back(jobs_[indexes[0]]);
-                continue;
-            }
-            for (size_t i : indexes) {
-                failures_.push_back({jobs_[i].input, "another input would also be written to \"" +
-                                                         output.string() +
-                                                         "\"; neither is converted"});
+        for (size_t i = 0; i < jobs_.size(); ++i) {
+            if (!refused[i]) {
+                kept.push_back(jobs_[i]);
             }
         }
         return kept;
@@ -93,31 +100,50 @@ class JobList {
         jobs_.push_back({input, std::move(output)});
     }
 
-    // Document files under `folder`, keeping their place relative to it. Links to
-    // folders are not followed (no loops), and the output folder is left out.
-    void AddFolder(const fs::path& folder) {
-        std::error_code error;
-        fs::recursive_directory_iterator it(folder, error);
-        for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-            const fs::directory_entry& entry = *it;
-            std::error_code ignored;
-            if (entry.is_symlink(ignored) && entry.is_directory(ignored)) {
-                continue;
-            }
-            if (entry.is_directory(ignored)) {
-                if (fs::equivalent(entry.path(), request_.outputDir, ignored)) {
-                    it.disable_recursion_pending();
-                }
-                continue;
-            }
-            if (entry.is_regular_file(ignored) && IsDocumentName(entry.path())) {
-                fs::path output =
-                    fs::path(request_.outputDir) / entry.path().lexically_relative(folder);
-                Push(entry.path().string(), output.replace_extension(extension_));
+    // The jobs whose output name another job has too.
+    std::vector<size_t> SharedOutputs() const {
+        std::map<fs::path, std::vector<size_t>> byOutput;
+        for (size_t i = 0; i < jobs_.size(); ++i) {
+            byOutput[jobs_[i].output.lexically_normal()].push_back(i);
+        }
+        std::vector<size_t> shared;
+        for (const auto& [output, indexes] : byOutput) {
+            if (indexes.size() > 1) {
+                shared.insert(shared.end(), indexes.begin(), indexes.end());
             }
         }
-        if (error) {
-            failures_.push_back({folder.string(), "cannot be read through: " + error.message()});
+        return shared;
+    }
+
+    // Document files under `top`, keeping their place relative to it. Links to
+    // folders are not followed (no loops), and the output folder is left out. A
+    // folder that cannot be read is named as a failure, and the rest is walked.
+    void AddFolder(const fs::path& top) {
+        std::vector<fs::path> folders{top};
+        while (!folders.empty()) {
+            const fs::path folder = std::move(folders.back());
+            folders.pop_back();
+            std::error_code error;
+            fs::directory_iterator it(folder, error);
+            for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+                const fs::directory_entry& entry = *it;
+                std::error_code ignored;
+                if (entry.is_directory(ignored)) {
+                    if (!entry.is_symlink(ignored) &&
+                        !fs::equivalent(entry.path(), request_.outputDir, ignored)) {
+                        folders.push_back(entry.path());
+                    }
+                    continue;
+                }
+                if (entry.is_regular_file(ignored) && IsDocumentName(entry.path())) {
+                    fs::path output =
+                        fs::path(request_.outputDir) / entry.path().lexically_relative(top);
+                    Push(entry.path().string(), output.replace_extension(extension_));
+                }
+            }
+            if (error) {
+                failures_.push_back({folder.string(), "cannot be read: " + error.message()});
+            }
         }
     }
 
@@ -131,13 +157,17 @@ class JobList {
 // per file otherwise. Failures always get a line of their own on standard error.
 class BatchProgress {
   public:
-    explicit BatchProgress(size_t total)
-        : total_(total), terminal_(::isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
+    BatchProgress(size_t total, const char* extension)
+        : total_(total),
+          extension_(extension),
+          terminal_(::isatty(STDERR_FILENO) == 1),
+          start_(Clock::now()) {}
 
     void Converted(const Job& job, int pages) {
         std::lock_guard lock(mutex_);
         ++done_;
         pages_ += pages;
+        extensionsKept_ += job.extensionKept ? 1 : 0;
         if (terminal_) {
             Redraw();
         } else {
@@ -168,9 +198,16 @@ class BatchProgress {
             std::fputs("\r\033[K", stderr);
         }
         const double seconds = Seconds();
-        std::fprintf(stdout, "%s%zu of %zu files converted (%zu pages), %zu failed, in %.1f s\n",
+        std::fprintf(stdout, "%s%zu of %zu files converted (%zu pages), %zu failed, in %.1f s",
                      interrupted ? "Interrupted: " : "", done_ - failed_, total_, pages_, failed_,
                      seconds);
+        if (extensionsKept_ > 0) {
+            std::fprintf(stdout,
+                         "; %zu kept their own extension in the output name (as in a.mdi.%s), "
+                         "since another input has the same name",
+                         extensionsKept_, extension_);
+        }
+        std::fputc('\n', stdout);
         std::fflush(stdout);
         return failed_;
     }
@@ -189,16 +226,18 @@ class BatchProgress {
 
     std::mutex mutex_;
     const size_t total_;
+    const char* const extension_;  // of the outputs, without the dot
     const bool terminal_;
     const Clock::time_point start_;
     size_t done_ = 0;
     size_t failed_ = 0;
     size_t pages_ = 0;
+    size_t extensionsKept_ = 0;
 };
 
 // Converts one file; returns its page count. Raises folio::Error on failure.
-int Convert(const Job& job, const BatchRequest& request) {
-    CheckTarget(job.output.string(), {job.input}, request.overwrite);
+int Convert(const Job& job, const BatchRequest& request, const InputFiles& inputs) {
+    inputs.CheckTarget(job.output.string(), request.overwrite);
     // Opened first, so that a file that is no document leaves no folder behind.
     const auto document = OpenDocument(job.input);
     std::error_code error;
@@ -210,11 +249,12 @@ int Convert(const Job& job, const BatchRequest& request) {
     TurnAllPages(*document, request.angle);
     // Each page written checks for Ctrl+C; the writer then removes its file.
     engine::ScopedProgress interruptible([](int, int) { return !Interrupted(); });
+    // Without --overwrite a file made at the output meanwhile is kept, too.
+    const sys::AtomicFile::Options target = TargetOptions(request.overwrite);
     if (request.format == BatchFormat::Pdf) {
-        engine::WritePdf({document.get()}, job.output.string());
+        engine::WritePdf({document.get()}, job.output.string(), target);
     } else {
-        document->SaveAs(FromUtf8(job.output.string()), imaging::kFileFormatTiff,
-                         imaging::kCompressionDefault);
+        engine::WriteTiff(*document, job.output.string(), target);
     }
     return document->PageCount();
 }
@@ -228,7 +268,17 @@ int RunBatch(const BatchRequest& request) {
         list.Add(input);
     }
     const std::vector<Job> jobs = list.TakeJobs();
-    BatchProgress progress(jobs.size() + list.Failures().size());
+    std::vector<std::string> inputPaths;
+    for (const Job& job : jobs) {
+        inputPaths.push_back(job.input);
+    }
+    // Those refused stay the user's files all the same.
+    for (const Failure& failure : list.Failures()) {
+        inputPaths.push_back(failure.input);
+    }
+    const InputFiles inputs(inputPaths);
+    BatchProgress progress(jobs.size() + list.Failures().size(),
+                           request.format == BatchFormat::Pdf ? "pdf" : "tiff");
     for (const Failure& failure : list.Failures()) {
         progress.Failed(failure.input, failure.reason);
     }
@@ -236,7 +286,7 @@ int RunBatch(const BatchRequest& request) {
     const auto work = [&] {
         for (size_t i = next++; i < jobs.size() && !Interrupted(); i = next++) {
             try {
-                progress.Converted(jobs[i], Convert(jobs[i], request));
+                progress.Converted(jobs[i], Convert(jobs[i], request, inputs));
             } catch (const Error& e) {
                 if (e.Number() != errors::kCancel || !Interrupted()) {
                     progress.Failed(jobs[i].input, e.Description());

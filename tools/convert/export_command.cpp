@@ -10,6 +10,7 @@
 #include "document_opener.h"
 #include "engine/page_source.h"
 #include "imaging/document.h"
+#include "output_target.h"
 #include "usage_error.h"
 
 namespace folio::convert {
@@ -127,13 +128,13 @@ int RunExport(const std::vector<std::string>& args) {
     if (const auto batch = BatchRequestFrom(list, BatchFormat::Tiff)) {
         return RunBatch(*batch);
     }
-    if (list.Has("--overwrite")) {
-        throw UsageError("--overwrite goes with --output-dir (export replaces OUT.tiff)");
-    }
     if (list.Positional().size() != 2) {
         throw UsageError("export needs a file and the TIFF file to write");
     }
     const int angle = ParseTurn(list);
+    // An existing OUT.tiff is replaced, --overwrite or not (scripts rely on it);
+    // the switch is taken so that one command line serves pdf and export.
+    InputFiles({list.Positional()[0]}).CheckTarget(list.Positional()[1], true);
     const auto document = OpenDocument(list.Positional()[0]);
     TurnAllPages(*document, angle);
     WithPageProgress(document->PageCount(), [&] {

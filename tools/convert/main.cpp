@@ -1,7 +1,10 @@
 // foliolens-convert: the imaging engine on the command line.
 #include <malloc.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -53,16 +56,25 @@ int Run(const std::vector<std::string>& args) {
     throw UsageError("unknown command \"" + command + "\"");
 }
 
-}  // namespace
+// Standard output, when it cannot take what was printed (a full disk, a closed
+// pipe), fails the run: a report cut short must not pass for a whole one. An
+// interruption keeps its own status.
+int FinishStandardOutput(int status) {
+    errno = 0;
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    const int err = errno;
+    if (!failed) {
+        return status;
+    }
+    std::string message = "cannot write to standard output";
+    if (err != 0) {
+        message += std::string(": ") + std::strerror(err);
+    }
+    std::fprintf(stderr, "foliolens-convert: %s\n", message.c_str());
+    return status == folio::convert::kInterruptedStatus || status == 2 ? status : 1;
+}
 
-int main(int argc, char** argv) {
-    // Writers free and take back page-sized buffers one after another; handing the
-    // top of the heap back to the system each time costs more than the copying.
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    mallopt(M_TOP_PAD, 16 << 20);
-    // One page decoded and scaled once: fresh memory is most of the cost, and huge
-    // pages make it a fraction.
-    folio::sys::UseHugePageBuffers(true);
+int RunAndReport(int argc, char** argv) {
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const folio::convert::UsageError& e) {
@@ -77,4 +89,20 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         return Fail(1, e.what());
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Writers free and take back page-sized buffers one after another; handing the
+    // top of the heap back to the system each time costs more than the copying.
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    mallopt(M_TOP_PAD, 16 << 20);
+    // One page decoded and scaled once: fresh memory is most of the cost, and huge
+    // pages make it a fraction.
+    folio::sys::UseHugePageBuffers(true);
+    // Past a file-size limit a write then fails with EFBIG, so that the temporary
+    // file is removed and the reason named, instead of the process being killed.
+    std::signal(SIGXFSZ, SIG_IGN);
+    return FinishStandardOutput(RunAndReport(argc, argv));
 }

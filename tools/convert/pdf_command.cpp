@@ -1,33 +1,15 @@
 #include "pdf_command.h"
 
-#include <filesystem>
 #include <memory>
 
 #include "argument_list.h"
-#include "common/error.h"
-#include "common/error_numbers.h"
 #include "document_opener.h"
 #include "engine/pdf_writer.h"
 #include "export_command.h"
+#include "output_target.h"
 #include "usage_error.h"
 
 namespace folio::convert {
-
-void CheckTarget(const std::string& target, const std::vector<std::string>& inputs,
-                 bool overwrite) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    for (const std::string& input : inputs) {
-        if (fs::equivalent(target, input, error)) {
-            throw Error(errors::kFileAlreadyExists,
-                        "\"" + target + "\" is also an input; it is never written over");
-        }
-    }
-    if (!overwrite && fs::exists(fs::symlink_status(target, error))) {
-        throw Error(errors::kFileAlreadyExists,
-                    "\"" + target + "\" already exists; give --overwrite to replace it");
-    }
-}
 
 int RunPdf(const std::vector<std::string>& args) {
     const ArgumentList list(args, {"--rotate", "-o", "--output-dir"},
@@ -46,7 +28,8 @@ int RunPdf(const std::vector<std::string>& args) {
     }
     const int angle = ParseTurn(list);
     const std::string target = list.Value("-o");
-    CheckTarget(target, list.Positional(), list.Has("--overwrite"));
+    const bool overwrite = list.Has("--overwrite");
+    InputFiles(list.Positional()).CheckTarget(target, overwrite);
     std::vector<std::unique_ptr<engine::EngineDocument>> documents;
     std::vector<const engine::PageSource*> sources;
     int pages = 0;
@@ -56,7 +39,7 @@ int RunPdf(const std::vector<std::string>& args) {
         sources.push_back(documents.back().get());
         pages += documents.back()->PageCount();
     }
-    WithPageProgress(pages, [&] { engine::WritePdf(sources, target); });
+    WithPageProgress(pages, [&] { engine::WritePdf(sources, target, TargetOptions(overwrite)); });
     return 0;
 }
 

@@ -9,8 +9,4 @@ namespace folio::convert {
 // inputs, in order, into one PDF.
 int RunPdf(const std::vector<std::string>& args);
 
-// Refuses to write `target` when it is one of `inputs`, or when it exists and
-// `overwrite` is false (folio::Error naming the file).
-void CheckTarget(const std::string& target, const std::vector<std::string>& inputs, bool overwrite);
-
 }  // namespace folio::convert

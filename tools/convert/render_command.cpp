@@ -4,6 +4,7 @@
 
 #include "argument_list.h"
 #include "document_opener.h"
+#include "output_target.h"
 #include "png_output.h"
 #include "usage_error.h"
 
@@ -43,7 +44,8 @@ RenderRequest ForWidth(const engine::EngineDocument& document, int page, long wi
 }  // namespace
 
 int RunRender(const std::vector<std::string>& args) {
-    const ArgumentList list(args, {"--page", "--zoom", "--dpi", "--width", "--scale", "-o"}, {});
+    const ArgumentList list(args, {"--page", "--zoom", "--dpi", "--width", "--scale", "-o"},
+                            {"--overwrite"});
     if (list.Positional().size() != 1) {
         throw UsageError("render needs exactly one file");
     }
@@ -75,6 +77,8 @@ int RunRender(const std::vector<std::string>& args) {
         request.zoom = list.DoubleValue("--scale", 1e-4, 1e4);
     }
 
+    // An existing OUT.png is replaced, as by export; never the input itself.
+    InputFiles({list.Positional()[0]}).CheckTarget(list.Value("-o"), true);
     const auto document = OpenDocument(list.Positional()[0]);
     if (pageNumber > document->PageCount()) {
         throw UsageError("--page " + std::to_string(pageNumber) + " is past the last page (" +
