@@ -2,6 +2,7 @@
 // (pdfinfo, pdfimages, pdftoppm) and qpdf --check, against the engine's own render.
 #include <gtest/gtest.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <algorithm>
@@ -458,13 +459,16 @@ TEST(ConvertBatch, ConvertsTheGoodFilesOfATreeAndNamesTheRest) {
 
     const ToolResult first = RunTool({"pdf", "--output-dir", out, "--recursive", tree});
     EXPECT_EQ(first.status, 1) << first.err;
-    EXPECT_EQ(FilesUnder(out), (std::vector<std::string>{"a/b/two.pdf", "a/one.pdf", "stale.tif"}));
-    for (const char* named : {"c/damaged.tif: ", "c/text.tif: ", "same.tif: ", "same.mdi: "}) {
+    // Two inputs that would share "same.pdf" keep their own extensions in the names.
+    EXPECT_EQ(FilesUnder(out), (std::vector<std::string>{"a/b/two.pdf", "a/one.pdf", "same.mdi.pdf",
+                                                         "same.tif.pdf", "stale.tif"}));
+    for (const char* named : {"c/damaged.tif: ", "c/text.tif: "}) {
         EXPECT_NE(first.err.find(named), std::string::npos) << named << "\n" << first.err;
     }
-    EXPECT_EQ(first.ErrLines(), 4) << first.err;
-    EXPECT_NE(first.out.find("2 of 6 files converted (4 pages), 4 failed"), std::string::npos)
+    EXPECT_EQ(first.ErrLines(), 2) << first.err;
+    EXPECT_NE(first.out.find("4 of 6 files converted (6 pages), 2 failed"), std::string::npos)
         << first.out;
+    EXPECT_NE(first.out.find("2 kept their own extension"), std::string::npos) << first.out;
     EXPECT_EQ(ReadPages(out + "/a/one.pdf").size(), 3u);
 
     // An existing output is kept unless --overwrite; exports become .tiff.
@@ -485,6 +489,90 @@ TEST(ConvertBatch, ConvertsTheGoodFilesOfATreeAndNamesTheRest) {
     EXPECT_NE(folder.err.find("--recursive"), std::string::npos) << folder.err;
     EXPECT_EQ(RunTool({"pdf", "--recursive", tree, "-o", dir.File("x.pdf")}).status, 2);
     EXPECT_EQ(RunTool({"pdf", "--output-dir", out, "-o", dir.File("x.pdf"), tree}).status, 2);
+}
+
+// Inputs whose output names would clash: each keeps its own extension in its
+// name, and a name that still clashes is refused for every input that has it.
+TEST(ConvertBatch, InputsSharingAnOutputNameKeepTheirExtensions) {
+    struct Case {
+        std::vector<std::string> inputs;  // files made in the folder, in the order given
+        std::vector<std::string> written;
+        std::vector<std::string> refused;
+        bool summaryNotesRenaming;
+    };
+    const std::vector<Case> cases = {
+        {{"a.mdi", "a.tif"}, {"a.mdi.tiff", "a.tif.tiff"}, {}, true},
+        {{"b.TIFF", "b.tiff"}, {"b.TIFF.tiff", "b.tiff.tiff"}, {}, true},
+        {{"c.tif", "d.tif"}, {"c.tiff", "d.tiff"}, {}, false},
+        // Renamed, "e.mdi" would take the name "e.mdi.tif" has.
+        {{"e.mdi", "e.tif", "e.mdi.tif"}, {"e.tif.tiff"}, {"e.mdi", "e.mdi.tif"}, true},
+        // The same name in two folders stays shared.
+        {{"x/f.tif", "y/f.tif"}, {}, {"x/f.tif", "y/f.tif"}, false},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args{"export", "--output-dir", dir.File("out")};
+        for (const std::string& input : c.inputs) {
+            std::filesystem::create_directories(
+                std::filesystem::path(dir.File(input)).parent_path());
+            WriteTiffFile(dir.File(input), {engine::testing::GrayPage(8, 8, 8)});
+            args.push_back(dir.File(input));
+        }
+        const ToolResult r = RunTool(args);
+        const std::string context = c.inputs[0] + "...\n" + r.out + r.err;
+        EXPECT_EQ(r.status, c.refused.empty() ? 0 : 1) << context;
+        std::vector<std::string> written = c.written;
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(std::filesystem::exists(dir.File("out")) ? FilesUnder(dir.File("out"))
+                                                           : std::vector<std::string>{},
+                  written)
+            << context;
+        EXPECT_EQ(r.ErrLines(), static_cast<int>(c.refused.size())) << context;
+        for (const std::string& input : c.refused) {
+            EXPECT_NE(r.err.find(dir.File(input) + ": another input"), std::string::npos)
+                << context;
+        }
+        EXPECT_EQ(r.out.find("kept their own extension") != std::string::npos,
+                  c.summaryNotesRenaming)
+            << context;
+    }
+}
+
+// A folder of the tree that cannot be read is named, counted as a failure, and
+// the rest of the tree is still converted. Run as root, the tool drops to an
+// unprivileged user, as rights do not stop root.
+TEST(ConvertBatch, UnreadableFolderIsNamedAndTheRestConverted) {
+    TempDir dir;
+    const std::string tree = dir.File("tree");
+    for (const char* folder : {"/a/locked", "/b", "/z"}) {
+        std::filesystem::create_directories(tree + folder);
+    }
+    WriteTiffFile(tree + "/a/locked/hidden.tif", {engine::testing::GrayPage(8, 8, 8)});
+    WriteTiffFile(tree + "/b/one.tif", {engine::testing::GrayPage(8, 8, 8)});
+    WriteTiffFile(tree + "/z/two.tif", {engine::testing::GrayPage(8, 8, 8)});
+    const std::string out = dir.File("out");
+    std::filesystem::create_directory(out);
+    namespace fs = std::filesystem;
+    std::vector<std::string> asUser;
+    if (::geteuid() == 0) {
+        for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+            fs::permissions(entry.path(), fs::perms::others_read | fs::perms::others_exec,
+                            fs::perm_options::add);
+        }
+        fs::permissions(dir.Path(), fs::perms::others_read | fs::perms::others_exec,
+                        fs::perm_options::add);
+        fs::permissions(out, fs::perms::all, fs::perm_options::add);
+        asUser = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                  FOLIO_CONVERT_TOOL};
+    }
+    fs::permissions(tree + "/a/locked", fs::perms::none);
+    const ToolResult r = RunTool({"pdf", "--output-dir", out, "--recursive", tree}, asUser);
+    fs::permissions(tree + "/a/locked", fs::perms::owner_all);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(tree + "/a/locked: cannot be read"), std::string::npos) << r.err;
+    EXPECT_EQ(r.ErrLines(), 1) << r.err;
+    EXPECT_EQ(FilesUnder(out), (std::vector<std::string>{"b/one.pdf", "z/two.pdf"}));
+    EXPECT_NE(r.out.find("2 of 3 files converted (2 pages), 1 failed"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -556,5 +556,52 @@ TEST(ExportTarget, ReplacesAnExistingFile) {
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"out.tiff"});
 }
 
+// An existing file that is to be kept stays whole whenever it appears: there at
+// the start, or made while the export runs (a second export of the same name, say).
+class KeptTarget
+    : public ::testing::TestWithParam<std::tuple<bool /* pdf */, bool /* meanwhile */>> {};
+
+TEST_P(KeptTarget, IsNeverReplacedAndNothingIsLeftBehind) {
+    const auto [pdf, meanwhile] = GetParam();
+    TempDir dir;
+    const std::string target = dir.File(pdf ? "out.pdf" : "out.tiff");
+    if (!meanwhile) {
+        WriteFileBytes(target, {'t', 'h', 'e', 'i', 'r', 's'});
+    }
+    FakePageSource source;
+    source.Add(PageFromLayout(GrayPage(8, 8, 8)));
+    source.Add(PageFromLayout(GrayPage(8, 8, 8)));
+    // The file appears once the export has begun writing.
+    ScopedProgress race([&](int done, int) {
+        if (meanwhile && done == 1) {
+            WriteFileBytes(target, {'t', 'h', 'e', 'i', 'r', 's'});
+        }
+        return true;
+    });
+    sys::AtomicFile::Options keep;
+    keep.replace = false;
+    try {
+        if (pdf) {
+            WritePdf({&source}, target, keep);
+        } else {
+            WriteTiff(source, target, keep);
+        }
+        ADD_FAILURE() << "the existing file was replaced";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), errors::kFileAlreadyExists) << e.what();
+        EXPECT_NE(e.Description().find(target), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadFileBytes(target), (std::vector<uint8_t>{'t', 'h', 'e', 'i', 'r', 's'}));
+    EXPECT_EQ(FolderEntries(dir.Path()),
+              std::vector<std::string>{std::filesystem::path(target).filename().string()});
+}
+
+INSTANTIATE_TEST_SUITE_P(WritersAndMoments, KeptTarget,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param) ? "Pdf" : "Tiff") +
+                                    (std::get<1>(info.param) ? "MadeMeanwhile" : "ThereBefore");
+                         });
+
 }  // namespace
 }  // namespace folio::engine
