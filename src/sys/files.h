@@ -71,7 +71,8 @@ class AtomicFile {
     // Creates the temporary file; errno of the failure (FailedStep() says which),
     // or 0.
     int Open(const std::string& target, Options options);
-    // Writes the data out, renames the temporary file over the target, and when it
+    // Writes the data out, renames the temporary file over the target (or, when
+    // the existing file is kept, to its name only if still free), and when it
     // replaces a file, flushes both to disk first and after; errno of the failure,
     // or 0.
     int Commit();

@@ -90,6 +90,10 @@ class JobList {
                 kept.push_back(jobs_[i]);
             }
         }
+        // In the order of their outputs, whatever order the folders were read in.
+        std::sort(kept.begin(), kept.end(), [](const Job& a, const Job& b) {
+            return a.output.lexically_normal() < b.output.lexically_normal();
+        });
         return kept;
     }
 
