@@ -70,6 +70,11 @@ uint16_t KeptBits(uint16_t bits, uint16_t samples, uint16_t photometric) {
     return bits <= 8 ? 8 : 16;
 }
 
+// libtiff's reason for refusing a colour model or layout, as we name it.
+std::string UnsupportedLayoutText(const char* why) {
+    return std::string("this kind of page is not supported (") + why + ")";
+}
+
 [[noreturn]] void Fail(int32_t number, const std::string& where, const std::string& what) {
     throw Error(number, where + ": " + what);
 }
@@ -232,16 +237,16 @@ std::optional<StoredLayout> NativeLayout(TIFF* tif, const PageInfo& info) {
 
 }  // namespace
 
-bool CanDecode(TIFF* tif, const PageInfo& info) {
+std::string WhyUndecodable(TIFF* tif, const PageInfo& info) {
     const CompressionScheme scheme = LookUpCompression(info.compression);
     if (!scheme.decodable) {
-        return false;
+        return UnsupportedCompressionText(scheme);
     }
     if (scheme.decoder || NativeLayout(tif, info)) {
-        return true;
+        return {};
     }
     char why[1024] = {};
-    return TIFFRGBAImageOK(tif, why) == 1;
+    return TIFFRGBAImageOK(tif, why) == 1 ? std::string() : UnsupportedLayoutText(why);
 }
 
 Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where, size_t maxBytes) {
@@ -419,8 +424,7 @@ Raster DecodeThroughRgba(TiffFile& file, uint32_t storedWidth, uint32_t storedHe
     char why[1024] = {};
     if (TIFFRGBAImageOK(tif, why) != 1) {
         file.TakeError();
-        throw Error(errors::kUnsupportedCompression,
-                    where + ": this kind of page is not supported (" + why + ")");
+        Fail(errors::kUnsupportedCompression, where, UnsupportedLayoutText(why));
     }
     const uint64_t pixels = static_cast<uint64_t>(storedWidth) * storedHeight;
     if (pixels * 4 > maxBytes) {

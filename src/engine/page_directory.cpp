@@ -239,7 +239,8 @@ PageInfo ReadPageInfo(TIFF* tif) {
         info.pixelAspect = 1.0 / info.pixelAspect;
     }
     info.compressionName = LookUpCompression(info.compression).name;
-    info.decodable = CanDecode(tif, info);
+    info.undecodable = WhyUndecodable(tif, info);
+    info.decodable = info.undecodable.empty();
     return info;
 }
 
