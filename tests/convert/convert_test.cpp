@@ -356,6 +356,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"render", "@", "--page", "1", "--zoom", "9000", "-o", "#"},
                 2,
                 "pixels"},
+        BadCall{"RenderTooManyPixels",
+                {"render", "@", "--page", "1", "--width", "30000", "-o", "#"},
+                2,
+                "at most 67108864 pixels"},
         BadCall{"ExportOddAngle", {"export", "@", "#", "--rotate", "45"}, 2, "\"45\""},
         BadCall{"ExportNoTarget", {"export", "@"}, 2, "export needs"},
         BadCall{"ExportIntoMissingFolder",
@@ -387,7 +391,8 @@ TEST(ConvertExport, UndecodablePageFailsNamingPageAndSchemeAndWritesNothing) {
 TEST(ConvertHelp, PrintsUsageAndSucceeds) {
     const ToolResult r = RunTool({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"info [--json] FILE", "render FILE --page N", "export FILE"}) {
+    for (const char* command : {"info [--json] FILE", "render FILE --page N", "export FILE",
+                                "at most 67108864\n      pixels in all"}) {
         EXPECT_TRUE(Contains(r.out, command)) << command;
     }
 }
