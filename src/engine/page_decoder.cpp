@@ -70,11 +70,6 @@ uint16_t KeptBits(uint16_t bits, uint16_t samples, uint16_t photometric) {
     return bits <= 8 ? 8 : 16;
 }
 
-// libtiff's reason for refusing a colour model or layout, as we name it.
-std::string UnsupportedLayoutText(const char* why) {
-    return std::string("this kind of page is not supported (") + why + ")";
-}
-
 [[noreturn]] void Fail(int32_t number, const std::string& where, const std::string& what) {
     throw Error(number, where + ": " + what);
 }

@@ -96,6 +96,14 @@ CompressionScheme LookUpCompression(uint16_t number);
 // "BLC compression (34718) is not supported", for messages.
 std::string UnsupportedCompressionText(const CompressionScheme& scheme);
 
+// "this kind of page is not supported (libtiff's reason)", for a colour model or
+// layout that nothing here decodes.
+std::string UnsupportedLayoutText(const std::string& why);
+
+// Why a page that is not decodable cannot be decoded, for messages: the reason
+// its directory gave, or else what its compression says.
+std::string UndecodableText(const PageInfo& info);
+
 // The least number of stored (compressed) bytes that can make a page of
 // `decodedBytes` with its compression, by a generous bound on what each scheme
 // can compress; 0 when there is no useful bound. Lets a page claiming to be huge

@@ -371,7 +371,7 @@ std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
             const PageInfo info = source->Info(page);
             if (!info.decodable && !MayPassThrough(info)) {
                 failure.Raise(errors::kUnsupportedCompression,
-                              Where(ref) + " cannot be decoded: " + info.undecodable);
+                              Where(ref) + " cannot be decoded: " + UndecodableText(info));
             }
             pages.push_back(ref);
         }
