@@ -96,13 +96,17 @@ bool IsTerminalControl(char32_t cp) {
            (cp >= 0x2066 && cp <= 0x2069);
 }
 
-template <bool kForTerminal>
+enum class Stray { Escaped, Replaced };
+
+template <bool kForTerminal, Stray kStray = Stray::Escaped>
 std::string Shown(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size();) {
         const Decoded d = DecodeAt(bytes, i);
-        if (!d.valid) {
+        if (!d.valid && kStray == Stray::Replaced) {
+            AppendUtf8(out, kReplacement);
+        } else if (!d.valid) {
             AppendHex(out, "\\x", d.cp, 2);
         } else if (kForTerminal && (d.cp < 0x20 || d.cp == 0x7F)) {
             AppendHex(out, "\\x", d.cp, 2);
@@ -172,6 +176,10 @@ std::u16string ShownText(std::u16string_view text) {
 
 std::string ShownUtf8(std::string_view bytes) {
     return Shown<false>(bytes);
+}
+
+std::string ValidUtf8(std::string_view bytes) {
+    return Shown<false, Stray::Replaced>(bytes);
 }
 
 std::string TerminalText(std::string_view bytes) {

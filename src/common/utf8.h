@@ -22,6 +22,10 @@ std::u16string ShownText(std::u16string_view text);
 // as "\xFF"; everything else unchanged.
 std::string ShownUtf8(std::string_view bytes);
 
+// Bytes made valid UTF-8 for a format that can carry nothing else: each byte that
+// is not part of valid UTF-8 as U+FFFD.
+std::string ValidUtf8(std::string_view bytes);
+
 // ShownUtf8, and also safe to write to a terminal: C0 controls and DEL as "\x1B",
 // C1 controls and the bidirectional overrides and isolates (U+202A-202E,
 // U+2066-2069) as "\u202E", so a name cannot move the cursor, retitle the
