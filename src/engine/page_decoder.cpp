@@ -232,16 +232,16 @@ std::optional<StoredLayout> NativeLayout(TIFF* tif, const PageInfo& info) {
 
 }  // namespace
 
-bool CanDecode(TIFF* tif, const PageInfo& info) {
+std::string WhyUndecodable(TIFF* tif, const PageInfo& info) {
     const CompressionScheme scheme = LookUpCompression(info.compression);
     if (!scheme.decodable) {
-        return false;
+        return UnsupportedCompressionText(scheme);
     }
     if (scheme.decoder || NativeLayout(tif, info)) {
-        return true;
+        return {};
     }
     char why[1024] = {};
-    return TIFFRGBAImageOK(tif, why) == 1;
+    return TIFFRGBAImageOK(tif, why) == 1 ? std::string() : UnsupportedLayoutText(why);
 }
 
 Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where, size_t maxBytes) {
@@ -419,8 +419,7 @@ Raster DecodeThroughRgba(TiffFile& file, uint32_t storedWidth, uint32_t storedHe
     char why[1024] = {};
     if (TIFFRGBAImageOK(tif, why) != 1) {
         file.TakeError();
-        throw Error(errors::kUnsupportedCompression,
-                    where + ": this kind of page is not supported (" + why + ")");
+        Fail(errors::kUnsupportedCompression, where, UnsupportedLayoutText(why));
     }
     const uint64_t pixels = static_cast<uint64_t>(storedWidth) * storedHeight;
     if (pixels * 4 > maxBytes) {

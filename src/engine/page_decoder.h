@@ -17,10 +17,10 @@ namespace folio::engine {
 
 class TiffFile;
 
-// Whether DecodePage can produce the pixels of the page libtiff stands on: its
-// compression and its layout are ones we or libtiff decode (its data may still
-// turn out damaged).
-bool CanDecode(TIFF* tif, const PageInfo& info);
+// Why DecodePage cannot produce the pixels of the page libtiff stands on (its
+// compression or its colour model and layout), in the words DecodePage raises;
+// empty when it can (its data may still turn out damaged).
+std::string WhyUndecodable(TIFF* tif, const PageInfo& info);
 
 // Decodes the page `file` stands on (its directory already set) into a Raster in
 // the page's own depth, upright. `where` names file and page in messages ("scan.mdi,

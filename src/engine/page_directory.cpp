@@ -124,6 +124,19 @@ std::string UnsupportedCompressionText(const CompressionScheme& scheme) {
     return scheme.name + " compression (" + number + ") is not supported";
 }
 
+std::string UnsupportedLayoutText(const std::string& why) {
+    const std::string text = "this kind of page is not supported";
+    return why.empty() ? text : text + " (" + why + ")";
+}
+
+std::string UndecodableText(const PageInfo& info) {
+    if (!info.undecodable.empty()) {
+        return info.undecodable;
+    }
+    const CompressionScheme scheme = LookUpCompression(info.compression);
+    return scheme.decodable ? UnsupportedLayoutText({}) : UnsupportedCompressionText(scheme);
+}
+
 double LeastStoredBytes(const PageInfo& info, uint32_t storedHeight, double decodedBytes) {
     switch (info.compression) {
         case COMPRESSION_NONE:
@@ -239,7 +252,8 @@ PageInfo ReadPageInfo(TIFF* tif) {
         info.pixelAspect = 1.0 / info.pixelAspect;
     }
     info.compressionName = LookUpCompression(info.compression).name;
-    info.decodable = CanDecode(tif, info);
+    info.undecodable = WhyUndecodable(tif, info);
+    info.decodable = info.undecodable.empty();
     return info;
 }
 

@@ -46,8 +46,10 @@ struct PageInfo {
     bool tiled = false;
     // "None", "CCITT G4", "LZW", "BLC", "MDI compression 34719", ...
     std::string compressionName;
-    // Whether the engine can produce this page's pixels.
+    // Whether the engine can produce this page's pixels, and when not, why not
+    // ("BLC compression (34718) is not supported", or the colour model libtiff refuses).
     bool decodable = true;
+    std::string undecodable;
     uint16_t sampleFormat = 1;  // 1 unsigned, 2 signed, 3 floating point
     // X resolution over Y resolution; kept for pages whose resolution tags have no
     // unit (xDpi and yDpi are then 0) so their pixels keep their shape.
@@ -93,6 +95,14 @@ CompressionScheme LookUpCompression(uint16_t number);
 
 // "BLC compression (34718) is not supported", for messages.
 std::string UnsupportedCompressionText(const CompressionScheme& scheme);
+
+// "this kind of page is not supported (libtiff's reason)", for a colour model or
+// layout that nothing here decodes.
+std::string UnsupportedLayoutText(const std::string& why);
+
+// Why a page that is not decodable cannot be decoded, for messages: the reason
+// its directory gave, or else what its compression says.
+std::string UndecodableText(const PageInfo& info);
 
 // The least number of stored (compressed) bytes that can make a page of
 // `decodedBytes` with its compression, by a generous bound on what each scheme

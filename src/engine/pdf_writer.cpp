@@ -371,8 +371,7 @@ std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
             const PageInfo info = source->Info(page);
             if (!info.decodable && !MayPassThrough(info)) {
                 failure.Raise(errors::kUnsupportedCompression,
-                              Where(ref) + " uses compression " + info.compressionName + " (" +
-                                  std::to_string(info.compression) + "), which cannot be decoded");
+                              Where(ref) + " cannot be decoded: " + UndecodableText(info));
             }
             pages.push_back(ref);
         }

@@ -85,8 +85,7 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
         }
         if (!info.decodable) {
             failure.Raise(errors::kUnsupportedCompression,
-                          PageName(page) + " uses compression " + info.compressionName + " (" +
-                              std::to_string(info.compression) + "), which cannot be decoded");
+                          PageName(page) + " cannot be decoded: " + UndecodableText(info));
         }
         // G4 can come out larger than the raw bits on noise; other codecs barely grow.
         estimate +=

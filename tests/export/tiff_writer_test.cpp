@@ -409,7 +409,7 @@ TEST_F(ExportFailure, UndecodablePageNamesPageAndScheme) {
     const Error e = Fails();
     EXPECT_EQ(e.Number(), errors::kUnsupportedCompression);
     EXPECT_NE(e.Description().find("page 3"), std::string::npos) << e.what();
-    EXPECT_NE(e.Description().find("BLC (34718)"), std::string::npos) << e.what();
+    EXPECT_NE(e.Description().find("BLC compression (34718)"), std::string::npos) << e.what();
     EXPECT_NE(e.Description().find("out.tiff"), std::string::npos) << e.what();
     EXPECT_EQ(source.DecodeCalls(), 0) << "nothing should be decoded for a doomed export";
 }

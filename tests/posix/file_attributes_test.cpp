@@ -16,6 +16,8 @@ TEST_F(FileAttributesTest, StatGivesTheWindowsBitsThatDecideWhetherAFileExists) 
     ::mkdir((root + "/scans").c_str(), 0755);
     ::mkdir((root + "/.cache").c_str(), 0755);
     ::mkfifo((root + "/pipe.mdi").c_str(), 0644);
+    Write(root + "/scan\xFF.mdi", "EP*");
+    ::mkdir((root + "/od\xC0\xAF").c_str(), 0755);
     const struct {
         std::string path;
         int32_t attributes;
@@ -29,6 +31,10 @@ TEST_F(FileAttributesTest, StatGivesTheWindowsBitsThatDecideWhetherAFileExists) 
         // Not a directory: it exists, and opening it is the engine's to refuse.
         {root + "/pipe.mdi", kAttributeNormal},
         {root + "/missing.mdi", kInvalidAttributes},
+        // Names that are not UTF-8 are found by their own bytes.
+        {root + "/scan\xFF.mdi", kAttributeNormal},
+        {root + "/od\xC0\xAF", kAttributeDirectory},
+        {root + "/scan\xEF\xBF\xBD.mdi", kInvalidAttributes},
         {root + "/letter.mdi/inside", kInvalidAttributes},
         {"", kInvalidAttributes},
     };

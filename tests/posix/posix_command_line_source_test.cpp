@@ -38,6 +38,9 @@ TEST(PosixCommandLineSource, ArgvArrivesWholeOnTheNtPath) {
          u""},
         {{"./fl", "tab\there", "end\\", "\\\"q\\\\", ""}, u"tab\there end\\ \\\"q\\\\ ", u""},
         {{"", "x"}, u"x", u""},
+        // Bytes that are not UTF-8 are kept, to be found again on disk.
+        {{"foliolens", "/tmp/scan\xFF.mdi"}, u"/tmp/scan\xDCFF.mdi", u""},
+        {{"foliolens", "/tmp/\xC0\xAF.mdi"}, u"/tmp/\xDCC0\xDCAF.mdi", u""},
     };
     for (const auto& c : cases) {
         PosixCommandLineSource source(c.argv);

@@ -42,6 +42,26 @@ TEST_F(SettingsStoreTest, KeepsValuesBySectionInTheXdgConfigFile) {
     EXPECT_TRUE(text.contains("[save]")) << text.toStdString();
 }
 
+// A remembered folder is a name from the system: every byte of it comes back,
+// and the file shows a byte that is not UTF-8 as an escape, never as U+FFFD.
+TEST_F(SettingsStoreTest, KeepsFolderNamesThatAreNotUtf8) {
+    UseConfig(dir.Path());
+    const std::pair<std::u16string, QByteArray> cases[] = {
+        {u"/srv/od\xDCFF/", "fo=@ByteArray(/srv/od\\xff/)"},
+        {u"/srv/\xDCC0\xDCAF/", "fo=@ByteArray(/srv/\\xc0\\xaf/)"},
+        {u"/srv/caf\u00e9/", "fo=/srv/caf\xC3\xA9/"},
+    };
+    for (const auto& [folder, line] : cases) {
+        QtSettingsStore store;
+        store.SaveSetting(u"FolioLens", u"open", u"fo", folder);
+        QFile file(QtSettingsStore::FilePath(u"FolioLens"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        EXPECT_TRUE(text.contains(line)) << text.toStdString();
+        EXPECT_EQ(store.GetSetting(u"FolioLens", u"open", u"fo", u"/x/"), folder);
+    }
+}
+
 TEST_F(SettingsStoreTest, DefaultsToDotConfigAndRejectsAnUnwritableFolder) {
     qunsetenv("XDG_CONFIG_HOME");
     EXPECT_TRUE(

@@ -176,7 +176,8 @@ class BatchProgress {
             Redraw();
         } else {
             std::fprintf(stdout, "[%zu/%zu] %s -> %s (%d page%s)\n", done_, total_,
-                         job.input.c_str(), job.output.c_str(), pages, pages == 1 ? "" : "s");
+                         TerminalText(job.input).c_str(), TerminalText(job.output.string()).c_str(),
+                         pages, pages == 1 ? "" : "s");
             std::fflush(stdout);
         }
     }
@@ -189,7 +190,7 @@ class BatchProgress {
         const std::string named = input + ": ";
         const std::string why = reason.rfind(named, 0) == 0 ? reason.substr(named.size()) : reason;
         std::fprintf(stderr, "%sfoliolens-convert: %s: %s\n", terminal_ ? "\r\033[K" : "",
-                     input.c_str(), OneLine(why).c_str());
+                     TerminalText(input).c_str(), OneLine(why).c_str());
         if (terminal_) {
             Redraw();
         }

@@ -5,6 +5,7 @@
 
 #include "argument_list.h"
 #include "common/error.h"
+#include "common/utf8.h"
 #include "document_opener.h"
 #include "page_description.h"
 #include "usage_error.h"
@@ -23,13 +24,13 @@ Json PageJson(const engine::PageInfo& info) {
             {"bits", info.bitsPerSample},
             {"samples", info.samplesPerPixel},
             {"compression", info.compression},
-            {"compression_name", info.compressionName},
+            {"compression_name", ShownUtf8(info.compressionName)},
             {"decodable", info.decodable}};
 }
 
 // The file's report; `ok` becomes false when it could not be read.
 Json FileJson(const std::string& path, bool& ok) {
-    Json file{{"file", path}};
+    Json file{{"file", ShownUtf8(path)}};
     try {
         const auto document = OpenDocument(path);
         Json pages = Json::array();
@@ -50,10 +51,12 @@ bool ReportText(const std::string& path) {
     try {
         const auto document = OpenDocument(path);
         const int pages = document->PageCount();
-        std::string text = path + ": " + document->FormatName() + ", " + std::to_string(pages) +
-                           (pages == 1 ? " page\n" : " pages\n");
+        // Names and libtiff's texts reach the terminal only escaped.
+        std::string text = TerminalText(path + ": " + document->FormatName() + ", " +
+                                        std::to_string(pages) + (pages == 1 ? " page" : " pages")) +
+                           "\n";
         for (int page = 0; page < pages; ++page) {
-            text += DescribePage(page + 1, document->Info(page)) + "\n";
+            text += TerminalText(DescribePage(page + 1, document->Info(page))) + "\n";
         }
         std::fputs(text.c_str(), stdout);
         return true;
@@ -77,9 +80,8 @@ int RunInfo(const std::vector<std::string>& args) {
         for (const std::string& path : list.Positional()) {
             files.push_back(FileJson(path, allOk));
         }
-        // A file name that is not UTF-8 gets U+FFFD for its stray bytes, so the
-        // text stays valid JSON.
-        const std::string text = files.dump(-1, ' ', false, Json::error_handler_t::replace);
+        // Every text went in as ShownUtf8 (stray bytes as "\xFF"), so this is valid JSON.
+        const std::string text = files.dump(-1, ' ', false, Json::error_handler_t::strict);
         std::printf("%s\n", text.c_str());
     } else {
         for (const std::string& path : list.Positional()) {

@@ -4,6 +4,7 @@
 
 #include "argument_list.h"
 #include "document_opener.h"
+#include "engine/page_directory.h"
 #include "output_target.h"
 #include "png_output.h"
 #include "usage_error.h"
@@ -11,8 +12,10 @@
 namespace folio::convert {
 namespace {
 
-// The largest side of an output image we accept from the command line.
+// The largest side of an output image we accept from the command line; the
+// engine renders no more than kMaxRenderPixels at once.
 constexpr double kMaxSide = 100000.0;
+constexpr double kMaxPixels = static_cast<double>(engine::kMaxRenderPixels);
 
 // How the page is to be drawn: at the viewer's zoom and DPI, or at a plain scale
 // of image pixels.
@@ -91,10 +94,13 @@ int RunRender(const std::vector<std::string>& args) {
     const engine::DisplaySize shown = request.Size(*document, page);
     const double w = width > 0 ? static_cast<double>(width) : std::round(shown.width);
     const double h = std::round(shown.height);
-    if (w < 1 || h < 1 || w > kMaxSide || h > kMaxSide) {
-        throw UsageError("the page would be " + std::to_string(static_cast<long long>(w)) + " x " +
-                         std::to_string(static_cast<long long>(h)) +
-                         " pixels; choose a zoom that gives 1 to 100000 pixels a side");
+    // Checked before anything is decoded, so a page too large to draw fails at once.
+    if (w < 1 || h < 1 || w > kMaxSide || h > kMaxSide || w * h > kMaxPixels) {
+        throw UsageError(
+            "the page would be " + std::to_string(static_cast<long long>(w)) + " x " +
+            std::to_string(static_cast<long long>(h)) +
+            " pixels; choose a zoom that gives 1 to 100000 pixels a side and at most " +
+            std::to_string(engine::kMaxRenderPixels) + " pixels in all");
     }
     const engine::PixelRect region{0, 0, static_cast<int>(w), static_cast<int>(h)};
     WritePng(request.Render(*document, page, region), list.Value("-o"));

@@ -5,10 +5,13 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "common/utf8.h"
+
 namespace folio::viewer {
 
 QString ErrorText(const std::exception& e) {
-    return QString::fromUtf8(e.what());
+    // A file name's bytes that are not UTF-8 read as "\xFF", not as U+FFFD.
+    return QString::fromStdString(ShownUtf8(e.what()));
 }
 
 QString NoticeText(int page, const QString& error) {

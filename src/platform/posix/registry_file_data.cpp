@@ -89,7 +89,7 @@ bool RegistryFileData::SetValue(std::string_view path, std::string_view name, Re
         // Text ends at its first NUL, and is kept as valid UTF-8, so that what is
         // stored is exactly what the file can carry and give back.
         value.data.resize(std::min(value.data.size(), value.data.find('\0')));
-        value.data = ToUtf8(FromUtf8(value.data));
+        value.data = ValidUtf8(value.data);
     }
     Key& key = keys_.try_emplace(Fold(path), Key{std::string(path), {}}).first->second;
     auto& slot = key.values[FoldName(name)];

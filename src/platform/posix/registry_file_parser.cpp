@@ -34,7 +34,7 @@ std::u16string Utf16LeUnits(std::string_view bytes) {
 // byte-order mark dropped.
 std::string AsUtf8(std::string_view bytes) {
     if (bytes.size() >= 2 && bytes[0] == '\xff' && bytes[1] == '\xfe') {
-        return ToUtf8(Utf16LeUnits(bytes.substr(2)));
+        return ValidUtf8(ToUtf8(Utf16LeUnits(bytes.substr(2))));
     }
     if (bytes.substr(0, 3) == "\xef\xbb\xbf") {
         bytes.remove_prefix(3);
@@ -117,7 +117,7 @@ std::optional<std::string> TextFromUtf16Le(std::string_view bytes, std::string& 
     if (const std::size_t nul = wide.find(u'\0'); nul != std::u16string::npos) {
         wide.resize(nul);
     }
-    return ToUtf8(wide);
+    return ValidUtf8(ToUtf8(wide));
 }
 
 class Parser {

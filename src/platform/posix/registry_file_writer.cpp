@@ -36,7 +36,7 @@ bool FitsQuoted(std::string_view text) {
             return false;
         }
     }
-    return ToUtf8(FromUtf8(text)) == text;
+    return ValidUtf8(text) == text;
 }
 
 std::string Utf16LeWithTerminator(std::string_view text) {

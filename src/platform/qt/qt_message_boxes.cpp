@@ -31,12 +31,12 @@ void QtMessageBox::Show(const std::u16string& text, const std::u16string& title,
     // Before the window is shown (the load step's messages) the box stands on its own,
     // in the middle of the screen.
     QWidget* owner = mainWindow_ && mainWindow_->isVisible() ? mainWindow_.data() : nullptr;
-    QMessageBox box(ToQtIcon(icon), ToQString(title), ToQString(text), QMessageBox::Ok, owner);
+    QMessageBox box(ToQtIcon(icon), ToQString(title), ToShownQString(text), QMessageBox::Ok, owner);
     box.exec();
 }
 
 bool QtQuestionBox::AskYesNo(const std::u16string& text, const std::u16string& title) {
-    QMessageBox box(QMessageBox::Question, ToQString(title), ToQString(text),
+    QMessageBox box(QMessageBox::Question, ToQString(title), ToShownQString(text),
                     QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);

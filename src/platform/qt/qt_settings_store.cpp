@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "common/utf8.h"
 #include "platform/qt/qstring_conversion.h"
 
 namespace folio::qt {
@@ -13,6 +14,23 @@ namespace {
 
 QString SettingKey(const std::u16string& section, const std::u16string& key) {
     return ToQString(section) + u'/' + ToQString(key);
+}
+
+// QSettings writes a lone surrogate as U+FFFD, which would lose a name's bytes
+// that are not UTF-8; such a name is kept as its bytes instead, which the file
+// shows as "@ByteArray(/srv/scans\xff/)". Other values stay plain text.
+QVariant StoredValue(const std::u16string& value) {
+    if (ShownText(value) != value) {
+        return QByteArray::fromStdString(ToUtf8(value));
+    }
+    return ToQString(value);
+}
+
+std::u16string ReadValue(const QVariant& value) {
+    if (value.typeId() == QMetaType::QByteArray) {
+        return FromUtf8(value.toByteArray().toStdString());
+    }
+    return FromQString(value.toString());
 }
 
 }  // namespace
@@ -40,7 +58,7 @@ std::u16string QtSettingsStore::GetSetting(const std::u16string& app, const std:
     if (!value.isValid()) {
         return defaultValue;
     }
-    return FromQString(value.toString());
+    return ReadValue(value);
 }
 
 void QtSettingsStore::SaveSetting(const std::u16string& app, const std::u16string& section,
@@ -48,7 +66,7 @@ void QtSettingsStore::SaveSetting(const std::u16string& app, const std::u16strin
     const QString path = FilePath(app);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSettings settings(path, QSettings::IniFormat);
-    settings.setValue(SettingKey(section, key), ToQString(value));
+    settings.setValue(SettingKey(section, key), StoredValue(value));
     settings.sync();
     if (settings.status() != QSettings::NoError) {
         throw Error(errors::kPermissionDenied,
