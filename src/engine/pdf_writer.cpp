@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,6 +22,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/decode_ahead.h"
 #include "engine/page_source.h"
 #include "engine/pdf_page_image.h"
 #include "engine/tiff_io.h"
@@ -42,6 +42,8 @@ class PdfFailure {
     [[noreturn]] void Raise(int32_t number, const std::string& reason) const {
         throw Error(number, prefix_ + reason);
     }
+    // Whether `e` came from Raise, whole already.
+    bool Raised(const Error& e) const { return e.Description().rfind(prefix_, 0) == 0; }
 
   private:
     std::string prefix_;
@@ -289,34 +291,25 @@ class PageBuilder {
 
 // Prepares pages in order: passed-through pages are read at once, the others are
 // decoded here (the document decodes one page at a time anyway) and compressed on
-// worker threads, a few pages ahead of the one being added.
+// worker threads, ahead of the one being added as far as the decoded bytes allow.
 class PagePreparer {
   public:
     PagePreparer(const std::vector<PageRef>& pages, const PdfFailure& failure)
-        : pages_(pages), failure_(failure), ahead_(PageEncodePipeline::DefaultWorkers()) {}
+        : pages_(pages),
+          failure_(failure),
+          stage_(Sizes(pages), [this](int index) { return Start(static_cast<size_t>(index)); }) {}
 
     PdfImage Take(size_t index) {
-        while (next_ < pages_.size() && (next_ <= index || next_ - index <= ahead_)) {
-            pending_.push_back(Start(next_++));
-        }
-        std::future<PdfImage> ready = std::move(pending_.front());
-        pending_.pop_front();
         try {
-            return ready.get();
+            return stage_.Take(static_cast<int>(index));
         } catch (const Error& e) {
+            if (failure_.Raised(e)) {
+                throw;
+            }
             failure_.Raise(e.Number(), Where(pages_[index]) + ": " + Stripped(e.Description()));
         }
     }
 
-  private:
-    // The encoder names the page by number only; the file comes from Where.
-    static std::string Stripped(const std::string& text) {
-        const size_t colon = text.find(": ");
-        return text.rfind("page ", 0) == 0 && colon != std::string::npos ? text.substr(colon + 2)
-                                                                         : text;
-    }
-
-  public:
     // The document's own file, open until the preparer goes.
     TiffSourceFile& FileOf(const PageSource* source) {
         std::unique_ptr<TiffSourceFile>& file = files_[source];
@@ -327,39 +320,57 @@ class PagePreparer {
     }
 
   private:
-    std::future<PdfImage> Start(size_t index) {
+    using Stage = DecodeAhead<PdfImage>;
+
+    // Every page counts its decoded size, passed through or not: one that cannot be
+    // passed through after all is decoded instead.
+    static std::vector<Stage::Page> Sizes(const std::vector<PageRef>& pages) {
+        std::vector<Stage::Page> sizes;
+        for (const PageRef& ref : pages) {
+            const PageInfo info = ref.source->Info(ref.page);
+            sizes.push_back(
+                Stage::Page{(uint64_t{info.width} * info.bitsPerSample * info.samplesPerPixel + 7) /
+                                8 * info.height,
+                            true});
+        }
+        return sizes;
+    }
+
+    // The encoder names the page by number only; the file comes from Where.
+    static std::string Stripped(const std::string& text) {
+        const size_t colon = text.find(": ");
+        return text.rfind("page ", 0) == 0 && colon != std::string::npos ? text.substr(colon + 2)
+                                                                         : text;
+    }
+
+    Stage::Finish Start(size_t index) {
         const PageRef& ref = pages_[index];
         const PageInfo info = ref.source->Info(ref.page);
         const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
         if (MayPassThrough(info)) {
             if (std::optional<PdfImage> image = PassThroughImage(
                     FileOf(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
-                std::promise<PdfImage> done;
-                done.set_value(std::move(*image));
-                return done.get_future();
+                auto ready = std::make_shared<PdfImage>(std::move(*image));
+                return [ready] { return std::move(*ready); };
             }
         }
         std::shared_ptr<const Raster> decoded;
         try {
             decoded = ref.source->Decode(ref.page);
         } catch (const Error& e) {
-            failure_.Raise(e.Number(), e.Description());
+            failure_.Raise(e.Number(), e.Description());  // names the file and page already
         }
         if (!decoded) {
             failure_.Raise(errors::kDamagedFile, Where(ref) + ": the page could not be decoded");
         }
         const int page = ref.page;
-        return std::async(std::launch::async, [decoded, info, turns, page] {
-            return EncodePdfImage(*decoded, info, turns, page);
-        });
+        return [decoded, info, turns, page] { return EncodePdfImage(*decoded, info, turns, page); };
     }
 
     const std::vector<PageRef>& pages_;
     const PdfFailure& failure_;
-    size_t ahead_;
-    size_t next_ = 0;
-    std::deque<std::future<PdfImage>> pending_;
     std::map<const PageSource*, std::unique_ptr<TiffSourceFile>> files_;
+    Stage stage_;
 };
 
 std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
