@@ -34,7 +34,9 @@ inline unsigned DecodeAheadWorkers() {
 // in page order. A page counts its decoded bytes from its start until it is taken.
 // Pages are started ahead while they fit the budget beside those in flight, so many
 // small pages go side by side; the page asked for is always started, so a page
-// larger than the budget is decoded alone, with nothing else in flight.
+// larger than the budget is decoded alone, with nothing else in flight. (Alone but
+// for pages already started ahead of it when it is one planned as a copy and asked
+// for after all: those fit the budget.)
 template <class Finished>
 class DecodeAhead {
   public:
@@ -74,9 +76,11 @@ class DecodeAhead {
     // Rethrows what starting or finishing it raised. Pages are taken in order;
     // pages skipped over (copied) are never started.
     Finished Take(int page) {
-        if (next_ <= page && page < Count()) {
-            next_ = page;  // pages passed over are copied, never started
-            Begin(next_++);
+        if (started_.count(page) == 0) {
+            // The next page in order (those passed over are copied, never started),
+            // or one planned as a copy that could not be copied after all.
+            Begin(page);
+            next_ = std::max(next_, page + 1);
         }
         // Ahead as far as the budget allows; further than the workers can take up
         // would only delay the page being written.
@@ -89,9 +93,6 @@ class DecodeAhead {
                 Begin(next_);
             }
             ++next_;
-        }
-        if (started_.count(page) == 0) {
-            Begin(page);  // a page planned as a copy that could not be copied after all
         }
         inFlight_ -= started_[page];
         started_.erase(page);

@@ -468,6 +468,36 @@ bool ReadJpeg(TiffSourceFile& in, const PageInfo& info, uint64_t directory, uint
 
 }  // namespace
 
+std::optional<PdfPageBox> FitPageBox(double width, double height) {
+    constexpr double kLeast = 3.0;
+    constexpr double kMost = 14400.0;
+    constexpr double kLargestUnit = 75000.0;
+    const double longer = std::max(width, height);
+    const double shorter = std::min(width, height);
+    if (!(shorter >= kLeast) || !std::isfinite(longer)) {
+        return std::nullopt;  // a unit below one point is not taken
+    }
+    double unit = 1.0;
+    if (longer > kMost) {
+        // Four significant digits, rounded up so the longer side stays within.
+        const double exact = longer / kMost;
+        const double step = std::pow(10.0, std::floor(std::log10(exact)) - 3);
+        unit = std::ceil(exact / step) * step;
+        if (unit > kLargestUnit || shorter / unit < kLeast) {
+            return std::nullopt;
+        }
+    }
+    return PdfPageBox{width / unit, height / unit, unit};
+}
+
+std::optional<PdfPageBox> PageBoxOf(const PageInfo& info, double& width, double& height) {
+    PdfImage image;
+    SetResolution(image, info, false);
+    width = info.width * 72.0 / image.xDpi;
+    height = info.height * 72.0 / image.yDpi;
+    return FitPageBox(width, height);
+}
+
 bool MayPassThrough(const PageInfo& info) {
     if (info.tiled || info.planarConfig != PLANARCONFIG_CONTIG ||
         OrientationTurns(info.orientation) < 0) {
@@ -487,6 +517,11 @@ std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& inf
     if (!in.IsOpen() || !MayPassThrough(info) || info.chunks != 1 || bytes == 0 ||
         offset > in.FileSize() || bytes > in.FileSize() - offset) {
         return std::nullopt;
+    }
+    // As stored, not as decoded would pass for a page whose data cannot hold its rows.
+    if (const std::string shortfall = ShortDataReason(info, bytes, info.height);
+        !shortfall.empty()) {
+        throw Error(errors::kDamagedFile, shortfall);
     }
     const bool swapped = info.orientation >= ORIENTATION_LEFTTOP;
     PdfImage image;

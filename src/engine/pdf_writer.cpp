@@ -121,12 +121,25 @@ class PageBuilder {
   public:
     PageBuilder(QPDF& pdf, FileReads& reads) : pdf_(pdf), pages_(pdf), reads_(reads) {}
 
-    // One page showing the image at its physical size, turned by /Rotate.
-    void Add(PdfImage& image, TiffSourceFile* file) {
-        const std::string width = Number(image.width * 72.0 / image.xDpi);
-        const std::string height = Number(image.height * 72.0 / image.yDpi);
+    // One page showing the image at its physical size, turned by /Rotate; in units
+    // larger than a point where its sides in points are more than readers take.
+    // False, with nothing added, for an image no page can hold (refused before
+    // anything was decoded, from the page's description; this for an image that
+    // disagrees with it).
+    bool Add(PdfImage& image, TiffSourceFile* file) {
+        const std::optional<PdfPageBox> box =
+            FitPageBox(image.width * 72.0 / image.xDpi, image.height * 72.0 / image.yDpi);
+        if (!box) {
+            return false;
+        }
+        const std::string width = Number(box->width);
+        const std::string height = Number(box->height);
         Handle page = Handle::newDictionary();
         page.replaceKey("/Type", Name("/Page"));
+        if (box->unit != 1.0) {
+            page.replaceKey("/UserUnit", Handle::newReal(Number(box->unit)));
+            usesUserUnit_ = true;
+        }
         page.replaceKey("/MediaBox", Shared("MediaBox " + width + " " + height, [&] {
                             return Handle::newArray({Integer(0), Integer(0), Handle::newReal(width),
                                                      Handle::newReal(height)});
@@ -147,7 +160,11 @@ class PageBuilder {
                             return stream;
                         }));
         pages_.addPage(pdf_.makeIndirectObject(page), false);
+        return true;
     }
+
+    // Whether a page has a /UserUnit, which PDF 1.6 brought.
+    bool UsesUserUnit() const { return usesUserUnit_; }
 
   private:
     Handle Name(const std::string& name) {
@@ -287,6 +304,7 @@ class PageBuilder {
     QPDFPageDocumentHelper pages_;
     FileReads& reads_;
     std::map<std::string, Handle> shared_;
+    bool usesUserUnit_ = false;
 };
 
 // Prepares pages in order: passed-through pages are read at once, the others are
@@ -385,6 +403,14 @@ std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
                               Where(ref) + " uses compression " + info.compressionName + " (" +
                                   std::to_string(info.compression) + "), which cannot be decoded");
             }
+            double width = 0;
+            double height = 0;
+            if (!PageBoxOf(info, width, height)) {
+                failure.Raise(errors::kInvalidFileFormat,
+                              Where(ref) + " is " + Number(width) + " x " + Number(height) +
+                                  " points, which no PDF page can be: readers take sides of 3 to "
+                                  "14400 units, a unit being 1 to 75000 points");
+            }
             pages.push_back(ref);
         }
     }
@@ -435,7 +461,8 @@ size_t OutputBufferBytes(const std::deque<PdfImage>& images) {
         std::clamp<uint64_t>(total, 64 << 10, TiffOutputFile::kDefaultBuffer));
 }
 
-void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const PdfFailure& failure) {
+void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const std::string& version,
+               const PdfFailure& failure) {
     std::string reason;
     int cause = 0;
     try {
@@ -448,8 +475,7 @@ void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const PdfFailure& 
             // No object streams: beside the images, the few small objects a page has
             // would shrink by about 0.2% of the file, for a tenth of the time taken.
             writer.setObjectStreamMode(qpdf_o_disable);
-            // 16-bit images need 1.5, soft masks 1.4; the version the files always had.
-            writer.setMinimumPDFVersion("1.5");
+            writer.setMinimumPDFVersion(version);
             writer.write();
             out.Flush();
         } catch (const std::exception& e) {
@@ -488,10 +514,16 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     for (size_t i = 0; i < pages.size(); ++i) {
         images.push_back(preparer.Take(i));
         PdfImage& image = images.back();
-        builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
+        if (!builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr)) {
+            failure.Raise(errors::kInvalidFileFormat,
+                          Where(pages[i]) + ": its image is too large or too small for a PDF page");
+        }
         ScopedProgress::Report(static_cast<int>(i) + 1, count);
     }
-    WriteFile(pdf, temp.Descriptor(), OutputBufferBytes(images), failure);
+    // 16-bit images need 1.5, soft masks 1.4: the version the files always had, but
+    // for pages in units larger than a point.
+    WriteFile(pdf, temp.Descriptor(), OutputBufferBytes(images),
+              builder.UsesUserUnit() ? "1.6" : "1.5", failure);
     if (!reads.error.empty()) {
         failure.Raise(errors::kDamagedFile, reads.error);
     }
