@@ -345,11 +345,7 @@ class PagePreparer {
     static std::vector<Stage::Page> Sizes(const std::vector<PageRef>& pages) {
         std::vector<Stage::Page> sizes;
         for (const PageRef& ref : pages) {
-            const PageInfo info = ref.source->Info(ref.page);
-            sizes.push_back(
-                Stage::Page{(uint64_t{info.width} * info.bitsPerSample * info.samplesPerPixel + 7) /
-                                8 * info.height,
-                            true});
+            sizes.push_back(Stage::Page{DecodedPageBytes(ref.source->Info(ref.page)), true});
         }
         return sizes;
     }

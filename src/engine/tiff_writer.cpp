@@ -61,10 +61,6 @@ class ExportFailure {
     std::string prefix_;
 };
 
-uint64_t DecodedBytes(const PageInfo& info) {
-    return (uint64_t{info.width} * info.bitsPerSample * info.samplesPerPixel + 7) / 8 * info.height;
-}
-
 // Which pages to copy and which to decode, and whether the output needs BigTIFF;
 // fails before anything is written when a page can be neither copied nor decoded.
 std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
@@ -77,7 +73,7 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
         PagePlan& p = plan[static_cast<size_t>(page)];
         const PageInfo info = source.Info(page);
         p.turns = NormalQuarterTurns(source.QuarterTurns(page));
-        p.decodedBytes = DecodedBytes(info);
+        p.decodedBytes = DecodedPageBytes(info);
         p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
         if (p.copy) {
             continue;
