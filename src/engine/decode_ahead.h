@@ -49,8 +49,14 @@ class DecodeAhead {
   public:
     // What finishes a started page, on a worker.
     using Finish = std::function<Finished()>;
+    // What starting a page gave: the page finished already (one passed through as
+    // stored, which a worker would only slow down), or the work that finishes it.
+    struct Started {
+        std::optional<Finished> ready;
+        Finish finish;
+    };
     // Starts a page on the calling thread: decodes it and says how to finish it.
-    using Start = std::function<Finish(int page)>;
+    using Start = std::function<Started(int page)>;
 
     struct Page {
         uint64_t bytes = 0;  // decoded, as the page's directory says
@@ -131,9 +137,9 @@ class DecodeAhead {
     static size_t Index(int page) { return static_cast<size_t>(page); }
 
     void Begin(int page) {
-        Finish finish;
+        Started started;
         try {
-            finish = start_(page);
+            started = start_(page);
         } catch (...) {
             Store(page, Result{std::nullopt, std::current_exception()});
             started_[page] = 0;
@@ -142,9 +148,13 @@ class DecodeAhead {
         const uint64_t bytes = pages_[Index(page)].bytes;
         started_[page] = bytes;
         inFlight_ += bytes;
+        if (started.ready) {
+            Store(page, Result{std::move(started.ready), nullptr});
+            return;
+        }
         {
             std::lock_guard lock(mutex_);
-            queue_.push_back(Job{page, std::move(finish)});
+            queue_.push_back(Job{page, std::move(started.finish)});
             // A worker more while there is queued work and room for one.
             if (threads_.size() < workers_ && queue_.size() > idle_) {
                 try {

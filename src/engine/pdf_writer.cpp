@@ -357,15 +357,14 @@ class PagePreparer {
                                                                          : text;
     }
 
-    Stage::Finish Start(size_t index) {
+    Stage::Started Start(size_t index) {
         const PageRef& ref = pages_[index];
         const PageInfo info = ref.source->Info(ref.page);
         const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
         if (MayPassThrough(info)) {
             if (std::optional<PdfImage> image = PassThroughImage(
                     FileOf(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
-                auto ready = std::make_shared<PdfImage>(std::move(*image));
-                return [ready] { return std::move(*ready); };
+                return {std::move(image), nullptr};
             }
         }
         std::shared_ptr<const Raster> decoded;
@@ -378,7 +377,9 @@ class PagePreparer {
             failure_.Raise(errors::kDamagedFile, Where(ref) + ": the page could not be decoded");
         }
         const int page = ref.page;
-        return [decoded, info, turns, page] { return EncodePdfImage(*decoded, info, turns, page); };
+        return {std::nullopt, [decoded, info, turns, page] {
+                    return EncodePdfImage(*decoded, info, turns, page);
+                }};
     }
 
     const std::vector<PageRef>& pages_;

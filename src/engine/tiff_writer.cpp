@@ -119,7 +119,7 @@ class DecodedPages {
         return pages;
     }
 
-    static Stage::Finish Start(const PageSource& source, const PagePlan& plan, int page) {
+    static Stage::Started Start(const PageSource& source, const PagePlan& plan, int page) {
         std::shared_ptr<const Raster> decoded = source.Decode(page);
         if (!decoded) {
             throw Error(errors::kDamagedFile, PageName(page) + " could not be decoded");
@@ -131,14 +131,14 @@ class DecodedPages {
             std::swap(resolution.xDpi, resolution.yDpi);
             resolution.pixelAspect = resolution.pixelAspect > 0 ? 1.0 / resolution.pixelAspect : 1;
         }
-        return [decoded = std::move(decoded), turns, resolution, page]() mutable {
-            if (turns % 4 == 0) {
-                return EncodePage(*decoded, resolution, page);
-            }
-            const Raster turned = RotateRaster(*decoded, turns);
-            decoded.reset();
-            return EncodePage(turned, resolution, page);
-        };
+        return {std::nullopt, [decoded = std::move(decoded), turns, resolution, page]() mutable {
+                    if (turns % 4 == 0) {
+                        return EncodePage(*decoded, resolution, page);
+                    }
+                    const Raster turned = RotateRaster(*decoded, turns);
+                    decoded.reset();
+                    return EncodePage(turned, resolution, page);
+                }};
     }
 
     const ExportFailure& failure_;

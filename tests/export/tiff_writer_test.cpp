@@ -288,8 +288,9 @@ TEST_P(DecodingAhead, KeepsDecodedBytesWithinTheBudgetExceptForOnePageAlone) {
                 << "page " << page << " started beside " << held << " bytes";
             inFlight[page] = decoded->data.size();
             mostPages = std::max(mostPages, inFlight.size());
-            return std::function<int()>(
-                [decoded, page] { return static_cast<int>(decoded->data.size()) + page; });
+            return DecodeAhead<int>::Started{
+                std::nullopt,
+                [decoded, page] { return static_cast<int>(decoded->data.size()) + page; }};
         },
         c.budget, 2);
     for (int page = 0; page < source.PageCount(); ++page) {
