@@ -104,6 +104,61 @@ void WriteG4Document(const std::string& path, int pages) {
     Check(ok, "cannot write the document");
 }
 
+void WriteLargeGrayDocument(const std::string& path, int pages, unsigned side) {
+    constexpr uint32_t kRowsPerStrip = 256;
+    // One strip compressed once (by libtiff, in a scratch file) and repeated.
+    const std::string scratch = path + ".strip";
+    const auto setTags = [&](TIFF* tif, int index, int count) {
+        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, side);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, side);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+        TIFFSetField(tif, TIFFTAG_ZIPQUALITY, 9);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, kRowsPerStrip);
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 300.0f);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, 300.0f);
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        TIFFSetField(tif, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(index),
+                     static_cast<uint16_t>(count));
+    };
+    Check(side % kRowsPerStrip == 0, "the side must be a multiple of 256 rows");
+    std::vector<uint8_t> strip(size_t{side} * kRowsPerStrip);
+    for (size_t i = 0; i < strip.size(); ++i) {
+        strip[i] = static_cast<uint8_t>(i % side);
+    }
+    TIFF* tif = TIFFOpen(scratch.c_str(), "w");
+    Check(tif != nullptr, "cannot create a scratch file");
+    setTags(tif, 0, 1);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kRowsPerStrip);
+    bool ok =
+        TIFFWriteEncodedStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size())) >= 0 &&
+        TIFFWriteDirectory(tif) == 1;
+    TIFFClose(tif);
+    Check(ok, "cannot encode the strip");
+    tif = TIFFOpen(scratch.c_str(), "r");
+    Check(tif != nullptr, "cannot reopen the scratch file");
+    std::vector<uint8_t> raw(TIFFGetStrileByteCount(tif, 0));
+    const tmsize_t got = TIFFReadRawStrip(tif, 0, raw.data(), static_cast<tmsize_t>(raw.size()));
+    TIFFClose(tif);
+    std::filesystem::remove(scratch);
+    Check(got == static_cast<tmsize_t>(raw.size()), "cannot read the strip back");
+
+    tif = TIFFOpen(path.c_str(), "w");
+    Check(tif != nullptr, "cannot create the document");
+    for (int i = 0; i < pages && ok; ++i) {
+        setTags(tif, i, pages);
+        for (uint32_t s = 0; s < side / kRowsPerStrip && ok; ++s) {
+            ok = TIFFWriteRawStrip(tif, s, raw.data(), static_cast<tmsize_t>(raw.size())) >= 0;
+        }
+        ok = ok && TIFFWriteDirectory(tif) == 1;
+    }
+    TIFFClose(tif);
+    Check(ok, "cannot write the document");
+}
+
 const std::string& BenchFolder() {
     static const std::string folder = [] {
         std::string pattern =

@@ -106,12 +106,20 @@ BENCHMARK(BM_RenderEveryPageOf1000)->Unit(benchmark::kMillisecond)->Iterations(1
 }  // namespace
 }  // namespace folio::bench
 
-// `engine_bench --make-document PATH PAGES` only writes a benchmark document (for
-// the comparison script); anything else runs the benchmarks.
+// `engine_bench --make-document PATH PAGES` only writes a benchmark document, and
+// `engine_bench --make-large-gray PATH PAGES SIDE` one of large gray pages (for the
+// scripts); anything else runs the benchmarks.
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--make-document") {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if ((argc == 4 && mode == "--make-document") || (argc == 5 && mode == "--make-large-gray")) {
         try {
-            folio::bench::WriteG4Document(argv[2], std::atoi(argv[3]));
+            if (argc == 4) {
+                folio::bench::WriteG4Document(argv[2], std::atoi(argv[3]));
+            } else {
+                folio::bench::WriteLargeGrayDocument(
+                    argv[2], std::atoi(argv[3]),
+                    static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10)));
+            }
             return 0;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "engine_bench: %s\n", e.what());

@@ -262,12 +262,9 @@ Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where
     CheckSize(rowBytes * info.height, info, where, maxBytes);
     // (What the directory claims, but no more than the whole file holds.)
     const uint64_t stored = std::min(StoredBytes(tif), file.Size());
-    const double least = LeastStoredBytes(info, StoredHeight(tif), rowBytes * info.height);
-    if (static_cast<double>(stored) < least) {
-        Fail(errors::kDamagedFile, where,
-             "the page's image data is far too short for its size (" + std::to_string(stored) +
-                 " bytes for " + std::to_string(info.width) + " x " + std::to_string(info.height) +
-                 " pixels)");
+    if (const std::string shortfall = ShortDataReason(info, stored, StoredHeight(tif));
+        !shortfall.empty()) {
+        Fail(errors::kDamagedFile, where, shortfall);
     }
     file.TakeError();
 

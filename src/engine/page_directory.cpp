@@ -160,6 +160,19 @@ double LeastStoredBytes(const PageInfo& info, uint32_t storedHeight, double deco
     }
 }
 
+std::string ShortDataReason(const PageInfo& info, uint64_t storedBytes, uint32_t storedHeight) {
+    // (In floating point: a hostile width, depth and sample count overflow 64 bits.)
+    const double rowBytes = std::ceil(static_cast<double>(info.width) * info.samplesPerPixel *
+                                      info.bitsPerSample / 8.0);
+    if (static_cast<double>(storedBytes) >=
+        LeastStoredBytes(info, storedHeight, rowBytes * info.height)) {
+        return "";
+    }
+    return "the page's image data is far too short for its size (" + std::to_string(storedBytes) +
+           " bytes for " + std::to_string(info.width) + " x " + std::to_string(info.height) +
+           " pixels)";
+}
+
 uint64_t StoredBytes(TIFF* tif) {
     const bool tiled = TIFFIsTiled(tif) != 0;
     const uint32_t count = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);

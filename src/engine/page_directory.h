@@ -110,6 +110,11 @@ std::string UndecodableText(const PageInfo& info);
 // with a few bytes of data be refused before its pixels are allocated.
 double LeastStoredBytes(const PageInfo& info, uint32_t storedHeight, double decodedBytes);
 
+// Why `storedBytes` of data (of `storedHeight` rows) cannot make the page's pixels,
+// by LeastStoredBytes ("the page's image data is far too short for its size
+// (...)"); empty when they may.
+std::string ShortDataReason(const PageInfo& info, uint64_t storedBytes, uint32_t storedHeight);
+
 // The sum of the page's strip or tile byte counts as its directory gives them.
 uint64_t StoredBytes(TIFF* tif);
 

@@ -169,24 +169,33 @@ size_t RowBytes(uint32_t width, int bits, int samples) {
     return (size_t{width} * static_cast<size_t>(bits) * static_cast<size_t>(samples) + 7) / 8;
 }
 
+// One row of the image as the stream holds it, made a row at a time so that no
+// second copy of a page's pixels is ever held: a row of the raster itself where it
+// already is in that form, else one written into `scratch` (RowBytes long).
+class RowSource {
+  public:
+    virtual ~RowSource() = default;
+    virtual const uint8_t* Row(uint32_t y, uint8_t* scratch) const = 0;
+};
+
 // Samples [first, first + count) of every pixel as PDF wants them: rows packed
 // most significant bit first, 16-bit values big-endian.
-std::vector<uint8_t> TakeSamples(const Raster& r, int first, int count) {
-    const int bits = r.bitsPerSample;
-    const int spp = r.samplesPerPixel;
-    const size_t outRow = RowBytes(r.width, bits, count);
-    std::vector<uint8_t> out(outRow * r.height);
-    for (uint32_t y = 0; y < r.height; ++y) {
-        const uint8_t* in = r.data.data() + y * r.stride;
-        uint8_t* to = out.data() + y * outRow;
-        if (first == 0 && count == spp && bits <= 8) {
-            std::copy(in, in + outRow, to);
-            continue;
+class SampleRows : public RowSource {
+  public:
+    SampleRows(const Raster& r, int first, int count) : r_(r), first_(first), count_(count) {}
+
+    const uint8_t* Row(uint32_t y, uint8_t* to) const override {
+        const int bits = r_.bitsPerSample;
+        const int spp = r_.samplesPerPixel;
+        const uint8_t* in = r_.data.data() + y * r_.stride;
+        if (first_ == 0 && count_ == spp && bits <= 8) {
+            return in;
         }
-        for (uint32_t x = 0; x < r.width; ++x) {
-            for (int c = 0; c < count; ++c) {
-                const size_t from = size_t{x} * spp + static_cast<size_t>(first + c);
-                const size_t into = size_t{x} * count + static_cast<size_t>(c);
+        std::fill(to, to + RowBytes(r_.width, bits, count_), uint8_t{0});
+        for (uint32_t x = 0; x < r_.width; ++x) {
+            for (int c = 0; c < count_; ++c) {
+                const size_t from = size_t{x} * spp + static_cast<size_t>(first_ + c);
+                const size_t into = size_t{x} * count_ + static_cast<size_t>(c);
                 if (bits == 16) {
                     uint16_t v = 0;
                     std::copy(in + 2 * from, in + 2 * from + 2, reinterpret_cast<uint8_t*>(&v));
@@ -202,9 +211,14 @@ std::vector<uint8_t> TakeSamples(const Raster& r, int first, int count) {
                 }
             }
         }
+        return to;
     }
-    return out;
-}
+
+  private:
+    const Raster& r_;
+    int first_;
+    int count_;
+};
 
 int Paeth(int a, int b, int c) {
     const int p = a + b - c;
@@ -214,19 +228,77 @@ int Paeth(int a, int b, int c) {
     return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
 }
 
+// zlib's deflate into a vector that grows as the output comes.
+class Deflater {
+  public:
+    explicit Deflater(int page) : page_(page) {
+        if (deflateInit(&z_, Z_DEFAULT_COMPRESSION) != Z_OK) {
+            Fail();
+        }
+    }
+    ~Deflater() { deflateEnd(&z_); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    void Add(const uint8_t* data, size_t size) { Run(data, size, Z_NO_FLUSH); }
+
+    std::vector<uint8_t> Finish() {
+        Run(nullptr, 0, Z_FINISH);
+        out_.resize(produced_);
+        if (out_.capacity() - out_.size() > out_.size() / 4) {
+            out_.shrink_to_fit();  // held until the whole PDF is written
+        }
+        return std::move(out_);
+    }
+
+  private:
+    static constexpr size_t kStep = size_t{1} << 16;
+
+    void Run(const uint8_t* data, size_t size, int flush) {
+        z_.next_in = const_cast<Bytef*>(data);
+        z_.avail_in = static_cast<uInt>(size);
+        int rc = Z_OK;
+        do {
+            if (out_.size() - produced_ < kStep) {
+                out_.resize(produced_ + kStep);
+            }
+            z_.next_out = out_.data() + produced_;
+            z_.avail_out = static_cast<uInt>(out_.size() - produced_);
+            rc = deflate(&z_, flush);
+            produced_ = out_.size() - z_.avail_out;
+            if (rc == Z_STREAM_ERROR) {
+                Fail();
+            }
+        } while (z_.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
+    }
+
+    [[noreturn]] void Fail() const {
+        throw Error(errors::kOutOfMemory, PageName(page_) + ": it cannot be compressed");
+    }
+
+    int page_;
+    z_stream z_{};
+    std::vector<uint8_t> out_;
+    size_t produced_ = 0;
+};
+
 // Rows filtered for the PNG predictor, each with the filter that leaves the
 // smallest residues (the usual sum-of-absolute-values rule), then deflated.
-std::vector<uint8_t> DeflateWithPredictor(const std::vector<uint8_t>& rows, uint32_t height,
-                                          size_t rowBytes, size_t pixelBytes, int page) {
-    std::vector<uint8_t> filtered((rowBytes + 1) * height);
+std::vector<uint8_t> DeflateWithPredictor(const RowSource& rows, uint32_t height, size_t rowBytes,
+                                          size_t pixelBytes, int page) {
     std::vector<uint8_t> candidate[4];
     for (auto& c : candidate) {
         c.resize(rowBytes);
     }
+    std::vector<uint8_t> scratch[2] = {std::vector<uint8_t>(rowBytes),
+                                       std::vector<uint8_t>(rowBytes)};
     const std::vector<uint8_t> zero(rowBytes, 0);
+    std::vector<uint8_t> filtered(rowBytes + 1);
+    Deflater deflater(page);
+    const uint8_t* up = zero.data();
     for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* row = rows.data() + y * rowBytes;
-        const uint8_t* up = y == 0 ? zero.data() : row - rowBytes;
+        // The scratch row not holding the row above.
+        const uint8_t* row = rows.Row(y, scratch[y % 2].data());
         uint64_t best = UINT64_MAX;
         int chosen = 0;
         for (int f = 0; f < 4; ++f) {
@@ -244,22 +316,16 @@ std::vector<uint8_t> DeflateWithPredictor(const std::vector<uint8_t>& rows, uint
                 chosen = f;
             }
         }
-        uint8_t* to = filtered.data() + y * (rowBytes + 1);
-        to[0] = static_cast<uint8_t>(chosen == 3 ? 4 : chosen);  // PNG numbers Paeth 4
-        std::copy(candidate[chosen].begin(), candidate[chosen].end(), to + 1);
+        filtered[0] = static_cast<uint8_t>(chosen == 3 ? 4 : chosen);  // PNG numbers Paeth 4
+        std::copy(candidate[chosen].begin(), candidate[chosen].end(), filtered.begin() + 1);
+        deflater.Add(filtered.data(), filtered.size());
+        up = row;
     }
-    uLongf size = compressBound(static_cast<uLong>(filtered.size()));
-    std::vector<uint8_t> out(size);
-    if (compress2(out.data(), &size, filtered.data(), static_cast<uLong>(filtered.size()),
-                  Z_DEFAULT_COMPRESSION) != Z_OK) {
-        throw Error(errors::kOutOfMemory, PageName(page) + ": it cannot be compressed");
-    }
-    out.resize(size);
-    return out;
+    return deflater.Finish();
 }
 
-std::vector<uint8_t> Deflated(const std::vector<uint8_t>& rows, uint32_t width, uint32_t height,
-                              int bits, int components, int page) {
+std::vector<uint8_t> Deflated(const RowSource& rows, uint32_t width, uint32_t height, int bits,
+                              int components, int page) {
     const size_t pixelBytes = std::max<size_t>(1, static_cast<size_t>(bits * components) / 8);
     return DeflateWithPredictor(rows, height, RowBytes(width, bits, components), pixelBytes, page);
 }
@@ -268,29 +334,29 @@ uint8_t To8Bits(uint16_t value) {
     return static_cast<uint8_t>((value + 128) / 257);
 }
 
-// A 16-bit palette page, which PDF's indexed colour cannot hold, as 16-bit RGB.
-Raster ExpandPalette(const Raster& r) {
-    Raster rgb;
-    rgb.width = r.width;
-    rgb.height = r.height;
-    rgb.bitsPerSample = 16;
-    rgb.samplesPerPixel = 3;
-    rgb.photometric = PHOTOMETRIC_RGB;
-    rgb.stride = size_t{r.width} * 6;
-    rgb.data.resize(rgb.stride * r.height);
-    const size_t entries = r.colorMap.size() / 3;
-    for (uint32_t y = 0; y < r.height; ++y) {
-        const auto* in = reinterpret_cast<const uint16_t*>(r.data.data() + y * r.stride);
-        auto* out = reinterpret_cast<uint16_t*>(rgb.data.data() + y * rgb.stride);
-        for (uint32_t x = 0; x < r.width; ++x) {
-            const size_t index = std::min<size_t>(in[x * r.samplesPerPixel], entries - 1);
+// A 16-bit palette page, which PDF's indexed colour cannot hold, as 16-bit RGB,
+// big-endian.
+class ExpandedPaletteRows : public RowSource {
+  public:
+    explicit ExpandedPaletteRows(const Raster& r) : r_(r) {}
+
+    const uint8_t* Row(uint32_t y, uint8_t* to) const override {
+        const auto* in = reinterpret_cast<const uint16_t*>(r_.data.data() + y * r_.stride);
+        const size_t entries = r_.colorMap.size() / 3;
+        for (uint32_t x = 0; x < r_.width; ++x) {
+            const size_t index = std::min<size_t>(in[x * r_.samplesPerPixel], entries - 1);
             for (size_t c = 0; c < 3; ++c) {
-                out[x * 3 + c] = r.colorMap[c * entries + index];
+                const uint16_t v = r_.colorMap[c * entries + index];
+                to[(x * 3 + c) * 2] = static_cast<uint8_t>(v >> 8);
+                to[(x * 3 + c) * 2 + 1] = static_cast<uint8_t>(v);
             }
         }
+        return to;
     }
-    return rgb;
-}
+
+  private:
+    const Raster& r_;
+};
 
 void CheckRaster(const Raster& r, int page) {
     const int bits = r.bitsPerSample;
@@ -360,14 +426,14 @@ PdfImage EncodeFlate(const Raster& r, int page) {
             }
         }
     }
-    image.data = Deflated(TakeSamples(r, 0, colourSamples), r.width, r.height, r.bitsPerSample,
+    image.data = Deflated(SampleRows(r, 0, colourSamples), r.width, r.height, r.bitsPerSample,
                           image.components, page);
     if (r.hasAlpha && extra > 0) {
         PdfImage::Alpha alpha;
         alpha.bitsPerComponent = r.bitsPerSample;
         alpha.premultiplied = r.associatedAlpha;
         alpha.data =
-            Deflated(TakeSamples(r, colourSamples, 1), r.width, r.height, r.bitsPerSample, 1, page);
+            Deflated(SampleRows(r, colourSamples, 1), r.width, r.height, r.bitsPerSample, 1, page);
         image.alpha = std::move(alpha);
     }
     return image;
@@ -402,6 +468,36 @@ bool ReadJpeg(TiffSourceFile& in, const PageInfo& info, uint64_t directory, uint
 
 }  // namespace
 
+std::optional<PdfPageBox> FitPageBox(double width, double height) {
+    constexpr double kLeast = 3.0;
+    constexpr double kMost = 14400.0;
+    constexpr double kLargestUnit = 75000.0;
+    const double longer = std::max(width, height);
+    const double shorter = std::min(width, height);
+    if (!(shorter >= kLeast) || !std::isfinite(longer)) {
+        return std::nullopt;  // a unit below one point is not taken
+    }
+    double unit = 1.0;
+    if (longer > kMost) {
+        // Four significant digits, rounded up so the longer side stays within.
+        const double exact = longer / kMost;
+        const double step = std::pow(10.0, std::floor(std::log10(exact)) - 3);
+        unit = std::ceil(exact / step) * step;
+        if (unit > kLargestUnit || shorter / unit < kLeast) {
+            return std::nullopt;
+        }
+    }
+    return PdfPageBox{width / unit, height / unit, unit};
+}
+
+std::optional<PdfPageBox> PageBoxOf(const PageInfo& info, double& width, double& height) {
+    PdfImage image;
+    SetResolution(image, info, false);
+    width = info.width * 72.0 / image.xDpi;
+    height = info.height * 72.0 / image.yDpi;
+    return FitPageBox(width, height);
+}
+
 bool MayPassThrough(const PageInfo& info) {
     if (info.tiled || info.planarConfig != PLANARCONFIG_CONTIG ||
         OrientationTurns(info.orientation) < 0) {
@@ -421,6 +517,11 @@ std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& inf
     if (!in.IsOpen() || !MayPassThrough(info) || info.chunks != 1 || bytes == 0 ||
         offset > in.FileSize() || bytes > in.FileSize() - offset) {
         return std::nullopt;
+    }
+    // As stored, not as decoded would pass for a page whose data cannot hold its rows.
+    if (const std::string shortfall = ShortDataReason(info, bytes, info.height);
+        !shortfall.empty()) {
+        throw Error(errors::kDamagedFile, shortfall);
     }
     const bool swapped = info.orientation >= ORIENTATION_LEFTTOP;
     PdfImage image;
@@ -459,7 +560,13 @@ PdfImage EncodePdfImage(const Raster& raster, const PageInfo& info, int turns, i
         image.blackIs1 = raster.photometric == PHOTOMETRIC_MINISBLACK;
         image.data = std::move(g4.strips[0]);
     } else if (raster.photometric == PHOTOMETRIC_PALETTE && raster.bitsPerSample == 16) {
-        image = EncodeFlate(ExpandPalette(raster), page);
+        image.width = raster.width;
+        image.height = raster.height;
+        image.bitsPerComponent = 16;
+        image.colour = PdfImage::Colour::Rgb;
+        image.components = 3;
+        image.data =
+            Deflated(ExpandedPaletteRows(raster), raster.width, raster.height, 16, 3, page);
     } else {
         image = EncodeFlate(raster, page);
     }

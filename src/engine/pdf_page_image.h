@@ -56,12 +56,31 @@ struct PdfImage {
     int turns = 0;
 };
 
+// A page's box in PDF: its sides in units of `unit` points (the page's /UserUnit,
+// 1 unless the page is too large for its sides to be given in points).
+struct PdfPageBox {
+    double width = 0.0;
+    double height = 0.0;
+    double unit = 1.0;
+};
+
+// The box that keeps a page of `width` x `height` points at its real size within
+// what PDF readers take: sides of 3 to 14,400 units, a unit of 1 to 75,000 points
+// (the unit 1 where it will do). Empty when no unit brings both sides within.
+std::optional<PdfPageBox> FitPageBox(double width, double height);
+
+// The same for the page a document describes, shown at its resolution as
+// EncodePdfImage and PassThroughImage give it, so a page no PDF can hold is
+// refused before anything is decoded; `width` and `height` get its size in points.
+std::optional<PdfPageBox> PageBoxOf(const PageInfo& info, double& width, double& height);
+
 // The image of a page whose compressed data PDF can read as stored: a CCITT page
 // (G4, G3 or Modified Huffman, one strip, bits in the usual order) or a baseline
 // JPEG page (one strip, its tables merged in), upright or turned by quarter turns.
 // `info` is what the document says of the page, whose directory starts at
 // `directory` in `in`. Empty when the page must be decoded instead (or its data
-// lies outside the file, or its directory disagrees).
+// lies outside the file, or its directory disagrees). Raises folio::Error when
+// the stored data is far too short for the page's rows, as decoding would.
 std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& info,
                                          uint64_t directory, int turns);
 

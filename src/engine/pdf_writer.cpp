@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,6 +22,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/decode_ahead.h"
 #include "engine/page_source.h"
 #include "engine/pdf_page_image.h"
 #include "engine/tiff_io.h"
@@ -42,6 +42,8 @@ class PdfFailure {
     [[noreturn]] void Raise(int32_t number, const std::string& reason) const {
         throw Error(number, prefix_ + reason);
     }
+    // Whether `e` came from Raise, whole already.
+    bool Raised(const Error& e) const { return e.Description().rfind(prefix_, 0) == 0; }
 
   private:
     std::string prefix_;
@@ -119,12 +121,25 @@ class PageBuilder {
   public:
     PageBuilder(QPDF& pdf, FileReads& reads) : pdf_(pdf), pages_(pdf), reads_(reads) {}
 
-    // One page showing the image at its physical size, turned by /Rotate.
-    void Add(PdfImage& image, TiffSourceFile* file) {
-        const std::string width = Number(image.width * 72.0 / image.xDpi);
-        const std::string height = Number(image.height * 72.0 / image.yDpi);
+    // One page showing the image at its physical size, turned by /Rotate; in units
+    // larger than a point where its sides in points are more than readers take.
+    // False, with nothing added, for an image no page can hold (refused before
+    // anything was decoded, from the page's description; this for an image that
+    // disagrees with it).
+    bool Add(PdfImage& image, TiffSourceFile* file) {
+        const std::optional<PdfPageBox> box =
+            FitPageBox(image.width * 72.0 / image.xDpi, image.height * 72.0 / image.yDpi);
+        if (!box) {
+            return false;
+        }
+        const std::string width = Number(box->width);
+        const std::string height = Number(box->height);
         Handle page = Handle::newDictionary();
         page.replaceKey("/Type", Name("/Page"));
+        if (box->unit != 1.0) {
+            page.replaceKey("/UserUnit", Handle::newReal(Number(box->unit)));
+            usesUserUnit_ = true;
+        }
         page.replaceKey("/MediaBox", Shared("MediaBox " + width + " " + height, [&] {
                             return Handle::newArray({Integer(0), Integer(0), Handle::newReal(width),
                                                      Handle::newReal(height)});
@@ -145,7 +160,11 @@ class PageBuilder {
                             return stream;
                         }));
         pages_.addPage(pdf_.makeIndirectObject(page), false);
+        return true;
     }
+
+    // Whether a page has a /UserUnit, which PDF 1.6 brought.
+    bool UsesUserUnit() const { return usesUserUnit_; }
 
   private:
     Handle Name(const std::string& name) {
@@ -285,38 +304,30 @@ class PageBuilder {
     QPDFPageDocumentHelper pages_;
     FileReads& reads_;
     std::map<std::string, Handle> shared_;
+    bool usesUserUnit_ = false;
 };
 
 // Prepares pages in order: passed-through pages are read at once, the others are
 // decoded here (the document decodes one page at a time anyway) and compressed on
-// worker threads, a few pages ahead of the one being added.
+// worker threads, ahead of the one being added as far as the decoded bytes allow.
 class PagePreparer {
   public:
     PagePreparer(const std::vector<PageRef>& pages, const PdfFailure& failure)
-        : pages_(pages), failure_(failure), ahead_(PageEncodePipeline::DefaultWorkers()) {}
+        : pages_(pages),
+          failure_(failure),
+          stage_(Sizes(pages), [this](int index) { return Start(static_cast<size_t>(index)); }) {}
 
     PdfImage Take(size_t index) {
-        while (next_ < pages_.size() && (next_ <= index || next_ - index <= ahead_)) {
-            pending_.push_back(Start(next_++));
-        }
-        std::future<PdfImage> ready = std::move(pending_.front());
-        pending_.pop_front();
         try {
-            return ready.get();
+            return stage_.Take(static_cast<int>(index));
         } catch (const Error& e) {
+            if (failure_.Raised(e)) {
+                throw;
+            }
             failure_.Raise(e.Number(), Where(pages_[index]) + ": " + Stripped(e.Description()));
         }
     }
 
-  private:
-    // The encoder names the page by number only; the file comes from Where.
-    static std::string Stripped(const std::string& text) {
-        const size_t colon = text.find(": ");
-        return text.rfind("page ", 0) == 0 && colon != std::string::npos ? text.substr(colon + 2)
-                                                                         : text;
-    }
-
-  public:
     // The document's own file, open until the preparer goes.
     TiffSourceFile& FileOf(const PageSource* source) {
         std::unique_ptr<TiffSourceFile>& file = files_[source];
@@ -327,39 +338,54 @@ class PagePreparer {
     }
 
   private:
-    std::future<PdfImage> Start(size_t index) {
+    using Stage = DecodeAhead<PdfImage>;
+
+    // Every page counts its decoded size, passed through or not: one that cannot be
+    // passed through after all is decoded instead.
+    static std::vector<Stage::Page> Sizes(const std::vector<PageRef>& pages) {
+        std::vector<Stage::Page> sizes;
+        for (const PageRef& ref : pages) {
+            sizes.push_back(Stage::Page{DecodedPageBytes(ref.source->Info(ref.page)), true});
+        }
+        return sizes;
+    }
+
+    // The encoder names the page by number only; the file comes from Where.
+    static std::string Stripped(const std::string& text) {
+        const size_t colon = text.find(": ");
+        return text.rfind("page ", 0) == 0 && colon != std::string::npos ? text.substr(colon + 2)
+                                                                         : text;
+    }
+
+    Stage::Started Start(size_t index) {
         const PageRef& ref = pages_[index];
         const PageInfo info = ref.source->Info(ref.page);
         const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
         if (MayPassThrough(info)) {
             if (std::optional<PdfImage> image = PassThroughImage(
                     FileOf(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
-                std::promise<PdfImage> done;
-                done.set_value(std::move(*image));
-                return done.get_future();
+                return {std::move(image), nullptr};
             }
         }
         std::shared_ptr<const Raster> decoded;
         try {
             decoded = ref.source->Decode(ref.page);
         } catch (const Error& e) {
-            failure_.Raise(e.Number(), e.Description());
+            failure_.Raise(e.Number(), e.Description());  // names the file and page already
         }
         if (!decoded) {
             failure_.Raise(errors::kDamagedFile, Where(ref) + ": the page could not be decoded");
         }
         const int page = ref.page;
-        return std::async(std::launch::async, [decoded, info, turns, page] {
-            return EncodePdfImage(*decoded, info, turns, page);
-        });
+        return {std::nullopt, [decoded, info, turns, page] {
+                    return EncodePdfImage(*decoded, info, turns, page);
+                }};
     }
 
     const std::vector<PageRef>& pages_;
     const PdfFailure& failure_;
-    size_t ahead_;
-    size_t next_ = 0;
-    std::deque<std::future<PdfImage>> pending_;
     std::map<const PageSource*, std::unique_ptr<TiffSourceFile>> files_;
+    Stage stage_;
 };
 
 std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
@@ -372,6 +398,14 @@ std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
             if (!info.decodable && !MayPassThrough(info)) {
                 failure.Raise(errors::kUnsupportedCompression,
                               Where(ref) + " cannot be decoded: " + UndecodableText(info));
+            }
+            double width = 0;
+            double height = 0;
+            if (!PageBoxOf(info, width, height)) {
+                failure.Raise(errors::kInvalidFileFormat,
+                              Where(ref) + " is " + Number(width) + " x " + Number(height) +
+                                  " points, which no PDF page can be: readers take sides of 3 to "
+                                  "14400 units, a unit being 1 to 75000 points");
             }
             pages.push_back(ref);
         }
@@ -423,7 +457,8 @@ size_t OutputBufferBytes(const std::deque<PdfImage>& images) {
         std::clamp<uint64_t>(total, 64 << 10, TiffOutputFile::kDefaultBuffer));
 }
 
-void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const PdfFailure& failure) {
+void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const std::string& version,
+               const PdfFailure& failure) {
     std::string reason;
     int cause = 0;
     try {
@@ -436,8 +471,7 @@ void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const PdfFailure& 
             // No object streams: beside the images, the few small objects a page has
             // would shrink by about 0.2% of the file, for a tenth of the time taken.
             writer.setObjectStreamMode(qpdf_o_disable);
-            // 16-bit images need 1.5, soft masks 1.4; the version the files always had.
-            writer.setMinimumPDFVersion("1.5");
+            writer.setMinimumPDFVersion(version);
             writer.write();
             out.Flush();
         } catch (const std::exception& e) {
@@ -477,10 +511,16 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     for (size_t i = 0; i < pages.size(); ++i) {
         images.push_back(preparer.Take(i));
         PdfImage& image = images.back();
-        builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
+        if (!builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr)) {
+            failure.Raise(errors::kInvalidFileFormat,
+                          Where(pages[i]) + ": its image is too large or too small for a PDF page");
+        }
         ScopedProgress::Report(static_cast<int>(i) + 1, count);
     }
-    WriteFile(pdf, temp.Descriptor(), OutputBufferBytes(images), failure);
+    // 16-bit images need 1.5, soft masks 1.4: the version the files always had, but
+    // for pages in units larger than a point.
+    WriteFile(pdf, temp.Descriptor(), OutputBufferBytes(images),
+              builder.UsesUserUnit() ? "1.6" : "1.5", failure);
     if (!reads.error.empty()) {
         failure.Raise(errors::kDamagedFile, reads.error);
     }

@@ -15,6 +15,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/decode_ahead.h"
 #include "engine/page_source.h"
 #include "engine/raster_transforms.h"
 #include "engine/tiff_io.h"
@@ -27,8 +28,6 @@ namespace {
 
 // Classic TIFF addresses 4 GiB; past this estimate the output is written as BigTIFF.
 constexpr uint64_t kClassicLimit = uint64_t{0xF0000000};
-// Decoded pixels queued for compression at most (beyond the page being waited for).
-constexpr uint64_t kQueuedBytes = uint64_t{256} << 20;
 
 struct PagePlan {
     bool copy = false;
@@ -62,10 +61,6 @@ class ExportFailure {
     std::string prefix_;
 };
 
-uint64_t DecodedBytes(const PageInfo& info) {
-    return (uint64_t{info.width} * info.bitsPerSample * info.samplesPerPixel + 7) / 8 * info.height;
-}
-
 // Which pages to copy and which to decode, and whether the output needs BigTIFF;
 // fails before anything is written when a page can be neither copied nor decoded.
 std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
@@ -78,7 +73,7 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
         PagePlan& p = plan[static_cast<size_t>(page)];
         const PageInfo info = source.Info(page);
         p.turns = NormalQuarterTurns(source.QuarterTurns(page));
-        p.decodedBytes = DecodedBytes(info);
+        p.decodedBytes = DecodedPageBytes(info);
         p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
         if (p.copy) {
             continue;
@@ -94,72 +89,59 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
     return plan;
 }
 
-// Decodes pages ahead of the one being written, on the calling thread, and hands
-// them to the pipeline to be turned and compressed meanwhile.
-class DecodeAhead {
+// Pages decoded on the calling thread ahead of the one being written, turned and
+// compressed on workers meanwhile; pages planned as copies only when asked for.
+class DecodedPages {
   public:
-    DecodeAhead(const PageSource& source, const std::vector<PagePlan>& plan,
-                const ExportFailure& failure)
-        : source_(source),
-          plan_(plan),
-          failure_(failure),
-          workers_(PageEncodePipeline::DefaultWorkers()) {}
+    DecodedPages(const PageSource& source, const std::vector<PagePlan>& plan,
+                 const ExportFailure& failure)
+        : failure_(failure), stage_(Pages(plan), [&source, &plan](int page) {
+              return Start(source, plan[static_cast<size_t>(page)], page);
+          }) {}
 
-    // The page compressed, once the pages after it are queued as far as allowed.
     EncodedPage Take(int page) {
-        const int count = static_cast<int>(plan_.size());
-        while (next_ < count && (next_ <= page || (next_ - page <= static_cast<int>(workers_) &&
-                                                   queuedBytes_ < kQueuedBytes))) {
-            if (!plan_[static_cast<size_t>(next_)].copy) {
-                Submit(next_);
-            }
-            ++next_;
-        }
-        // A page planned as a copy whose data turned out not to allow it.
-        if (plan_[static_cast<size_t>(page)].copy) {
-            Submit(page);
-        }
-        queuedBytes_ -= plan_[static_cast<size_t>(page)].decodedBytes;
         try {
-            return pipeline_->Take(page);
+            return stage_.Take(page);
         } catch (const Error& e) {
             failure_.Raise(e.Number(), e.Description());
         }
     }
 
   private:
-    void Submit(int page) {
-        const PagePlan& p = plan_[static_cast<size_t>(page)];
-        std::shared_ptr<const Raster> decoded;
-        try {
-            decoded = source_.Decode(page);
-        } catch (const Error& e) {
-            failure_.Raise(e.Number(), e.Description());
+    using Stage = DecodeAhead<EncodedPage>;
+
+    static std::vector<Stage::Page> Pages(const std::vector<PagePlan>& plan) {
+        std::vector<Stage::Page> pages;
+        for (const PagePlan& p : plan) {
+            pages.push_back(Stage::Page{p.decodedBytes, !p.copy});
         }
+        return pages;
+    }
+
+    static Stage::Started Start(const PageSource& source, const PagePlan& plan, int page) {
+        std::shared_ptr<const Raster> decoded = source.Decode(page);
         if (!decoded) {
-            failure_.Raise(errors::kDamagedFile, PageName(page) + " could not be decoded");
+            throw Error(errors::kDamagedFile, PageName(page) + " could not be decoded");
         }
-        const PageInfo info = source_.Info(page);
+        const PageInfo info = source.Info(page);
         PageResolution resolution{info.xDpi, info.yDpi, info.pixelAspect};
-        if (p.turns % 2 == 1) {
+        const int turns = plan.turns;
+        if (turns % 2 == 1) {
             std::swap(resolution.xDpi, resolution.yDpi);
             resolution.pixelAspect = resolution.pixelAspect > 0 ? 1.0 / resolution.pixelAspect : 1;
         }
-        queuedBytes_ += p.decodedBytes;
-        if (!pipeline_) {
-            pipeline_.emplace(workers_);
-        }
-        pipeline_->Submit(page, std::move(decoded), p.turns, resolution);
+        return {std::nullopt, [decoded = std::move(decoded), turns, resolution, page]() mutable {
+                    if (turns % 4 == 0) {
+                        return EncodePage(*decoded, resolution, page);
+                    }
+                    const Raster turned = RotateRaster(*decoded, turns);
+                    decoded.reset();
+                    return EncodePage(turned, resolution, page);
+                }};
     }
 
-    const PageSource& source_;
-    const std::vector<PagePlan>& plan_;
     const ExportFailure& failure_;
-    unsigned workers_;
-    // Started with the first page that needs compressing.
-    std::optional<PageEncodePipeline> pipeline_;
-    int next_ = 0;
-    uint64_t queuedBytes_ = 0;
+    Stage stage_;
 };
 
 }  // namespace
@@ -182,7 +164,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
     if (out == nullptr) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
-    DecodeAhead decoded(source, plan, failure);
+    DecodedPages decoded(source, plan, failure);
     ScopedProgress::Report(0, count);
     for (int page = 0; page < count; ++page) {
         const PagePosition position{page, count};
@@ -215,81 +197,6 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         temp.Commit();
     } catch (const Error& e) {
         throw Error(e.Number(), "Cannot export: " + e.Description());
-    }
-}
-
-PageEncodePipeline::PageEncodePipeline(unsigned workers) {
-    for (unsigned i = 0; i < std::max(1u, workers); ++i) {
-        workers_.emplace_back([this] { Work(); });
-    }
-}
-
-PageEncodePipeline::~PageEncodePipeline() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        queue_.clear();
-    }
-    changed_.notify_all();
-    for (std::thread& worker : workers_) {
-        worker.join();
-    }
-}
-
-unsigned PageEncodePipeline::DefaultWorkers() {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-}
-
-void PageEncodePipeline::Submit(int page, std::shared_ptr<const Raster> decoded, int turns,
-                                PageResolution resolution) {
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(Job{page, std::move(decoded), turns, resolution});
-    }
-    changed_.notify_all();
-}
-
-EncodedPage PageEncodePipeline::Take(int page) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return done_.count(page) != 0; });
-    Result result = std::move(done_[page]);
-    done_.erase(page);
-    lock.unlock();
-    if (result.error) {
-        std::rethrow_exception(result.error);
-    }
-    return std::move(result.encoded);
-}
-
-void PageEncodePipeline::Work() {
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-            if (stopping_) {
-                return;
-            }
-            job = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        Result result;
-        try {
-            if (job.turns % 4 == 0) {
-                result.encoded = EncodePage(*job.decoded, job.resolution, job.page);
-            } else {
-                const Raster turned = RotateRaster(*job.decoded, job.turns);
-                job.decoded.reset();
-                result.encoded = EncodePage(turned, job.resolution, job.page);
-            }
-        } catch (...) {
-            result.error = std::current_exception();
-        }
-        {
-            std::lock_guard lock(mutex_);
-            done_[job.page] = std::move(result);
-        }
-        changed_.notify_all();
     }
 }
 

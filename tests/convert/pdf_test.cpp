@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -93,6 +96,34 @@ std::vector<std::string> ImageEncodings(const std::string& pdf) {
         }
     }
     return encodings;
+}
+
+// Each page's /UserUnit (1 where it has none), as qpdf reads the file: poppler
+// gives page sizes in the page's own units.
+std::vector<double> UserUnits(const std::string& pdf) {
+    const QJsonObject root =
+        QJsonDocument::fromJson(
+            QByteArray::fromStdString(
+                Shell("qpdf --json=2 --json-key=pages --json-key=qpdf " + Quoted(pdf))))
+            .object();
+    const QJsonObject objects = root["qpdf"].toArray().at(1).toObject();
+    std::vector<double> units;
+    for (const QJsonValue page : root["pages"].toArray()) {
+        const QJsonObject dict =
+            objects["obj:" + page["object"].toString()].toObject()["value"].toObject();
+        units.push_back(dict.contains("/UserUnit") ? dict["/UserUnit"].toDouble() : 1.0);
+    }
+    return units;
+}
+
+std::string PdfVersion(const std::string& pdf) {
+    const std::string info = Shell("pdfinfo " + Quoted(pdf));
+    const size_t at = info.find("PDF version:");
+    if (at == std::string::npos) {
+        return "";
+    }
+    const size_t from = info.find_first_not_of(' ', at + 12);
+    return info.substr(from, info.find('\n', from) - from);
 }
 
 bool QpdfChecks(const std::string& pdf) {
@@ -352,6 +383,53 @@ TEST(ConvertPdf, SampleAndSeveralInputsGoIntoOneFileInOrder) {
     EXPECT_LE(difference, 16);
 }
 
+// A page whose sides in points are more than readers take keeps its size in larger
+// units (/UserUnit), which only the files that use it are PDF 1.6 for.
+TEST(ConvertPdf, PagesLargerThanPointsHoldKeepTheirSizeInLargerUnits) {
+    using namespace engine::testing;
+    struct Size {
+        const char* name;
+        TestPage layout;
+        double width;  // points
+        double height;
+    };
+    const std::vector<Size> sizes = {
+        {"a4.tif", WithResolution(BilevelPage(248, 351, COMPRESSION_CCITTFAX4), 30, 30), 595.2,
+         842.4},
+        {"wide-g4.tif", WithResolution(BilevelPage(2100, 61, COMPRESSION_CCITTFAX4), 10, 10), 15120,
+         439.2},
+        {"tall-gray.tif", WithResolution(GrayPage(40, 1500, 8), 5, 5), 576, 21600},
+    };
+    TempDir dir;
+    std::vector<std::string> args = {"pdf"};
+    for (const Size& size : sizes) {
+        TestPage layout = size.layout;
+        layout.rowsPerStrip = layout.height;
+        WriteTiffFile(dir.File(size.name), {layout});
+        args.push_back(dir.File(size.name));
+    }
+    args.insert(args.end(), {"-o", dir.File("all.pdf")});
+    ASSERT_EQ(RunTool(args).status, 0);
+    ASSERT_EQ(RunTool({"pdf", dir.File("a4.tif"), "-o", dir.File("a4.pdf")}).status, 0);
+
+    EXPECT_TRUE(QpdfChecks(dir.File("all.pdf")));
+    EXPECT_EQ(PdfVersion(dir.File("all.pdf")), "1.6");
+    EXPECT_EQ(PdfVersion(dir.File("a4.pdf")), "1.5");
+    const std::vector<PdfPage> pages = ReadPages(dir.File("all.pdf"));
+    const std::vector<double> units = UserUnits(dir.File("all.pdf"));
+    ASSERT_EQ(pages.size(), sizes.size());
+    ASSERT_EQ(units.size(), sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        SCOPED_TRACE(sizes[i].name);
+        EXPECT_NEAR(pages[i].width * units[i], sizes[i].width, 0.05);
+        EXPECT_NEAR(pages[i].height * units[i], sizes[i].height, 0.05);
+        EXPECT_LE(std::max(pages[i].width, pages[i].height), 14400.0);
+        EXPECT_GE(std::min(pages[i].width, pages[i].height), 3.0);
+        // The unit stays a point where points will do.
+        EXPECT_EQ(units[i] == 1.0, std::max(sizes[i].width, sizes[i].height) <= 14400);
+    }
+}
+
 TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
     TempDir dir;
     const std::string good = dir.File("good.tif");
@@ -374,6 +452,24 @@ TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
                     Raw::Long(279, 8)});
     const std::string pastEnd = dir.File("past-end.tif");
     engine::testing::WriteFileBytes(pastEnd, outside.Bytes());
+    // A G4 page passed through as stored only where its data can hold its rows.
+    engine::testing::RawTiffBuilder tooShort;
+    const uint32_t few = tooShort.AddData(std::vector<uint8_t>(8, 0));
+    const uint32_t dpi = tooShort.AddRational(300, 1);
+    tooShort.AddIfd({Raw::Long(256, 100000), Raw::Long(257, 100000), Raw::Short(258, 1),
+                     Raw::Short(259, 4), Raw::Short(262, 0), Raw::Long(273, few),
+                     Raw::Long(278, 100000), Raw::Long(279, 8), Raw::Tag{282, 5, 1, dpi},
+                     Raw::Tag{283, 5, 1, dpi}, Raw::Short(296, 2)});
+    const std::string farTooShort = dir.File("far-too-short.tif");
+    engine::testing::WriteFileBytes(farTooShort, tooShort.Bytes());
+    // Sizes no PDF page can have, in any unit: a side under 3 points, or one side
+    // 24000 points long and the other 4.8.
+    const std::string tiny = dir.File("tiny.tif");
+    WriteTiffFile(tiny, {WithResolution(engine::testing::GrayPage(8, 8, 8), 300, 300)});
+    const std::string strip = dir.File("strip.tif");
+    WriteTiffFile(
+        strip, {WithResolution(engine::testing::BilevelPage(100000, 20, COMPRESSION_CCITTFAX4), 300,
+                               300)});
     const std::string existing = dir.File("existing.pdf");
     engine::testing::WriteFileBytes(existing, {'k', 'e', 'e', 'p'});
     // A folder that cannot take the file, whatever the rights of who runs this.
@@ -399,6 +495,18 @@ TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
          1,
          "past-end.tif, page 1",
          dir.File("out.pdf")},
+        {{"pdf", good, farTooShort, "-o", dir.File("out.pdf")},
+         1,
+         "far-too-short.tif, page 1: the page's image data is far too short",
+         dir.File("out.pdf")},
+        {{"pdf", good, tiny, "-o", dir.File("out.pdf")},
+         1,
+         "tiny.tif, page 1 is 1.92 x 1.92 points, which no PDF page can be",
+         dir.File("out.pdf")},
+        {{"pdf", good, strip, "-o", dir.File("out.pdf")},
+         1,
+         "strip.tif, page 1 is 24000 x 4.8 points",
+         dir.File("out.pdf")},
         {{"pdf", good, "-o", existing}, 1, "--overwrite", ""},
         {{"pdf", good, "-o", good, "--overwrite"}, 1, "input", ""},
         {{"pdf", good, "-o", locked + "/out.pdf"}, 1, "plain-file", ""},
@@ -420,7 +528,7 @@ TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) {
         ++entries;
     }
-    EXPECT_EQ(entries, 6u);
+    EXPECT_EQ(entries, 9u);
 }
 
 // ---- batch conversion

@@ -11,10 +11,14 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <numeric>
 #include <random>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/decode_ahead.h"
 #include "engine/page_source.h"
 #include "engine/pdf_writer.h"
 #include "export/fake_page_source.h"
@@ -240,6 +244,84 @@ TEST(TiffWriterExport, ManyDecodedPagesComeOutInOrder) {
             << "page " << i;
     }
 }
+
+// ---- Decoding ahead: bounded by the decoded bytes in flight, not by pages.
+
+struct AheadCase {
+    const char* name;
+    std::vector<uint32_t> widths;  // 8-bit gray pages 10 rows high: 10 bytes a column
+    std::vector<bool> copied;      // pages started only when asked for (empty: none)
+    uint64_t budget;
+    size_t mostPagesInFlight;
+};
+
+void PrintTo(const AheadCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class DecodingAhead : public ::testing::TestWithParam<AheadCase> {};
+
+TEST_P(DecodingAhead, KeepsDecodedBytesWithinTheBudgetExceptForOnePageAlone) {
+    const AheadCase& c = GetParam();
+    FakePageSource source;
+    std::vector<DecodeAhead<int>::Page> pages;
+    for (size_t i = 0; i < c.widths.size(); ++i) {
+        source.Add(PageFromLayout(GrayPage(c.widths[i], 10, 8)));
+        const bool copied = !c.copied.empty() && c.copied[i];
+        pages.push_back({uint64_t{c.widths[i]} * 10, !copied});
+    }
+    // Pages decoded and not yet taken back, as the source sees them.
+    std::map<int, uint64_t> inFlight;
+    size_t mostPages = 0;
+    int asked = -1;
+    DecodeAhead<int> stage(
+        pages,
+        [&](int page) {
+            std::shared_ptr<const Raster> decoded = source.Decode(page);
+            const uint64_t held =
+                std::accumulate(inFlight.begin(), inFlight.end(), uint64_t{0},
+                                [](uint64_t sum, const auto& entry) { return sum + entry.second; });
+            // A page started beside others fits the budget with them; the page asked
+            // for only has to start beside no more than the budget.
+            EXPECT_TRUE(inFlight.empty() || held + decoded->data.size() <= c.budget ||
+                        (page == asked && held <= c.budget))
+                << "page " << page << " started beside " << held << " bytes";
+            inFlight[page] = decoded->data.size();
+            mostPages = std::max(mostPages, inFlight.size());
+            return DecodeAhead<int>::Started{
+                std::nullopt,
+                [decoded, page] { return static_cast<int>(decoded->data.size()) + page; }};
+        },
+        c.budget, 2);
+    for (int page = 0; page < source.PageCount(); ++page) {
+        if (!pages[static_cast<size_t>(page)].ahead && page % 2 == 0) {
+            continue;  // copied as planned: never decoded
+        }
+        asked = page;
+        EXPECT_EQ(stage.Take(page),
+                  static_cast<int>(c.widths[static_cast<size_t>(page)] * 10) + page);
+        inFlight.erase(page);
+    }
+    EXPECT_EQ(mostPages, c.mostPagesInFlight);
+    int copiedAsPlanned = 0;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        copiedAsPlanned += !pages[i].ahead && i % 2 == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(source.DecodeCalls(), source.PageCount() - copiedAsPlanned);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Budgets, DecodingAhead,
+    ::testing::Values(
+        AheadCase{"SmallPagesSideBySide", std::vector<uint32_t>(8, 100), {}, 3000, 3},
+        AheadCase{"LargePagesOneAtATime", {500, 500, 500}, {}, 3000, 1},
+        AheadCase{"OneLargePageAloneAmongSmallOnes", {100, 100, 500, 100, 100, 100}, {}, 3000, 3},
+        AheadCase{"CopiedPagesAreNotDecodedAhead",
+                  {100, 100, 100, 100, 100, 100},
+                  {true, false, true, true, false, false},
+                  2000,
+                  2}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Pages copied without decoding.
 
