@@ -8,6 +8,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
 
 #include <algorithm>
 #include <cerrno>
@@ -70,6 +71,43 @@ std::string Number(double value) {
         s.pop_back();
     }
     return s;
+}
+
+// Why the page cannot go into the PDF at all (it cannot be reached, or neither
+// decoded nor passed through), or "".
+std::string Unwritable(const PageRef& ref, const PageInfo& info) {
+    if (!info.chainBreak.empty()) {
+        return ChainBreakText(Where(ref), info);
+    }
+    if (!info.decodable && !MayPassThrough(info)) {
+        return Where(ref) + " uses compression " + info.compressionName + " (" +
+               std::to_string(info.compression) + "), which cannot be decoded";
+    }
+    return {};
+}
+
+// What the page standing in for a page that cannot be written says.
+std::string NoticeText(const PageRef& ref, const std::string& reason) {
+    return "Page " + std::to_string(ref.page + 1) + " cannot be shown.\n" + reason;
+}
+
+// `text` in lines of at most `width` characters, broken at spaces where it can.
+std::vector<std::string> Wrapped(const std::string& text, size_t width) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t newline = std::min(text.find('\n', start), text.size());
+        std::string rest = text.substr(start, newline - start);
+        while (rest.size() > width) {
+            size_t cut = rest.rfind(' ', width);
+            cut = cut == std::string::npos || cut == 0 ? width : cut;
+            lines.push_back(rest.substr(0, cut));
+            rest.erase(0, rest[cut] == ' ' ? cut + 1 : cut);
+        }
+        lines.push_back(rest);
+        start = newline + 1;
+    }
+    return lines;
 }
 
 // The stream's bytes go into the file as they are. Without this qpdf tries to
@@ -144,6 +182,51 @@ class PageBuilder {
                             WriteAsIs(stream);
                             return stream;
                         }));
+        pages_.addPage(pdf_.makeIndirectObject(page), false);
+    }
+
+    // A page of the image's size with its notice written on it in Helvetica, one of
+    // the fonts every reader has.
+    void AddNotice(const PdfImage& image) {
+        const double width = image.width * 72.0 / image.xDpi;
+        const double height = image.height * 72.0 / image.yDpi;
+        // Helvetica's letters average about half an em: 0.6 keeps lines inside.
+        constexpr double kEm = 0.6;
+        const double margin = std::min(width, height) / 10;
+        double size = std::clamp(width / 40, 2.0, 24.0);
+        std::vector<std::string> lines;
+        for (;; size *= 0.85) {
+            const auto columns =
+                static_cast<size_t>(std::max(1.0, (width - 2 * margin) / (size * kEm)));
+            lines = Wrapped(image.notice, columns);
+            if (size < 2.0 || lines.size() * size * 1.3 <= height - 2 * margin) {
+                break;
+            }
+        }
+        std::string text = "BT /F1 " + Number(size) + " Tf " + Number(size * 1.3) + " TL " +
+                           Number(margin) + " " + Number(height - margin - size) + " Td\n";
+        for (const std::string& line : lines) {
+            text += Handle::newString(QUtil::utf8_to_win_ansi(line, '?')).unparse() + " '\n";
+        }
+        text += "ET\n";
+        Handle page = Handle::newDictionary();
+        page.replaceKey("/Type", Name("/Page"));
+        page.replaceKey("/MediaBox",
+                        Handle::newArray({Integer(0), Integer(0), Handle::newReal(Number(width)),
+                                          Handle::newReal(Number(height))}));
+        Handle fonts = Handle::newDictionary();
+        fonts.replaceKey("/F1", Shared("Helvetica", [&] {
+                             Handle font = Handle::newDictionary();
+                             font.replaceKey("/Type", Name("/Font"));
+                             font.replaceKey("/Subtype", Name("/Type1"));
+                             font.replaceKey("/BaseFont", Name("/Helvetica"));
+                             font.replaceKey("/Encoding", Name("/WinAnsiEncoding"));
+                             return pdf_.makeIndirectObject(font);
+                         }));
+        Handle resources = Handle::newDictionary();
+        resources.replaceKey("/Font", fonts);
+        page.replaceKey("/Resources", resources);
+        page.replaceKey("/Contents", Handle::newStream(&pdf_, text));
         pages_.addPage(pdf_.makeIndirectObject(page), false);
     }
 
@@ -292,8 +375,13 @@ class PageBuilder {
 // worker threads, a few pages ahead of the one being added.
 class PagePreparer {
   public:
-    PagePreparer(const std::vector<PageRef>& pages, const PdfFailure& failure)
-        : pages_(pages), failure_(failure), ahead_(PageEncodePipeline::DefaultWorkers()) {}
+    // With `skipped`, pages that cannot be written become notices listed there.
+    PagePreparer(const std::vector<PageRef>& pages, const PdfFailure& failure,
+                 std::vector<SkippedPage>* skipped)
+        : pages_(pages),
+          failure_(failure),
+          skipped_(skipped),
+          ahead_(PageEncodePipeline::DefaultWorkers()) {}
 
     PdfImage Take(size_t index) {
         while (next_ < pages_.size() && (next_ <= index || next_ - index <= ahead_)) {
@@ -302,9 +390,18 @@ class PagePreparer {
         std::future<PdfImage> ready = std::move(pending_.front());
         pending_.pop_front();
         try {
-            return ready.get();
+            PdfImage image = ready.get();
+            if (!image.notice.empty()) {
+                Skip(index, image.notice);
+                image.notice = NoticeText(pages_[index], image.notice);
+            }
+            return image;
         } catch (const Error& e) {
-            failure_.Raise(e.Number(), Where(pages_[index]) + ": " + Stripped(e.Description()));
+            const std::string reason = Where(pages_[index]) + ": " + Stripped(e.Description());
+            if (skipped_ == nullptr) {
+                failure_.Raise(e.Number(), reason);
+            }
+            return Notice(index, reason);
         }
     }
 
@@ -327,10 +424,32 @@ class PagePreparer {
     }
 
   private:
+    void Skip(size_t index, const std::string& reason) {
+        skipped_->push_back({pages_[index].source, pages_[index].page, reason});
+    }
+
+    PdfImage Notice(size_t index, const std::string& reason) {
+        Skip(index, reason);
+        const PageRef& ref = pages_[index];
+        return NoticeImage(ref.source->Info(ref.page), ref.source->QuarterTurns(ref.page),
+                           NoticeText(ref, reason));
+    }
+
+    // A page to stand in for one that cannot be written, its notice still the
+    // reason alone (Take lists it).
+    static std::future<PdfImage> Ready(PdfImage image) {
+        std::promise<PdfImage> done;
+        done.set_value(std::move(image));
+        return done.get_future();
+    }
+
     std::future<PdfImage> Start(size_t index) {
         const PageRef& ref = pages_[index];
         const PageInfo info = ref.source->Info(ref.page);
         const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
+        if (const std::string reason = Unwritable(ref, info); !reason.empty()) {
+            return Ready(NoticeImage(info, turns, reason));  // only when skipping
+        }
         if (MayPassThrough(info)) {
             if (std::optional<PdfImage> image = PassThroughImage(
                     FileOf(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
@@ -343,7 +462,10 @@ class PagePreparer {
         try {
             decoded = ref.source->Decode(ref.page);
         } catch (const Error& e) {
-            failure_.Raise(e.Number(), e.Description());
+            if (skipped_ == nullptr) {
+                failure_.Raise(e.Number(), e.Description());
+            }
+            return Ready(NoticeImage(info, turns, e.Description()));
         }
         if (!decoded) {
             failure_.Raise(errors::kDamagedFile, Where(ref) + ": the page could not be decoded");
@@ -356,23 +478,26 @@ class PagePreparer {
 
     const std::vector<PageRef>& pages_;
     const PdfFailure& failure_;
+    std::vector<SkippedPage>* skipped_;
     size_t ahead_;
     size_t next_ = 0;
     std::deque<std::future<PdfImage>> pending_;
     std::map<const PageSource*, std::unique_ptr<TiffSourceFile>> files_;
 };
 
+// Every page; unless `skipping`, fails before anything is written at a page that
+// cannot be written.
 std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
-                               const PdfFailure& failure) {
+                               const PdfFailure& failure, bool skipping) {
     std::vector<PageRef> pages;
     for (const PageSource* source : sources) {
         for (int page = 0; page < source->PageCount(); ++page) {
             const PageRef ref{source, page};
             const PageInfo info = source->Info(page);
-            if (!info.decodable && !MayPassThrough(info)) {
-                failure.Raise(errors::kUnsupportedCompression,
-                              Where(ref) + " uses compression " + info.compressionName + " (" +
-                                  std::to_string(info.compression) + "), which cannot be decoded");
+            if (const std::string reason = Unwritable(ref, info); !reason.empty() && !skipping) {
+                failure.Raise(info.chainBreak.empty() ? errors::kUnsupportedCompression
+                                                      : errors::kDamagedFile,
+                              reason);
             }
             pages.push_back(ref);
         }
@@ -461,15 +586,16 @@ void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const PdfFailure& 
 
 }  // namespace
 
-void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath) {
+void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
+              std::vector<SkippedPage>* skipped) {
     const PdfFailure failure(targetPath);
-    const std::vector<PageRef> pages = ListPages(sources, failure);
+    const std::vector<PageRef> pages = ListPages(sources, failure, skipped != nullptr);
     AtomicFile temp(targetPath);
     QPDF pdf;
     pdf.emptyPDF();
     // The images' bytes, which the streams point into until the file is written.
     std::deque<PdfImage> images;
-    PagePreparer preparer(pages, failure);
+    PagePreparer preparer(pages, failure, skipped);
     const int count = static_cast<int>(pages.size());
     ScopedProgress::Report(0, count);
     FileReads reads;
@@ -477,7 +603,11 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     for (size_t i = 0; i < pages.size(); ++i) {
         images.push_back(preparer.Take(i));
         PdfImage& image = images.back();
-        builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
+        if (!image.notice.empty()) {
+            builder.AddNotice(image);
+        } else {
+            builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
+        }
         ScopedProgress::Report(static_cast<int>(i) + 1, count);
     }
     WriteFile(pdf, temp.Descriptor(), OutputBufferBytes(images), failure);

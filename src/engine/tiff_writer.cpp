@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -32,6 +33,8 @@ constexpr uint64_t kQueuedBytes = uint64_t{256} << 20;
 
 struct PagePlan {
     bool copy = false;
+    // Left out: known before writing that it cannot be decoded or reached.
+    bool skip = false;
     int turns = 0;
     uint64_t decodedBytes = 0;
 };
@@ -67,9 +70,11 @@ uint64_t DecodedBytes(const PageInfo& info) {
 }
 
 // Which pages to copy and which to decode, and whether the output needs BigTIFF;
-// fails before anything is written when a page can be neither copied nor decoded.
+// fails before anything is written when a page can be neither copied nor decoded,
+// unless such pages are to be left out (listed in `skipped`).
 std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
-                           const ExportFailure& failure, uint64_t& estimate) {
+                           const ExportFailure& failure, uint64_t& estimate,
+                           std::vector<SkippedPage>* skipped) {
     const int count = source.PageCount();
     std::vector<PagePlan> plan(static_cast<size_t>(count));
     // Copied pages together take no more than the whole source file.
@@ -79,8 +84,25 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
         const PageInfo info = source.Info(page);
         p.turns = NormalQuarterTurns(source.QuarterTurns(page));
         p.decodedBytes = DecodedBytes(info);
+        if (!info.chainBreak.empty()) {
+            const std::string reason = ChainBreakText(PageName(page), info);
+            if (skipped == nullptr) {
+                failure.Raise(errors::kDamagedFile, reason);
+            }
+            p.skip = true;
+            skipped->push_back({&source, page, reason});
+            continue;
+        }
         p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
         if (p.copy) {
+            continue;
+        }
+        if (!info.decodable && skipped != nullptr) {
+            p.skip = true;
+            skipped->push_back({&source, page,
+                                PageName(page) + " uses compression " + info.compressionName +
+                                    " (" + std::to_string(info.compression) +
+                                    "), which cannot be decoded"});
             continue;
         }
         if (!info.decodable) {
@@ -99,19 +121,18 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
 // them to the pipeline to be turned and compressed meanwhile.
 class DecodeAhead {
   public:
-    DecodeAhead(const PageSource& source, const std::vector<PagePlan>& plan,
-                const ExportFailure& failure)
-        : source_(source),
-          plan_(plan),
-          failure_(failure),
-          workers_(PageEncodePipeline::DefaultWorkers()) {}
+    DecodeAhead(const PageSource& source, const std::vector<PagePlan>& plan)
+        : source_(source), plan_(plan), workers_(PageEncodePipeline::DefaultWorkers()) {}
 
     // The page compressed, once the pages after it are queued as far as allowed.
+    // Raises the page's own folio::Error (not yet naming the target) when it cannot
+    // be decoded or compressed: a page decoded ahead fails at its own turn.
     EncodedPage Take(int page) {
         const int count = static_cast<int>(plan_.size());
         while (next_ < count && (next_ <= page || (next_ - page <= static_cast<int>(workers_) &&
                                                    queuedBytes_ < kQueuedBytes))) {
-            if (!plan_[static_cast<size_t>(next_)].copy) {
+            const PagePlan& ahead = plan_[static_cast<size_t>(next_)];
+            if (!ahead.copy && !ahead.skip) {
                 Submit(next_);
             }
             ++next_;
@@ -120,12 +141,13 @@ class DecodeAhead {
         if (plan_[static_cast<size_t>(page)].copy) {
             Submit(page);
         }
-        queuedBytes_ -= plan_[static_cast<size_t>(page)].decodedBytes;
-        try {
-            return pipeline_->Take(page);
-        } catch (const Error& e) {
-            failure_.Raise(e.Number(), e.Description());
+        if (const auto failed = failed_.find(page); failed != failed_.end()) {
+            const Error error = failed->second;
+            failed_.erase(failed);
+            throw error;
         }
+        queuedBytes_ -= plan_[static_cast<size_t>(page)].decodedBytes;
+        return pipeline_->Take(page);
     }
 
   private:
@@ -135,10 +157,13 @@ class DecodeAhead {
         try {
             decoded = source_.Decode(page);
         } catch (const Error& e) {
-            failure_.Raise(e.Number(), e.Description());
+            failed_.emplace(page, e);
+            return;
         }
         if (!decoded) {
-            failure_.Raise(errors::kDamagedFile, PageName(page) + " could not be decoded");
+            failed_.emplace(page,
+                            Error(errors::kDamagedFile, PageName(page) + " could not be decoded"));
+            return;
         }
         const PageInfo info = source_.Info(page);
         PageResolution resolution{info.xDpi, info.yDpi, info.pixelAspect};
@@ -155,8 +180,9 @@ class DecodeAhead {
 
     const PageSource& source_;
     const std::vector<PagePlan>& plan_;
-    const ExportFailure& failure_;
     unsigned workers_;
+    // Pages that could not be decoded, until their turn comes.
+    std::map<int, Error> failed_;
     // Started with the first page that needs compressing.
     std::optional<PageEncodePipeline> pipeline_;
     int next_ = 0;
@@ -165,7 +191,8 @@ class DecodeAhead {
 
 }  // namespace
 
-void WriteTiff(const PageSource& source, const std::string& targetPath) {
+void WriteTiff(const PageSource& source, const std::string& targetPath,
+               std::vector<SkippedPage>* skipped) {
     const ExportFailure failure(targetPath);
     const int count = source.PageCount();
     if (count <= 0) {
@@ -173,7 +200,13 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
     }
     TiffSourceFile file(source.OpenFile());
     uint64_t estimate = 0;
-    const std::vector<PagePlan> plan = Plan(source, file, failure, estimate);
+    const size_t skippedBefore = skipped != nullptr ? skipped->size() : 0;
+    const std::vector<PagePlan> plan = Plan(source, file, failure, estimate, skipped);
+    // The pages the file is to hold, as its pages' numbering says; one found
+    // damaged only as it is decoded is left out of the file but not of this count.
+    const int outputCount =
+        count - static_cast<int>(skipped != nullptr ? skipped->size() - skippedBefore : 0);
+    int written = 0;
 
     AtomicFile temp(targetPath);
     TiffMessageLog log;
@@ -182,30 +215,48 @@ void WriteTiff(const PageSource& source, const std::string& targetPath) {
     if (out == nullptr) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
-    DecodeAhead decoded(source, plan, failure);
+    DecodeAhead decoded(source, plan);
     ScopedProgress::Report(0, count);
     for (int page = 0; page < count; ++page) {
-        const PagePosition position{page, count};
-        bool written = false;
+        if (plan[static_cast<size_t>(page)].skip) {
+            ScopedProgress::Report(page + 1, count);
+            continue;
+        }
+        const PagePosition position{written, outputCount};
+        bool done = false;
         errno = 0;
         const bool copy = plan[static_cast<size_t>(page)].copy &&
                           file.SelectPage(source.DirectoryOffset(page)) &&
                           CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
         if (copy) {
-            written = CopyPageUnchanged(file, output, position);
+            done = CopyPageUnchanged(file, output, position);
         } else {
-            const EncodedPage encoded = decoded.Take(page);
+            std::optional<EncodedPage> encoded;
+            try {
+                encoded = decoded.Take(page);
+            } catch (const Error& e) {
+                if (skipped == nullptr) {
+                    failure.Raise(e.Number(), e.Description());
+                }
+                skipped->push_back({&source, page, e.Description()});
+                ScopedProgress::Report(page + 1, count);
+                continue;
+            }
             errno = 0;
-            written = WriteEncodedPage(out, encoded, position);
+            done = WriteEncodedPage(out, *encoded, position);
         }
-        if (!written) {
+        if (!done) {
             // A write that failed may have been one gathered for earlier pages.
             const int err = output.Error() != 0 ? output.Error() : errno;
             const std::string fromSource = file.TakeError("the page could not be written");
             failure.RaiseWrite(page, log.Reason(fromSource), err);
         }
         output.PageWritten();
+        ++written;
         ScopedProgress::Report(page + 1, count);
+    }
+    if (written == 0) {
+        failure.Raise(errors::kDamagedFile, "no page of the document can be decoded");
     }
     errno = 0;
     if (!output.Finish() || !log.FirstError().empty()) {

@@ -24,7 +24,10 @@ namespace folio::engine {
 // losslessly in their own depth and colour model; a page that needs no change is
 // copied without decoding. Writes beside the target and renames into place: on any
 // failure folio::Error is raised, the target is untouched and no stray file remains.
-void WriteTiff(const PageSource& source, const std::string& targetPath);
+// Given `skipped`, pages that cannot be decoded or reached are left out instead of
+// failing the export, each listed there; the file then needs one page written.
+void WriteTiff(const PageSource& source, const std::string& targetPath,
+               std::vector<SkippedPage>* skipped = nullptr);
 
 // Turns and compresses decoded pages on worker threads, so that compressing one
 // page overlaps with decoding the next and with compressing others. The caller
