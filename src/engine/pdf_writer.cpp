@@ -88,7 +88,7 @@ std::string Unwritable(const PageRef& ref, const PageInfo& info) {
 
 // What the page standing in for a page that cannot be written says.
 std::string NoticeText(const PageRef& ref, const std::string& reason) {
-    return "Page " + std::to_string(ref.page + 1) + " cannot be shown.\n" + reason;
+    return "Page " + std::to_string(ref.page + 1) + " could not be written.\n\n" + reason;
 }
 
 // `text` in lines of at most `width` characters, broken at spaces where it can.

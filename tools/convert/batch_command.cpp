@@ -20,9 +20,11 @@
 #include "document_opener.h"
 #include "engine/page_source.h"
 #include "engine/pdf_writer.h"
+#include "engine/tiff_writer.h"
 #include "export_command.h"
 #include "imaging/document.h"
 #include "pdf_command.h"
+#include "skipped_pages.h"
 
 namespace folio::convert {
 namespace {
@@ -134,10 +136,16 @@ class BatchProgress {
     explicit BatchProgress(size_t total)
         : total_(total), terminal_(::isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
 
-    void Converted(const Job& job, int pages) {
+    void Converted(const Job& job, int pages, const std::vector<engine::SkippedPage>& skipped,
+                   SkipKind kind) {
         std::lock_guard lock(mutex_);
         ++done_;
         pages_ += pages;
+        skipped_ += skipped.size();
+        if (!skipped.empty() && terminal_) {
+            std::fputs("\r\033[K", stderr);
+        }
+        WarnSkipped(job.input, skipped, kind);
         if (terminal_) {
             Redraw();
         } else {
@@ -168,12 +176,18 @@ class BatchProgress {
             std::fputs("\r\033[K", stderr);
         }
         const double seconds = Seconds();
-        std::fprintf(stdout, "%s%zu of %zu files converted (%zu pages), %zu failed, in %.1f s\n",
-                     interrupted ? "Interrupted: " : "", done_ - failed_, total_, pages_, failed_,
-                     seconds);
+        const std::string skipped = skipped_ == 0 ? std::string()
+                                                  : ", " + std::to_string(skipped_) +
+                                                        (skipped_ == 1 ? " damaged page skipped"
+                                                                       : " damaged pages skipped");
+        std::fprintf(stdout, "%s%zu of %zu files converted (%zu pages%s), %zu failed, in %.1f s\n",
+                     interrupted ? "Interrupted: " : "", done_ - failed_, total_, pages_,
+                     skipped.c_str(), failed_, seconds);
         std::fflush(stdout);
         return failed_;
     }
+
+    size_t SkippedPages() const { return skipped_; }
 
   private:
     double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
@@ -194,10 +208,13 @@ class BatchProgress {
     size_t done_ = 0;
     size_t failed_ = 0;
     size_t pages_ = 0;
+    size_t skipped_ = 0;
 };
 
-// Converts one file; returns its page count. Raises folio::Error on failure.
-int Convert(const Job& job, const BatchRequest& request) {
+// Converts one file; returns its page count. Raises folio::Error on failure. With
+// `skipped`, pages that cannot be decoded or reached are listed there instead.
+int Convert(const Job& job, const BatchRequest& request,
+            std::vector<engine::SkippedPage>* skipped) {
     CheckTarget(job.output.string(), {job.input}, request.overwrite);
     // Opened first, so that a file that is no document leaves no folder behind.
     const auto document = OpenDocument(job.input);
@@ -211,7 +228,9 @@ int Convert(const Job& job, const BatchRequest& request) {
     // Each page written checks for Ctrl+C; the writer then removes its file.
     engine::ScopedProgress interruptible([](int, int) { return !Interrupted(); });
     if (request.format == BatchFormat::Pdf) {
-        engine::WritePdf({document.get()}, job.output.string());
+        engine::WritePdf({document.get()}, job.output.string(), skipped);
+    } else if (skipped != nullptr) {
+        engine::WriteTiff(*document, job.output.string(), skipped);
     } else {
         document->SaveAs(FromUtf8(job.output.string()), imaging::kFileFormatTiff,
                          imaging::kCompressionDefault);
@@ -233,10 +252,14 @@ int RunBatch(const BatchRequest& request) {
         progress.Failed(failure.input, failure.reason);
     }
     std::atomic<size_t> next{0};
+    const SkipKind kind = request.format == BatchFormat::Pdf ? SkipKind::Notice : SkipKind::LeftOut;
     const auto work = [&] {
         for (size_t i = next++; i < jobs.size() && !Interrupted(); i = next++) {
             try {
-                progress.Converted(jobs[i], Convert(jobs[i], request));
+                std::vector<engine::SkippedPage> skipped;
+                const int pages =
+                    Convert(jobs[i], request, request.skipDamaged ? &skipped : nullptr);
+                progress.Converted(jobs[i], pages, skipped, kind);
             } catch (const Error& e) {
                 if (e.Number() != errors::kCancel || !Interrupted()) {
                     progress.Failed(jobs[i].input, e.Description());
@@ -263,7 +286,10 @@ int RunBatch(const BatchRequest& request) {
     if (interrupted) {
         return kInterruptedStatus;
     }
-    return failed == 0 ? 0 : 1;
+    if (failed != 0) {
+        return 1;
+    }
+    return progress.SkippedPages() == 0 ? 0 : kSkippedStatus;
 }
 
 }  // namespace folio::convert
