@@ -84,31 +84,29 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
         const PageInfo info = source.Info(page);
         p.turns = NormalQuarterTurns(source.QuarterTurns(page));
         p.decodedBytes = DecodedBytes(info);
+        // Why the page can be neither copied nor decoded, and the error that says so.
+        std::string reason;
+        int32_t number = errors::kDamagedFile;
         if (!info.chainBreak.empty()) {
-            const std::string reason = ChainBreakText(PageName(page), info);
+            reason = ChainBreakText(PageName(page), info);
+        } else {
+            p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
+            if (p.copy) {
+                continue;
+            }
+            if (!info.decodable) {
+                reason = PageName(page) + " uses compression " + info.compressionName + " (" +
+                         std::to_string(info.compression) + "), which cannot be decoded";
+                number = errors::kUnsupportedCompression;
+            }
+        }
+        if (!reason.empty()) {
             if (skipped == nullptr) {
-                failure.Raise(errors::kDamagedFile, reason);
+                failure.Raise(number, reason);
             }
             p.skip = true;
             skipped->push_back({&source, page, reason});
             continue;
-        }
-        p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
-        if (p.copy) {
-            continue;
-        }
-        if (!info.decodable && skipped != nullptr) {
-            p.skip = true;
-            skipped->push_back({&source, page,
-                                PageName(page) + " uses compression " + info.compressionName +
-                                    " (" + std::to_string(info.compression) +
-                                    "), which cannot be decoded"});
-            continue;
-        }
-        if (!info.decodable) {
-            failure.Raise(errors::kUnsupportedCompression,
-                          PageName(page) + " uses compression " + info.compressionName + " (" +
-                              std::to_string(info.compression) + "), which cannot be decoded");
         }
         // G4 can come out larger than the raw bits on noise; other codecs barely grow.
         estimate +=
