@@ -6,6 +6,9 @@
 
 namespace folio::convert {
 
+namespace {
+
+// "input, page N: reason" for a page of `input`, the file named once.
 std::string SkippedPageText(const std::string& input, const engine::SkippedPage& page) {
     // Most reasons from the engine begin with the file already.
     if (page.reason.rfind(input + ", ", 0) == 0) {
@@ -13,6 +16,8 @@ std::string SkippedPageText(const std::string& input, const engine::SkippedPage&
     }
     return input + ", " + page.reason;
 }
+
+}  // namespace
 
 void WarnSkipped(const std::string& input, const std::vector<engine::SkippedPage>& skipped,
                  SkipKind kind) {

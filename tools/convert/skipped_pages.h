@@ -19,9 +19,6 @@ enum class SkipKind {
     Notice,   // PDF: a page of its size says why it is missing
 };
 
-// "input, page N: reason" for a page of `input`, the file named once.
-std::string SkippedPageText(const std::string& input, const engine::SkippedPage& page);
-
 // One warning line on standard error per page of `skipped` (all from `input`).
 void WarnSkipped(const std::string& input, const std::vector<engine::SkippedPage>& skipped,
                  SkipKind kind);
