@@ -95,6 +95,11 @@ class EngineDocument::Impl {
             entry = pages[static_cast<size_t>(page)];
             limit = decodeLimit;
         }
+        if (!entry.info.chainBreak.empty()) {
+            throw Error(
+                errors::kDamagedFile,
+                ChainBreakText(opened->Name() + ", page " + std::to_string(page + 1), entry.info));
+        }
         // Smaller versions of a page are held beside it, under keys above any page's.
         const int key = page | (std::countr_zero(static_cast<unsigned>(denominator)) << 28);
         if (auto held = Cached(key)) {

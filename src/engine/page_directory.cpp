@@ -9,7 +9,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <unordered_set>
 #include <utility>
 
 #include "common/error.h"
@@ -281,35 +280,46 @@ namespace {
 std::vector<PageEntry> ReadPageDirectory(TiffFile& file, int maxPages) {
     TIFF* tif = file.Handle();
     std::vector<PageEntry> pages;
-    std::unordered_set<uint64_t> seen;
+    // Where the pages end early; empty when the chain ends as it should.
+    std::string broken;
     for (;;) {
-        const uint64_t offset = TIFFCurrentDirOffset(tif);
-        if (!seen.insert(offset).second) {
-            Fail(file, "the page chain loops back after page " + std::to_string(pages.size()));
-        }
         if (static_cast<int>(pages.size()) >= maxPages) {
             Fail(file, "more than " + std::to_string(maxPages) + " pages");
         }
-        pages.push_back({offset, ReadPageInfo(tif)});
+        pages.push_back({TIFFCurrentDirOffset(tif), ReadPageInfo(tif)});
         if (TIFFLastDirectory(tif)) {
             break;
         }
-        // libtiff would stop quietly at a loop; name it instead.
-        const uint64_t next = file.NextDirectoryOffset(offset);
-        if (seen.count(next) != 0) {
-            Fail(file, "the page chain loops back after page " + std::to_string(pages.size()));
+        const uint64_t offset = pages.back().offset;
+        file.TakeError();
+        if (TIFFReadDirectory(tif) == 1) {
+            continue;
         }
-        const std::string page = std::to_string(pages.size() + 1);
-        if (next >= file.Size()) {
-            Fail(file, "page " + page + " cannot be read, it lies past the end of the file");
+        // libtiff keeps track of the directories it has read and refuses, with a
+        // warning only, to read one a second time: a failure without an error is
+        // that loop.
+        const std::string why = file.TakeError();
+        if (why.empty()) {
+            broken = "the page chain loops back after page " + std::to_string(pages.size());
+        } else if (file.NextDirectoryOffset(offset) >= file.Size()) {
+            broken = "its directory lies past the end of the file";
+        } else {
+            broken = "its directory is damaged or truncated (" + why + ")";
         }
-        if (TIFFReadDirectory(tif) != 1) {
-            const std::string why = file.TakeError();
-            Fail(file, "page " + page + " cannot be read, the file is damaged or truncated" +
-                           (why.empty() ? "" : " (" + why + ")"));
-        }
+        break;
+    }
+    if (!broken.empty()) {
+        // The size of the page before it, so that the break takes a page's place.
+        PageInfo info = pages.back().info;
+        info.decodable = false;
+        info.chainBreak = std::move(broken);
+        pages.push_back({0, std::move(info)});
     }
     return pages;
+}
+
+std::string ChainBreakText(const std::string& where, const PageInfo& info) {
+    return where + ": the rest of the document cannot be read: " + info.chainBreak;
 }
 
 }  // namespace folio::engine

@@ -62,6 +62,10 @@ struct PageInfo {
     uint64_t firstChunkBytes = 0;
     uint16_t fillOrder = 1;
     uint32_t faxOptions = 0;
+    // Set only on the page where the file's page chain breaks: why that page and
+    // any after it cannot be reached. Such a page has no directory of its own; it
+    // takes the size of the page before it, so the viewer can give it its notice.
+    std::string chainBreak;
 
     bool IsBilevel() const { return bitsPerSample == 1 && samplesPerPixel == 1; }
 };
@@ -130,8 +134,15 @@ struct PageEntry {
 };
 
 // Walks the file's page chain once, from the first page (where a freshly opened
-// file stands). Raises folio::Error naming the file for a chain that loops, a
-// directory that cannot be read (past the end, damaged), or more than `maxPages`.
+// file stands). A chain that breaks after the first page (it loops, or a
+// directory lies past the end or cannot be read) keeps the pages read before the
+// break and ends with one more entry, at offset 0, whose `chainBreak` says why
+// the rest cannot be read. Raises folio::Error naming the file for more than
+// `maxPages` pages.
 std::vector<PageEntry> ReadPageDirectory(TiffFile& file, int maxPages = kMaxPages);
+
+// "FILE, page N: the rest of the document cannot be read: REASON", for the page
+// where the chain breaks (zero-based `page`); `where` is "FILE, page N".
+std::string ChainBreakText(const std::string& where, const PageInfo& info);
 
 }  // namespace folio::engine

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/page_directory.h"
 #include "engine/raster.h"
@@ -36,6 +37,14 @@ class PageSource {
     // document was opened with (never its path again, which another file may have
     // taken since); null when there is none to copy from.
     virtual std::unique_ptr<TiffFile> OpenFile() const = 0;
+};
+
+// A page a writer left out, or stood in for, because it cannot be decoded or
+// reached, and why.
+struct SkippedPage {
+    const PageSource* source = nullptr;
+    int page = 0;        // zero-based
+    std::string reason;  // names the page
 };
 
 // While an object of this class lives, long operations on the same thread (an export,

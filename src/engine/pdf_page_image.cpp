@@ -575,4 +575,25 @@ PdfImage EncodePdfImage(const Raster& raster, const PageInfo& info, int turns, i
     return image;
 }
 
+PdfImage NoticeImage(const PageInfo& info, int turns, std::string notice) {
+    PdfImage image;
+    if (info.width > 0 && info.height > 0) {
+        image.width = info.width;
+        image.height = info.height;
+        SetResolution(image, info, false);
+    } else {
+        // A4 at 300 dpi.
+        image.width = 2480;
+        image.height = 3508;
+        image.xDpi = image.yDpi = 300.0;
+    }
+    // Turned by its size only, so that the text reads upright.
+    if (NormalQuarterTurns(turns) % 2 == 1) {
+        std::swap(image.width, image.height);
+        std::swap(image.xDpi, image.yDpi);
+    }
+    image.notice = std::move(notice);
+    return image;
+}
+
 }  // namespace folio::engine

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/page_directory.h"
@@ -54,6 +55,11 @@ struct PdfImage {
     double xDpi = 72.0;
     double yDpi = 72.0;
     int turns = 0;
+
+    // When not empty, the page stands in for one that cannot be decoded or reached:
+    // it has no image and shows this text (paragraphs apart by '\n'); the size and
+    // resolutions above give the page's size.
+    std::string notice;
 };
 
 // A page's box in PDF: its sides in units of `unit` points (the page's /UserUnit,
@@ -86,6 +92,10 @@ std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& inf
 
 // Whether PassThroughImage may succeed, judged from the document's page list.
 bool MayPassThrough(const PageInfo& info);
+
+// A page of the size `info` gives (as turned by `turns`), or A4 when that size
+// is unknown, that shows `notice` in place of the page.
+PdfImage NoticeImage(const PageInfo& info, int turns, std::string notice);
 
 // Encodes a decoded (upright) page losslessly: bilevel as CCITT G4, anything else
 // as Flate with a PNG predictor in its own depth and colour model. Safe on any

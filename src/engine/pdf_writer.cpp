@@ -8,6 +8,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
 
 #include <algorithm>
 #include <cerrno>
@@ -44,6 +45,8 @@ class PdfFailure {
     }
     // Whether `e` came from Raise, whole already.
     bool Raised(const Error& e) const { return e.Description().rfind(prefix_, 0) == 0; }
+    // The reason Raise was given, for an error that came from it.
+    std::string Reason(const Error& e) const { return e.Description().substr(prefix_.size()); }
 
   private:
     std::string prefix_;
@@ -72,6 +75,42 @@ std::string Number(double value) {
         s.pop_back();
     }
     return s;
+}
+
+// Why the page cannot go into the PDF at all (it cannot be reached, or neither
+// decoded nor passed through), or "".
+std::string Unwritable(const PageRef& ref, const PageInfo& info) {
+    if (!info.chainBreak.empty()) {
+        return ChainBreakText(Where(ref), info);
+    }
+    if (!info.decodable && !MayPassThrough(info)) {
+        return Where(ref) + " cannot be decoded: " + UndecodableText(info);
+    }
+    return {};
+}
+
+// What the page standing in for a page that cannot be written says.
+std::string NoticeText(const PageRef& ref, const std::string& reason) {
+    return "Page " + std::to_string(ref.page + 1) + " could not be written.\n\n" + reason;
+}
+
+// `text` in lines of at most `width` characters, broken at spaces where it can.
+std::vector<std::string> Wrapped(const std::string& text, size_t width) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t newline = std::min(text.find('\n', start), text.size());
+        std::string rest = text.substr(start, newline - start);
+        while (rest.size() > width) {
+            size_t cut = rest.rfind(' ', width);
+            cut = cut == std::string::npos || cut == 0 ? width : cut;
+            lines.push_back(rest.substr(0, cut));
+            rest.erase(0, rest[cut] == ' ' ? cut + 1 : cut);
+        }
+        lines.push_back(rest);
+        start = newline + 1;
+    }
+    return lines;
 }
 
 // The stream's bytes go into the file as they are. Without this qpdf tries to
@@ -165,6 +204,62 @@ class PageBuilder {
 
     // Whether a page has a /UserUnit, which PDF 1.6 brought.
     bool UsesUserUnit() const { return usesUserUnit_; }
+
+    // A page of the image's size with its notice written on it in Helvetica, one of
+    // the fonts every reader has.
+    // False, as Add, for a size no page can hold.
+    bool AddNotice(const PdfImage& image) {
+        const std::optional<PdfPageBox> box =
+            FitPageBox(image.width * 72.0 / image.xDpi, image.height * 72.0 / image.yDpi);
+        if (!box) {
+            return false;
+        }
+        const double width = box->width;
+        const double height = box->height;
+        // Helvetica's letters average about half an em: 0.6 keeps lines inside.
+        constexpr double kEm = 0.6;
+        const double margin = std::min(width, height) / 10;
+        double size = std::clamp(width / 40, 2.0, 24.0);
+        std::vector<std::string> lines;
+        for (;; size *= 0.85) {
+            const auto columns =
+                static_cast<size_t>(std::max(1.0, (width - 2 * margin) / (size * kEm)));
+            lines = Wrapped(image.notice, columns);
+            if (size < 2.0 || lines.size() * size * 1.3 <= height - 2 * margin) {
+                break;
+            }
+        }
+        std::string text = "BT /F1 " + Number(size) + " Tf " + Number(size * 1.3) + " TL " +
+                           Number(margin) + " " + Number(height - margin - size) + " Td\n";
+        for (const std::string& line : lines) {
+            text += Handle::newString(QUtil::utf8_to_win_ansi(line, '?')).unparse() + " '\n";
+        }
+        text += "ET\n";
+        Handle page = Handle::newDictionary();
+        page.replaceKey("/Type", Name("/Page"));
+        if (box->unit != 1.0) {
+            page.replaceKey("/UserUnit", Handle::newReal(Number(box->unit)));
+            usesUserUnit_ = true;
+        }
+        page.replaceKey("/MediaBox",
+                        Handle::newArray({Integer(0), Integer(0), Handle::newReal(Number(width)),
+                                          Handle::newReal(Number(height))}));
+        Handle fonts = Handle::newDictionary();
+        fonts.replaceKey("/F1", Shared("Helvetica", [&] {
+                             Handle font = Handle::newDictionary();
+                             font.replaceKey("/Type", Name("/Font"));
+                             font.replaceKey("/Subtype", Name("/Type1"));
+                             font.replaceKey("/BaseFont", Name("/Helvetica"));
+                             font.replaceKey("/Encoding", Name("/WinAnsiEncoding"));
+                             return pdf_.makeIndirectObject(font);
+                         }));
+        Handle resources = Handle::newDictionary();
+        resources.replaceKey("/Font", fonts);
+        page.replaceKey("/Resources", resources);
+        page.replaceKey("/Contents", Handle::newStream(&pdf_, text));
+        pages_.addPage(pdf_.makeIndirectObject(page), false);
+        return true;
+    }
 
   private:
     Handle Name(const std::string& name) {
@@ -312,19 +407,32 @@ class PageBuilder {
 // worker threads, ahead of the one being added as far as the decoded bytes allow.
 class PagePreparer {
   public:
-    PagePreparer(const std::vector<PageRef>& pages, const PdfFailure& failure)
+    // With `skipped`, pages that cannot be written become notices listed there.
+    PagePreparer(const std::vector<PageRef>& pages, const PdfFailure& failure,
+                 std::vector<SkippedPage>* skipped)
         : pages_(pages),
           failure_(failure),
+          skipped_(skipped),
           stage_(Sizes(pages), [this](int index) { return Start(static_cast<size_t>(index)); }) {}
 
     PdfImage Take(size_t index) {
         try {
-            return stage_.Take(static_cast<int>(index));
-        } catch (const Error& e) {
-            if (failure_.Raised(e)) {
-                throw;
+            PdfImage image = stage_.Take(static_cast<int>(index));
+            if (!image.notice.empty()) {
+                Skip(index, image.notice);
+                image.notice = NoticeText(pages_[index], image.notice);
             }
-            failure_.Raise(e.Number(), Where(pages_[index]) + ": " + Stripped(e.Description()));
+            return image;
+        } catch (const Error& e) {
+            if (skipped_ == nullptr) {
+                if (failure_.Raised(e)) {
+                    throw;
+                }
+                failure_.Raise(e.Number(), Where(pages_[index]) + ": " + Stripped(e.Description()));
+            }
+            return Notice(index, failure_.Raised(e) ? failure_.Reason(e)
+                                                    : Where(pages_[index]) + ": " +
+                                                          Stripped(e.Description()));
         }
     }
 
@@ -339,6 +447,18 @@ class PagePreparer {
 
   private:
     using Stage = DecodeAhead<PdfImage>;
+
+    void Skip(size_t index, const std::string& reason) {
+        skipped_->push_back({pages_[index].source, pages_[index].page, reason});
+    }
+
+    PdfImage Notice(size_t index, const std::string& reason) {
+        Skip(index, reason);
+        const PageRef& ref = pages_[index];
+        return NoticeImage(ref.source->Info(ref.page), ref.source->QuarterTurns(ref.page),
+                           NoticeText(ref, reason));
+    }
+
 
     // Every page counts its decoded size, passed through or not: one that cannot be
     // passed through after all is decoded instead.
@@ -361,6 +481,9 @@ class PagePreparer {
         const PageRef& ref = pages_[index];
         const PageInfo info = ref.source->Info(ref.page);
         const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
+        if (const std::string reason = Unwritable(ref, info); !reason.empty()) {
+            return {NoticeImage(info, turns, reason), nullptr};  // only when skipping
+        }
         if (MayPassThrough(info)) {
             if (std::optional<PdfImage> image = PassThroughImage(
                     FileOf(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
@@ -371,7 +494,10 @@ class PagePreparer {
         try {
             decoded = ref.source->Decode(ref.page);
         } catch (const Error& e) {
-            failure_.Raise(e.Number(), e.Description());  // names the file and page already
+            if (skipped_ == nullptr) {
+                failure_.Raise(e.Number(), e.Description());  // names the file and page already
+            }
+            return {NoticeImage(info, turns, e.Description()), nullptr};
         }
         if (!decoded) {
             failure_.Raise(errors::kDamagedFile, Where(ref) + ": the page could not be decoded");
@@ -384,20 +510,24 @@ class PagePreparer {
 
     const std::vector<PageRef>& pages_;
     const PdfFailure& failure_;
+    std::vector<SkippedPage>* skipped_;
     std::map<const PageSource*, std::unique_ptr<TiffSourceFile>> files_;
     Stage stage_;
 };
 
+// Every page; unless `skipping`, fails before anything is written at a page that
+// cannot be written.
 std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
-                               const PdfFailure& failure) {
+                               const PdfFailure& failure, bool skipping) {
     std::vector<PageRef> pages;
     for (const PageSource* source : sources) {
         for (int page = 0; page < source->PageCount(); ++page) {
             const PageRef ref{source, page};
             const PageInfo info = source->Info(page);
-            if (!info.decodable && !MayPassThrough(info)) {
-                failure.Raise(errors::kUnsupportedCompression,
-                              Where(ref) + " cannot be decoded: " + UndecodableText(info));
+            if (const std::string reason = Unwritable(ref, info); !reason.empty() && !skipping) {
+                failure.Raise(info.chainBreak.empty() ? errors::kUnsupportedCompression
+                                                      : errors::kDamagedFile,
+                              reason);
             }
             double width = 0;
             double height = 0;
@@ -495,15 +625,15 @@ void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const std::string&
 }  // namespace
 
 void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
-              sys::AtomicFile::Options target) {
+              sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
     const PdfFailure failure(targetPath);
-    const std::vector<PageRef> pages = ListPages(sources, failure);
+    const std::vector<PageRef> pages = ListPages(sources, failure, skipped != nullptr);
     AtomicFile temp(targetPath, target);
     QPDF pdf;
     pdf.emptyPDF();
     // The images' bytes, which the streams point into until the file is written.
     std::deque<PdfImage> images;
-    PagePreparer preparer(pages, failure);
+    PagePreparer preparer(pages, failure, skipped);
     const int count = static_cast<int>(pages.size());
     ScopedProgress::Report(0, count);
     FileReads reads;
@@ -511,7 +641,11 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     for (size_t i = 0; i < pages.size(); ++i) {
         images.push_back(preparer.Take(i));
         PdfImage& image = images.back();
-        if (!builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr)) {
+        const bool added =
+            !image.notice.empty()
+                ? builder.AddNotice(image)
+                : builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
+        if (!added) {
             failure.Raise(errors::kInvalidFileFormat,
                           Where(pages[i]) + ": its image is too large or too small for a PDF page");
         }

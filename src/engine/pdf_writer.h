@@ -16,8 +16,11 @@ namespace folio::engine {
 // decoded and written without loss. Page sizes follow the pages' resolutions.
 // Writes beside the target and renames into place: on any failure folio::Error
 // names the page and the reason, and the target is untouched with no stray file.
-// `target` says whether an existing file is replaced.
+// `target` says whether an existing file is replaced. Given `skipped`, a page that
+// cannot be decoded or reached becomes a page of its size stating its number and
+// why, instead of failing the file; each such page is listed there.
 void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
-              sys::AtomicFile::Options target = sys::AtomicFile::Options{});
+              sys::AtomicFile::Options target = sys::AtomicFile::Options{},
+              std::vector<SkippedPage>* skipped = nullptr);
 
 }  // namespace folio::engine

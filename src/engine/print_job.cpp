@@ -156,7 +156,8 @@ void PrintDocument(const EngineDocument& document, PrintBackend* backend,
     // Every page decodes before the job starts: a damaged page found halfway would
     // leave the printer with part of the document.
     for (int page : pages) {
-        if (!document.Info(page).decodable) {
+        // The page where the page chain breaks says why in the decoder's error.
+        if (!document.Info(page).decodable && document.Info(page).chainBreak.empty()) {
             throw Error(errors::kUnsupportedCompression,
                         document.DisplayName() + ", page " + std::to_string(page + 1) +
                             ": its compression (" + document.Info(page).compressionName +

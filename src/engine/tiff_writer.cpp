@@ -31,6 +31,8 @@ constexpr uint64_t kClassicLimit = uint64_t{0xF0000000};
 
 struct PagePlan {
     bool copy = false;
+    // Left out: known before writing that it cannot be decoded or reached.
+    bool skip = false;
     int turns = 0;
     uint64_t decodedBytes = 0;
 };
@@ -62,9 +64,11 @@ class ExportFailure {
 };
 
 // Which pages to copy and which to decode, and whether the output needs BigTIFF;
-// fails before anything is written when a page can be neither copied nor decoded.
+// fails before anything is written when a page can be neither copied nor decoded,
+// unless such pages are to be left out (listed in `skipped`).
 std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
-                           const ExportFailure& failure, uint64_t& estimate) {
+                           const ExportFailure& failure, uint64_t& estimate,
+                           std::vector<SkippedPage>* skipped) {
     const int count = source.PageCount();
     std::vector<PagePlan> plan(static_cast<size_t>(count));
     // Copied pages together take no more than the whole source file.
@@ -74,13 +78,28 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
         const PageInfo info = source.Info(page);
         p.turns = NormalQuarterTurns(source.QuarterTurns(page));
         p.decodedBytes = DecodedPageBytes(info);
-        p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
-        if (p.copy) {
-            continue;
+        // Why the page can be neither copied nor decoded, and the error that says so.
+        std::string reason;
+        int32_t number = errors::kDamagedFile;
+        if (!info.chainBreak.empty()) {
+            reason = ChainBreakText(PageName(page), info);
+        } else {
+            p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
+            if (p.copy) {
+                continue;
+            }
+            if (!info.decodable) {
+                reason = PageName(page) + " cannot be decoded: " + UndecodableText(info);
+                number = errors::kUnsupportedCompression;
+            }
         }
-        if (!info.decodable) {
-            failure.Raise(errors::kUnsupportedCompression,
-                          PageName(page) + " cannot be decoded: " + UndecodableText(info));
+        if (!reason.empty()) {
+            if (skipped == nullptr) {
+                failure.Raise(number, reason);
+            }
+            p.skip = true;
+            skipped->push_back({&source, page, reason});
+            continue;
         }
         // G4 can come out larger than the raw bits on noise; other codecs barely grow.
         estimate +=
@@ -90,22 +109,18 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
 }
 
 // Pages decoded on the calling thread ahead of the one being written, turned and
-// compressed on workers meanwhile; pages planned as copies only when asked for.
+// compressed on workers meanwhile; pages planned as copies only when asked for,
+// pages left out never.
 class DecodedPages {
   public:
-    DecodedPages(const PageSource& source, const std::vector<PagePlan>& plan,
-                 const ExportFailure& failure)
-        : failure_(failure), stage_(Pages(plan), [&source, &plan](int page) {
+    DecodedPages(const PageSource& source, const std::vector<PagePlan>& plan)
+        : stage_(Pages(plan), [&source, &plan](int page) {
               return Start(source, plan[static_cast<size_t>(page)], page);
           }) {}
 
-    EncodedPage Take(int page) {
-        try {
-            return stage_.Take(page);
-        } catch (const Error& e) {
-            failure_.Raise(e.Number(), e.Description());
-        }
-    }
+    // Raises the page's own folio::Error (not yet naming the target) when it cannot
+    // be decoded or compressed: a page decoded ahead fails at its own turn.
+    EncodedPage Take(int page) { return stage_.Take(page); }
 
   private:
     using Stage = DecodeAhead<EncodedPage>;
@@ -113,7 +128,7 @@ class DecodedPages {
     static std::vector<Stage::Page> Pages(const std::vector<PagePlan>& plan) {
         std::vector<Stage::Page> pages;
         for (const PagePlan& p : plan) {
-            pages.push_back(Stage::Page{p.decodedBytes, !p.copy});
+            pages.push_back(Stage::Page{p.decodedBytes, !p.copy && !p.skip});
         }
         return pages;
     }
@@ -140,14 +155,13 @@ class DecodedPages {
                 }};
     }
 
-    const ExportFailure& failure_;
     Stage stage_;
 };
 
 }  // namespace
 
 void WriteTiff(const PageSource& source, const std::string& targetPath,
-               sys::AtomicFile::Options target) {
+               sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
     const ExportFailure failure(targetPath);
     const int count = source.PageCount();
     if (count <= 0) {
@@ -155,7 +169,13 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
     }
     TiffSourceFile file(source.OpenFile());
     uint64_t estimate = 0;
-    const std::vector<PagePlan> plan = Plan(source, file, failure, estimate);
+    const size_t skippedBefore = skipped != nullptr ? skipped->size() : 0;
+    const std::vector<PagePlan> plan = Plan(source, file, failure, estimate, skipped);
+    // The pages the file is to hold, as its pages' numbering says; one found
+    // damaged only as it is decoded is left out of the file but not of this count.
+    const int outputCount =
+        count - static_cast<int>(skipped != nullptr ? skipped->size() - skippedBefore : 0);
+    int written = 0;
 
     AtomicFile temp(targetPath, target);
     TiffMessageLog log;
@@ -164,30 +184,48 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
     if (out == nullptr) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
-    DecodedPages decoded(source, plan, failure);
+    DecodedPages decoded(source, plan);
     ScopedProgress::Report(0, count);
     for (int page = 0; page < count; ++page) {
-        const PagePosition position{page, count};
-        bool written = false;
+        if (plan[static_cast<size_t>(page)].skip) {
+            ScopedProgress::Report(page + 1, count);
+            continue;
+        }
+        const PagePosition position{written, outputCount};
+        bool done = false;
         errno = 0;
         const bool copy = plan[static_cast<size_t>(page)].copy &&
                           file.SelectPage(source.DirectoryOffset(page)) &&
                           CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
         if (copy) {
-            written = CopyPageUnchanged(file, output, position);
+            done = CopyPageUnchanged(file, output, position);
         } else {
-            const EncodedPage encoded = decoded.Take(page);
+            std::optional<EncodedPage> encoded;
+            try {
+                encoded = decoded.Take(page);
+            } catch (const Error& e) {
+                if (skipped == nullptr) {
+                    failure.Raise(e.Number(), e.Description());
+                }
+                skipped->push_back({&source, page, e.Description()});
+                ScopedProgress::Report(page + 1, count);
+                continue;
+            }
             errno = 0;
-            written = WriteEncodedPage(out, encoded, position);
+            done = WriteEncodedPage(out, *encoded, position);
         }
-        if (!written) {
+        if (!done) {
             // A write that failed may have been one gathered for earlier pages.
             const int err = output.Error() != 0 ? output.Error() : errno;
             const std::string fromSource = file.TakeError("the page could not be written");
             failure.RaiseWrite(page, log.Reason(fromSource), err);
         }
         output.PageWritten();
+        ++written;
         ScopedProgress::Report(page + 1, count);
+    }
+    if (written == 0) {
+        failure.Raise(errors::kDamagedFile, "no page of the document can be decoded");
     }
     errno = 0;
     if (!output.Finish() || !log.FirstError().empty()) {

@@ -15,8 +15,11 @@ namespace folio::engine {
 // losslessly in their own depth and colour model; a page that needs no change is
 // copied without decoding. Writes beside the target and renames into place: on any
 // failure folio::Error is raised, the target is untouched and no stray file remains.
-// `target` says whether an existing file is replaced.
+// `target` says whether an existing file is replaced. Given `skipped`, pages that
+// cannot be decoded or reached are left out instead of failing the export, each
+// listed there; the file then needs one page written.
 void WriteTiff(const PageSource& source, const std::string& targetPath,
-               sys::AtomicFile::Options target = sys::AtomicFile::Options{});
+               sys::AtomicFile::Options target = sys::AtomicFile::Options{},
+               std::vector<SkippedPage>* skipped = nullptr);
 
 }  // namespace folio::engine

@@ -531,6 +531,140 @@ TEST(ConvertPdf, RefusesWhatWouldLoseOrDamageAFile) {
     EXPECT_EQ(entries, 9u);
 }
 
+// ---- damaged documents: what can be read is shown, the rest is named
+
+struct DamagedCase {
+    const char* name;
+    // The file's bytes: a 100 x 50 first page, a 60 x 80 second one, and the damage.
+    std::function<std::vector<uint8_t>()> bytes;
+    int readable;      // pages `info` lists
+    int damagedPage;   // the page that cannot be written, from 1
+    bool chainBreaks;  // info fails: the pages after the break cannot be read
+    const char* says;  // part of the reason
+    double width;      // the stand-in page's size, points (72 dpi pages)
+    double height;
+};
+
+void PrintTo(const DamagedCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+engine::testing::RawTiffBuilder TwoPages() {
+    engine::testing::RawTiffBuilder b;
+    b.AddSimplePage(100, 50, 8, COMPRESSION_NONE, std::vector<uint8_t>(100 * 50, 0x40));
+    b.AddSimplePage(60, 80, 8, COMPRESSION_NONE, std::vector<uint8_t>(60 * 80, 0x80));
+    return b;
+}
+
+std::vector<DamagedCase> DamagedCases() {
+    return {
+        {"ChainLoops",
+         [] {
+             auto b = TwoPages();
+             b.SetNext(1, b.IfdOffset(0));
+             return b.Bytes();
+         },
+         2, 3, true, "the page chain loops back after page 2", 60, 80},
+        {"NextPagePastTheEnd",
+         [] {
+             auto b = TwoPages();
+             b.SetNext(1, 0x7FFFFFF0);
+             return b.Bytes();
+         },
+         2, 3, true, "past the end of the file", 60, 80},
+        {"TruncatedAfterPageOne",
+         [] {
+             auto b = TwoPages();
+             auto bytes = b.Bytes();
+             bytes.resize(b.IfdOffset(1) + 5);
+             return bytes;
+         },
+         1, 2, true, "damaged or truncated", 100, 50},
+        {"MdiCompression",
+         [] {
+             engine::testing::RawTiffBuilder b;
+             b.AddSimplePage(100, 50, 8, COMPRESSION_NONE, std::vector<uint8_t>(100 * 50, 0x40));
+             b.AddSimplePage(60, 80, 1, 34719, std::vector<uint8_t>(40, 0x55), 0);
+             b.AddSimplePage(30, 30, 8, COMPRESSION_NONE, std::vector<uint8_t>(30 * 30, 0x40));
+             return b.Bytes();
+         },
+         3, 2, false, "34719", 60, 80},
+        {"DamagedData",
+         [] {
+             engine::testing::RawTiffBuilder b;
+             b.AddSimplePage(100, 50, 8, COMPRESSION_NONE, std::vector<uint8_t>(100 * 50, 0x40));
+             // PackBits: not copied as stored into a TIFF, so both writers decode it.
+             b.AddSimplePage(60, 80, 8, COMPRESSION_PACKBITS, std::vector<uint8_t>(3, 0x80));
+             return b.Bytes();
+         },
+         2, 2, false, "image data", 60, 80},
+    };
+}
+
+class DamagedDocumentTest : public ::testing::TestWithParam<DamagedCase> {};
+
+TEST_P(DamagedDocumentTest, InfoListsWhatCanBeReadAndSkippingWritesTheRest) {
+    const DamagedCase& c = GetParam();
+    TempDir dir;
+    const std::string input = dir.File("scan.tif");
+    engine::testing::WriteFileBytes(input, c.bytes());
+    const std::string page = "page " + std::to_string(c.damagedPage);
+
+    const ToolResult info = RunTool({"info", input});
+    EXPECT_EQ(info.status, c.chainBreaks ? 1 : 0) << info.err;
+    for (int listed = 1; listed <= c.readable; ++listed) {
+        EXPECT_NE(info.out.find("  page " + std::to_string(listed) + ": "), std::string::npos)
+            << info.out;
+    }
+    EXPECT_EQ(info.out.find("  page " + std::to_string(c.readable + 1) + ": "), std::string::npos)
+        << info.out;
+    if (c.chainBreaks) {
+        EXPECT_EQ(info.ErrLines(), 1) << info.err;
+        EXPECT_NE(info.err.find("scan.tif, " + page + ": "), std::string::npos) << info.err;
+        EXPECT_NE(info.err.find(c.says), std::string::npos) << info.err;
+    }
+
+    // Without --skip-damaged both refuse, naming the page, and write nothing.
+    const std::string pdf = dir.File("out.pdf");
+    const std::string tiff = dir.File("out.tiff");
+    for (const ToolResult& refused :
+         {RunTool({"pdf", input, "-o", pdf}), RunTool({"export", input, tiff})}) {
+        EXPECT_EQ(refused.status, 1) << refused.err;
+        EXPECT_NE(refused.err.find(page), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find(c.says), std::string::npos) << refused.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+    EXPECT_FALSE(std::filesystem::exists(tiff));
+
+    // A PDF page of the same size states the page and the reason.
+    const ToolResult skipped = RunTool({"pdf", input, "-o", pdf, "--skip-damaged"});
+    EXPECT_EQ(skipped.status, 3) << skipped.err;
+    EXPECT_NE(skipped.err.find("warning: " + page), std::string::npos) << skipped.err;
+    EXPECT_TRUE(QpdfChecks(pdf));
+    const std::vector<PdfPage> pages = ReadPages(pdf);
+    const int total = std::max(c.readable, c.damagedPage);
+    ASSERT_EQ(pages.size(), static_cast<size_t>(total));
+    EXPECT_NEAR(pages[static_cast<size_t>(c.damagedPage - 1)].width, c.width, 0.01);
+    EXPECT_NEAR(pages[static_cast<size_t>(c.damagedPage - 1)].height, c.height, 0.01);
+    const std::string number = std::to_string(c.damagedPage);
+    std::string text = Shell("pdftotext -f " + number + " -l " + number + " " + Quoted(pdf) + " -");
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    EXPECT_NE(text.find("Page " + number), std::string::npos) << text;
+    EXPECT_NE(text.find(c.says), std::string::npos) << text;
+
+    // A TIFF leaves the page out.
+    const ToolResult left = RunTool({"export", input, tiff, "--skip-damaged"});
+    EXPECT_EQ(left.status, 3) << left.err;
+    EXPECT_NE(left.err.find("warning: " + page + " left out"), std::string::npos) << left.err;
+    TIFF* exported = TIFFOpen(tiff.c_str(), "r");
+    ASSERT_NE(exported, nullptr);
+    EXPECT_EQ(TIFFNumberOfDirectories(exported), static_cast<tdir_t>(total - 1));
+    TIFFClose(exported);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DamagedDocumentTest, ::testing::ValuesIn(DamagedCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- batch conversion
 
 std::vector<std::string> FilesUnder(const std::string& folder) {
@@ -681,6 +815,32 @@ TEST(ConvertBatch, UnreadableFolderIsNamedAndTheRestConverted) {
     EXPECT_EQ(r.ErrLines(), 1) << r.err;
     EXPECT_EQ(FilesUnder(out), (std::vector<std::string>{"b/one.pdf", "z/two.pdf"}));
     EXPECT_NE(r.out.find("2 of 3 files converted (2 pages), 1 failed"), std::string::npos) << r.out;
+}
+
+// Pages skipped make the status 3 and are counted; a file that fails still makes it 1.
+TEST(ConvertBatch, SkippedPagesAreCountedAndAFailedFileStillFails) {
+    TempDir dir;
+    auto chain = TwoPages();
+    chain.SetNext(1, chain.IfdOffset(0));
+    engine::testing::WriteFileBytes(dir.File("loop.tif"), chain.Bytes());
+    engine::testing::WriteFileBytes(dir.File("text.tif"), {'h', 'i'});
+    for (const char* command : {"pdf", "export"}) {
+        SCOPED_TRACE(command);
+        const std::string out = dir.File(std::string("out-") + command);
+        const ToolResult skipped =
+            RunTool({command, "--output-dir", out, "--skip-damaged", dir.File("loop.tif")});
+        EXPECT_EQ(skipped.status, 3) << skipped.err;
+        EXPECT_NE(skipped.err.find("loop.tif, page 3: "), std::string::npos) << skipped.err;
+        EXPECT_NE(skipped.out.find("1 of 1 files converted (3 pages, 1 damaged page skipped)"),
+                  std::string::npos)
+            << skipped.out;
+        const ToolResult failed =
+            RunTool({command, "--output-dir", out, "--skip-damaged", "--overwrite",
+                     dir.File("loop.tif"), dir.File("text.tif")});
+        EXPECT_EQ(failed.status, 1) << failed.err;
+        EXPECT_EQ(
+            RunTool({command, "--output-dir", out, "--overwrite", dir.File("loop.tif")}).status, 1);
+    }
 }
 
 }  // namespace

@@ -156,6 +156,34 @@ INSTANTIATE_TEST_SUITE_P(
         Request{"DamagedPage", 1, 4, 1, u"Office", 1, errors::kDamagedFile, "page 2", {}}),
     [](const auto& info) { return info.param.name; });
 
+// The pages before a break in the page chain print; a range reaching the break
+// fails there with its reason, and nothing is printed.
+TEST(PrintOutOfABrokenChain, PrintsThePagesBeforeTheBreakAndFailsAtIt) {
+    RawTiffBuilder file;
+    for (uint32_t width : {10u, 20u}) {
+        file.AddSimplePage(width, 10, 8, 1, std::vector<uint8_t>(width * 10, 0x80));
+    }
+    file.SetNext(1, file.IfdOffset(0));
+    auto backend = std::make_shared<RecordingBackend>();
+    EngineDocument document;
+    document.SetPrintBackend(backend);
+    document.OpenBytes(file.Bytes(), "loop.mdi");
+    document.PrintOut(0, 1, 1, u"Office", u"", true, 1);
+    ASSERT_TRUE(backend->job.has_value());
+    EXPECT_EQ(backend->job->heights, (std::vector<int>{1000, 500}));
+    backend->job.reset();
+    try {
+        document.PrintOut(0, -1, 1, u"Office", u"", true, 1);
+        FAIL() << "printed past the break";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), errors::kDamagedFile);
+        EXPECT_EQ(e.Description(),
+                  "loop.mdi, page 3: the rest of the document cannot be read: the page chain "
+                  "loops back after page 2; nothing was printed");
+    }
+    EXPECT_FALSE(backend->job.has_value());
+}
+
 TEST(PrintOutWithoutPrinters, SaysThatNoPrinterCanBeReached) {
     auto backend = std::make_shared<RecordingBackend>();
     backend->names.clear();

@@ -202,21 +202,47 @@ TEST_F(DocumentViewTest, SmallerPagesAverageThinLinesToGray) {
     }
 }
 
+// A page that cannot be decoded, or the place where the page chain breaks, shows a
+// notice saying why; the pages before it still show.
 TEST_F(DocumentViewTest, AnUndecodablePageShowsANoticeAndTheOthersStillShow) {
-    engine::testing::RawTiffBuilder builder;
-    builder.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(64 * 64, 0x00));
-    builder.AddSimplePage(64, 64, 1, 34719, std::vector<uint8_t>(64, 0x55));
-    const std::string path = dir.File("mixed.tif");
-    engine::testing::WriteFileBytes(path, builder.Bytes());
-    auto document = OpenDocument(path);
-    ShownView shown(document, QSize(300, 400));
-    const QImage image = shown.Grab();
-    EXPECT_TRUE(shown.view.PageNotice(0).isEmpty());
-    EXPECT_FALSE(shown.view.PageNotice(1).isEmpty());
-    EXPECT_LT(qGray(image.pixel(shown.OnScreen(0, QPointF(32, 32)))), 40) << "page 1 is drawn";
-    // The notice's red frame runs along the page's edge.
-    const QRgb frame = image.pixel(shown.OnScreen(1, QPointF(1, 30)));
-    EXPECT_GT(qRed(frame), qGreen(frame) + 60) << "page 2 shows the notice";
+    struct Case {
+        const char* name;
+        void (*damage)(engine::testing::RawTiffBuilder&);
+        int pages;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"OwnCompression",
+         [](engine::testing::RawTiffBuilder& b) {
+             b.AddSimplePage(64, 64, 1, 34719, std::vector<uint8_t>(64, 0x55));
+         },
+         2, "34719"},
+        {"ChainLoops",
+         [](engine::testing::RawTiffBuilder& b) {
+             b.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(64 * 64, 0xFF));
+             b.SetNext(1, b.IfdOffset(0));
+         },
+         3, "the rest of the document cannot be read: the page chain loops back after page 2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine::testing::RawTiffBuilder builder;
+        builder.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(64 * 64, 0x00));
+        c.damage(builder);
+        const std::string path = dir.File("mixed.tif");
+        engine::testing::WriteFileBytes(path, builder.Bytes());
+        auto document = OpenDocument(path);
+        ShownView shown(document, QSize(300, 600));
+        const int last = c.pages - 1;
+        const QImage image = shown.Grab();
+        ASSERT_EQ(shown.view.NumPages(), c.pages);
+        EXPECT_TRUE(shown.view.PageNotice(0).isEmpty());
+        EXPECT_NE(shown.view.PageNotice(last).indexOf(QString::fromUtf8(c.says)), -1)
+            << shown.view.PageNotice(last).toStdString();
+        // The notice's red frame runs along the page's edge.
+        const QRgb frame = image.pixel(shown.OnScreen(last, QPointF(1, 30)));
+        EXPECT_GT(qRed(frame), qGreen(frame) + 60) << "the last page shows the notice";
+    }
 }
 
 TEST_F(DocumentViewTest, KeysScrollAndTrackTheCurrentPage) {

@@ -28,6 +28,7 @@
 #include "platform/qt/qt_settings_store.h"
 #include "platform/qt/window_handles.h"
 #include "support/modal_driver.h"
+#include "support/raw_tiff_builder.h"
 #include "support/temp_dir.h"
 #include "support/test_document.h"
 
@@ -291,6 +292,37 @@ TEST_F(WiredProgram, ExportThroughTheMenuWritesTheTiffAndRemembersItsFolder) {
     QSettings stored(SettingsFile(), QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("save/fo")).toString(),
               QString::fromStdString(documents.Path()) + u'/');
+}
+
+// A document whose page chain breaks opens with the pages before the break; its
+// export fails at the break, saying why, and writes nothing.
+TEST_F(WiredProgram, ExportOfABrokenChainFailsAtTheBreakWithItsReason) {
+    engine::testing::RawTiffBuilder file;
+    file.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(64 * 64, 0x80));
+    file.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(64 * 64, 0x40));
+    file.SetNext(1, file.IfdOffset(0));
+    const std::string path = documents.File("loop.tif");
+    engine::testing::WriteFileBytes(path, file.Bytes());
+    // The one message box expected is the export's: opening shows none.
+    QString text;
+    WhenModalShown<QMessageBox>([&text](QMessageBox* box) {
+        text = box->text();
+        box->accept();
+    });
+    OpenThroughMenu(QString::fromStdString(path));
+    ASSERT_TRUE(form.DocumentLoaded) << text.toStdString();
+    EXPECT_EQ(viewer->NumPages(), 3);
+    WhenModalShown<QFileDialog>([this](QFileDialog* shown) {
+        shown->setDirectory(QString::fromStdString(documents.Path()));
+        shown->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("copy"));
+        static_cast<QDialog*>(shown)->accept();
+    });
+    window.findChild<QAction*>(QStringLiteral("fileExport"))->trigger();
+    EXPECT_TRUE(text.contains(QStringLiteral(
+        "page 3: the rest of the document cannot be read: the page chain loops back after page 2")))
+        << text.toStdString();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(documents.File("copy.tiff"))));
 }
 
 TEST_F(WiredProgram, AFailedOpenIsReportedOverTheWindowAndKeepsTheDocumentShown) {

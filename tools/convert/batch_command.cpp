@@ -22,6 +22,7 @@
 #include "engine/tiff_writer.h"
 #include "export_command.h"
 #include "output_target.h"
+#include "skipped_pages.h"
 
 namespace folio::convert {
 namespace {
@@ -167,11 +168,17 @@ class BatchProgress {
           terminal_(::isatty(STDERR_FILENO) == 1),
           start_(Clock::now()) {}
 
-    void Converted(const Job& job, int pages) {
+    void Converted(const Job& job, int pages, const std::vector<engine::SkippedPage>& skipped,
+                   SkipKind kind) {
         std::lock_guard lock(mutex_);
         ++done_;
         pages_ += pages;
         extensionsKept_ += job.extensionKept ? 1 : 0;
+        skipped_ += skipped.size();
+        if (!skipped.empty() && terminal_) {
+            std::fputs("\r\033[K", stderr);
+        }
+        WarnSkipped(job.input, skipped, kind);
         if (terminal_) {
             Redraw();
         } else {
@@ -203,9 +210,13 @@ class BatchProgress {
             std::fputs("\r\033[K", stderr);
         }
         const double seconds = Seconds();
-        std::fprintf(stdout, "%s%zu of %zu files converted (%zu pages), %zu failed, in %.1f s",
-                     interrupted ? "Interrupted: " : "", done_ - failed_, total_, pages_, failed_,
-                     seconds);
+        const std::string skipped = skipped_ == 0 ? std::string()
+                                                  : ", " + std::to_string(skipped_) +
+                                                        (skipped_ == 1 ? " damaged page skipped"
+                                                                       : " damaged pages skipped");
+        std::fprintf(stdout, "%s%zu of %zu files converted (%zu pages%s), %zu failed, in %.1f s",
+                     interrupted ? "Interrupted: " : "", done_ - failed_, total_, pages_,
+                     skipped.c_str(), failed_, seconds);
         if (extensionsKept_ > 0) {
             std::fprintf(stdout,
                          "; %zu kept their own extension in the output name (as in a.mdi.%s), "
@@ -216,6 +227,8 @@ class BatchProgress {
         std::fflush(stdout);
         return failed_;
     }
+
+    size_t SkippedPages() const { return skipped_; }
 
   private:
     double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
@@ -238,10 +251,13 @@ class BatchProgress {
     size_t failed_ = 0;
     size_t pages_ = 0;
     size_t extensionsKept_ = 0;
+    size_t skipped_ = 0;
 };
 
-// Converts one file; returns its page count. Raises folio::Error on failure.
-int Convert(const Job& job, const BatchRequest& request, const InputFiles& inputs) {
+// Converts one file; returns its page count. Raises folio::Error on failure. With
+// `skipped`, pages that cannot be decoded or reached are listed there instead.
+int Convert(const Job& job, const BatchRequest& request, const InputFiles& inputs,
+            std::vector<engine::SkippedPage>* skipped) {
     inputs.CheckTarget(job.output.string(), request.overwrite);
     // Opened first, so that a file that is no document leaves no folder behind.
     const auto document = OpenDocument(job.input);
@@ -257,9 +273,9 @@ int Convert(const Job& job, const BatchRequest& request, const InputFiles& input
     // Without --overwrite a file made at the output meanwhile is kept, too.
     const sys::AtomicFile::Options target = TargetOptions(request.overwrite);
     if (request.format == BatchFormat::Pdf) {
-        engine::WritePdf({document.get()}, job.output.string(), target);
+        engine::WritePdf({document.get()}, job.output.string(), target, skipped);
     } else {
-        engine::WriteTiff(*document, job.output.string(), target);
+        engine::WriteTiff(*document, job.output.string(), target, skipped);
     }
     return document->PageCount();
 }
@@ -288,10 +304,14 @@ int RunBatch(const BatchRequest& request) {
         progress.Failed(failure.input, failure.reason);
     }
     std::atomic<size_t> next{0};
+    const SkipKind kind = request.format == BatchFormat::Pdf ? SkipKind::Notice : SkipKind::LeftOut;
     const auto work = [&] {
         for (size_t i = next++; i < jobs.size() && !Interrupted(); i = next++) {
             try {
-                progress.Converted(jobs[i], Convert(jobs[i], request, inputs));
+                std::vector<engine::SkippedPage> skipped;
+                const int pages =
+                    Convert(jobs[i], request, inputs, request.skipDamaged ? &skipped : nullptr);
+                progress.Converted(jobs[i], pages, skipped, kind);
             } catch (const Error& e) {
                 if (e.Number() != errors::kCancel || !Interrupted()) {
                     progress.Failed(jobs[i].input, e.Description());
@@ -318,7 +338,10 @@ int RunBatch(const BatchRequest& request) {
     if (interrupted) {
         return kInterruptedStatus;
     }
-    return failed == 0 ? 0 : 1;
+    if (failed != 0) {
+        return 1;
+    }
+    return progress.SkippedPages() == 0 ? 0 : kSkippedStatus;
 }
 
 }  // namespace folio::convert

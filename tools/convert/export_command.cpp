@@ -9,8 +9,10 @@
 #include "common/utf8.h"
 #include "document_opener.h"
 #include "engine/page_source.h"
+#include "engine/tiff_writer.h"
 #include "imaging/document.h"
 #include "output_target.h"
+#include "skipped_pages.h"
 #include "usage_error.h"
 
 namespace folio::convert {
@@ -114,6 +116,7 @@ std::optional<BatchRequest> BatchRequestFrom(const ArgumentList& list, BatchForm
     request.recursive = list.Has("--recursive");
     request.overwrite = list.Has("--overwrite");
     request.angle = ParseTurn(list);
+    request.skipDamaged = list.Has("--skip-damaged");
     if (request.outputDir.empty()) {
         throw UsageError("--output-dir needs a folder");
     }
@@ -124,7 +127,8 @@ std::optional<BatchRequest> BatchRequestFrom(const ArgumentList& list, BatchForm
 }
 
 int RunExport(const std::vector<std::string>& args) {
-    const ArgumentList list(args, {"--rotate", "--output-dir"}, {"--recursive", "--overwrite"});
+    const ArgumentList list(args, {"--rotate", "--output-dir"},
+                            {"--recursive", "--overwrite", "--skip-damaged"});
     if (const auto batch = BatchRequestFrom(list, BatchFormat::Tiff)) {
         return RunBatch(*batch);
     }
@@ -137,6 +141,13 @@ int RunExport(const std::vector<std::string>& args) {
     InputFiles({list.Positional()[0]}).CheckTarget(list.Positional()[1], true);
     const auto document = OpenDocument(list.Positional()[0]);
     TurnAllPages(*document, angle);
+    if (list.Has("--skip-damaged")) {
+        std::vector<engine::SkippedPage> skipped;
+        WithPageProgress(document->PageCount(),
+                         [&] { engine::WriteTiff(*document, list.Positional()[1], {}, &skipped); });
+        return FinishSkipping(list.Positional()[1], {list.Positional()[0]}, {document.get()},
+                              document->PageCount(), skipped, SkipKind::LeftOut);
+    }
     WithPageProgress(document->PageCount(), [&] {
         document->SaveAs(FromUtf8(list.Positional()[1]), imaging::kFileFormatTiff,
                          imaging::kCompressionDefault);

@@ -7,6 +7,7 @@
 #include "common/error.h"
 #include "common/utf8.h"
 #include "document_opener.h"
+#include "engine/page_directory.h"
 #include "page_description.h"
 #include "usage_error.h"
 
@@ -28,17 +29,43 @@ Json PageJson(const engine::PageInfo& info) {
             {"decodable", info.decodable}};
 }
 
-// The file's report; `ok` becomes false when it could not be read.
+// The pages that can be reached: all but the last when the page chain breaks.
+int ReadablePages(const engine::EngineDocument& document) {
+    const int pages = document.PageCount();
+    return pages > 0 && !document.Info(pages - 1).chainBreak.empty() ? pages - 1 : pages;
+}
+
+// Why the pages after the readable ones cannot be read, or "".
+std::string ChainBreak(const engine::EngineDocument& document, const std::string& path) {
+    const int readable = ReadablePages(document);
+    if (readable == document.PageCount()) {
+        return {};
+    }
+    return engine::ChainBreakText(path + ", page " + std::to_string(readable + 1),
+                                  document.Info(readable));
+}
+
+void ReportError(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "foliolens-convert: %s\n", OneLine(message).c_str());
+}
+
+// The file's report; `ok` becomes false when it could not be read, or only in part.
 Json FileJson(const std::string& path, bool& ok) {
     Json file{{"file", ShownUtf8(path)}};
     try {
         const auto document = OpenDocument(path);
         Json pages = Json::array();
-        for (int page = 0; page < document->PageCount(); ++page) {
+        for (int page = 0; page < ReadablePages(*document); ++page) {
             pages.push_back(PageJson(document->Info(page)));
         }
         file["format"] = document->FormatName();
         file["pages"] = std::move(pages);
+        if (const std::string broken = ChainBreak(*document, path); !broken.empty()) {
+            file["error"] = OneLine(broken);
+            ReportError(broken);
+            ok = false;
+        }
     } catch (const Error& e) {
         file["error"] = OneLine(e.Description());
         std::fprintf(stderr, "foliolens-convert: %s\n", OneLine(e.Description()).c_str());
@@ -50,19 +77,25 @@ Json FileJson(const std::string& path, bool& ok) {
 bool ReportText(const std::string& path) {
     try {
         const auto document = OpenDocument(path);
-        const int pages = document->PageCount();
+        const int pages = ReadablePages(*document);
+        const std::string broken = ChainBreak(*document, path);
         // Names and libtiff's texts reach the terminal only escaped.
         std::string text = TerminalText(path + ": " + document->FormatName() + ", " +
-                                        std::to_string(pages) + (pages == 1 ? " page" : " pages")) +
-                           "\n";
+                                        std::to_string(pages) + (pages == 1 ? " page" : " pages") +
+                                        (broken.empty() ? "" : " readable")) +
+                           "
+";
         for (int page = 0; page < pages; ++page) {
             text += TerminalText(DescribePage(page + 1, document->Info(page))) + "\n";
         }
         std::fputs(text.c_str(), stdout);
+        if (!broken.empty()) {
+            ReportError(broken);
+            return false;
+        }
         return true;
     } catch (const Error& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "foliolens-convert: %s\n", OneLine(e.Description()).c_str());
+        ReportError(e.Description());
         return false;
     }
 }

@@ -7,13 +7,14 @@
 #include "engine/pdf_writer.h"
 #include "export_command.h"
 #include "output_target.h"
+#include "skipped_pages.h"
 #include "usage_error.h"
 
 namespace folio::convert {
 
 int RunPdf(const std::vector<std::string>& args) {
     const ArgumentList list(args, {"--rotate", "-o", "--output-dir"},
-                            {"--overwrite", "--recursive"});
+                            {"--overwrite", "--recursive", "--skip-damaged"});
     if (const auto batch = BatchRequestFrom(list, BatchFormat::Pdf)) {
         if (list.Has("-o")) {
             throw UsageError("give either -o OUT.pdf or --output-dir DIR, not both");
@@ -38,6 +39,13 @@ int RunPdf(const std::vector<std::string>& args) {
         TurnAllPages(*documents.back(), angle);
         sources.push_back(documents.back().get());
         pages += documents.back()->PageCount();
+    }
+    if (list.Has("--skip-damaged")) {
+        std::vector<engine::SkippedPage> skipped;
+        WithPageProgress(pages, [&] {
+            engine::WritePdf(sources, target, TargetOptions(overwrite), &skipped);
+        });
+        return FinishSkipping(target, list.Positional(), sources, pages, skipped, SkipKind::Notice);
     }
     WithPageProgress(pages, [&] { engine::WritePdf(sources, target, TargetOptions(overwrite)); });
     return 0;
