@@ -16,6 +16,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "common/utf8.h"
 #include "document_opener.h"
 #include "engine/page_source.h"
 #include "engine/pdf_writer.h"

@@ -83,8 +83,7 @@ bool ReportText(const std::string& path) {
         std::string text = TerminalText(path + ": " + document->FormatName() + ", " +
                                         std::to_string(pages) + (pages == 1 ? " page" : " pages") +
                                         (broken.empty() ? "" : " readable")) +
-                           "
-";
+                           "\n";
         for (int page = 0; page < pages; ++page) {
             text += TerminalText(DescribePage(page + 1, document->Info(page))) + "\n";
         }
