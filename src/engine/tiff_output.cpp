@@ -352,14 +352,20 @@ bool FileWriteBuffer::Flush() {
 
 TiffOutputFile::TiffOutputFile(int fd, const std::string& name, bool bigTiff,
                                const TiffMessageLog& log, size_t bufferBytes)
-    : buffer_(fd, 0, bufferBytes), client_(buffer_) {
-    tif_ = OpenTiffClient(name, bigTiff ? "w8" : "w", client_, log.Options());
+    : buffer_(fd, 0, bufferBytes), client_(buffer_), name_(name), options_(log.Options()) {
+    tif_ = OpenTiffClient(name, bigTiff ? "w8" : "w", client_, options_);
 }
 
 TiffOutputFile::~TiffOutputFile() {
     if (tif_ != nullptr) {
         TIFFClose(tif_);
     }
+}
+
+TIFF* TiffOutputFile::Reopen() {
+    client_.position = 0;
+    tif_ = OpenTiffClient(name_, "r+", client_, options_);
+    return tif_;
 }
 
 void TiffOutputFile::PageWritten() {

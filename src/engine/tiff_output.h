@@ -166,6 +166,10 @@ class TiffOutputFile {
     // libtiff links it to the next page's.
     void PageWritten();
 
+    // After Finish(): the file opened again to change what was written (closed by
+    // Finish() once more), or null when libtiff cannot read it back.
+    TIFF* Reopen();
+
     // Room to place the next `size` bytes libtiff will append (see
     // FileWriteBuffer::Reserve), or null.
     uint8_t* Reserve(size_t size) { return buffer_.Reserve(size); }
@@ -190,6 +194,8 @@ class TiffOutputFile {
   private:
     FileWriteBuffer buffer_;
     Client client_;
+    const std::string name_;
+    TIFFOpenOptions* const options_;
     uint64_t lastPageEnd_ = 0;
     TIFF* tif_ = nullptr;
 };

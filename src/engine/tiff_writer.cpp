@@ -158,6 +158,26 @@ class DecodedPages {
     Stage stage_;
 };
 
+// Pages found damaged only as they were decoded are missing from the page count
+// the pages written before them give: each page's number is written again with
+// the count of pages the file holds. Only with pages left out, so rarely.
+bool Renumber(TiffOutputFile& output, int count) {
+    TIFF* const tif = output.Reopen();
+    if (tif == nullptr) {
+        return false;
+    }
+    for (int page = 0; page < count; ++page) {
+        if (TIFFSetDirectory(tif, static_cast<tdir_t>(page)) != 1) {
+            return false;
+        }
+        SetPagePosition(tif, PagePosition{page, count});
+        if (TIFFRewriteDirectory(tif) != 1) {
+            return false;
+        }
+    }
+    return output.Finish();
+}
+
 }  // namespace
 
 void WriteTiff(const PageSource& source, const std::string& targetPath,
@@ -228,7 +248,8 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         failure.Raise(errors::kDamagedFile, "no page of the document can be decoded");
     }
     errno = 0;
-    if (!output.Finish() || !log.FirstError().empty()) {
+    if (!output.Finish() || !log.FirstError().empty() ||
+        (written != outputCount && !Renumber(output, written)) || !log.FirstError().empty()) {
         failure.RaiseWrite(count - 1, log.Reason("the file could not be finished"), errno);
     }
     try {

@@ -659,6 +659,17 @@ TEST_P(DamagedDocumentTest, InfoListsWhatCanBeReadAndSkippingWritesTheRest) {
     TIFF* exported = TIFFOpen(tiff.c_str(), "r");
     ASSERT_NE(exported, nullptr);
     EXPECT_EQ(TIFFNumberOfDirectories(exported), static_cast<tdir_t>(total - 1));
+    // Each page's number counts the pages the file holds, also when the damage was
+    // found only as the page was decoded, after earlier pages were written.
+    int index = 0;
+    do {
+        uint16_t number = 0;
+        uint16_t count = 0;
+        ASSERT_EQ(TIFFGetField(exported, TIFFTAG_PAGENUMBER, &number, &count), 1);
+        EXPECT_EQ(number, index);
+        EXPECT_EQ(count, total - 1);
+        ++index;
+    } while (TIFFReadDirectory(exported) == 1);
     TIFFClose(exported);
 }
 
