@@ -80,10 +80,8 @@ class Form1 {
     // again, so that a failed open keeps what the user was reading.
     void RestoreConsistentState();
     void RotateEveryPage(int32_t angle);
-    // A settings store that cannot be used is told, and the command goes on.
     // What the export and print commands reach, from the window's own ports.
     output::OutputPorts OutputCommandPorts();
-    void ReportSettingsProblem(const std::exception& problem, std::u16string_view consequence);
 
     Form1Ports ports_;
     CommandDispatcher dispatcher_;
