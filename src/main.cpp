@@ -109,7 +109,11 @@ int main(int argc, char** argv) {
         *viewer, documents, settings, openDialog, messages, window, fileAttributes, urlOpener,
         comDLG, questions, printers,
         folio::PlatformTraits::Posix(folio::qt::FromQString(QDir::homePath()))});
-    if (const auto ended = form.Form_Load(*commandLine)) {
+    // Why the argument opened nothing, or could not be loaded, goes to standard error
+    // too, for whoever started the program.
+    const auto ended = form.Form_Load(*commandLine, &std::cerr);
+    viewer->SetEmptyText(folio::qt::ToQString(form.StartUpNote()));
+    if (ended) {
         // Ended at once: the window is never shown and no unload step runs.
         return *ended;
     }
