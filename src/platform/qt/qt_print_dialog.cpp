@@ -112,10 +112,8 @@ class PageRangeDialog : public QPrintDialog {
                 QMessageBox::warning(
                     this, tr("Pages"),
                     tr("\"%1\" is not one page or one range of pages: type one page, such as "
-                       "3, or one range, such as 2-5, from %2 to %3.")
-                        .arg(text->text())
-                        .arg(minPage())
-                        .arg(maxPage()));
+                       "3, or one range, such as 2-5.")
+                        .arg(text->text()));
                 return;
             }
             from->setValue(chosen->first);
