@@ -38,9 +38,14 @@ std::optional<int> Form1::Form_Load(const CommandLine& commandLine, std::ostream
                 original_size();
             } else if (!path.empty()) {
                 // Not an error, and no message box: the empty window says why.
-                startUpNote_ = u"Nothing was opened: " + Quoted(path) +
-                               (attributes == kAttributeDirectory ? u" is a folder, not a document"
-                                                                  : u" does not exist");
+                std::u16string why = u" does not exist";
+                if (attributes == kAttributeDirectory) {
+                    why = u" is a folder, not a document";
+                } else if (path.find(u' ') != std::u16string::npos) {
+                    // Two files given arrive here as one name with a space.
+                    why += u" (the words given are read as one file name)";
+                }
+                startUpNote_ = u"Nothing was opened: " + Quoted(path) + why;
             }
         } else if (count > 1) {
             std::u16string given;

@@ -221,7 +221,8 @@ TEST_F(LoadStepTest, NothingIsOpenedForAMissingPathABareDirectoryOrNoArgument) {
         {u"/home/ann/scans", kAttributeDirectory,
          u"Nothing was opened: \"/home/ann/scans\" is a folder, not a document"},
         {u"/a.mdi /b.mdi", kInvalidAttributes,
-         u"Nothing was opened: \"/a.mdi /b.mdi\" does not exist"},
+         u"Nothing was opened: \"/a.mdi /b.mdi\" does not exist (the words given are read "
+         u"as one file name)"},
     };
     for (const auto& c : cases) {
         EXPECT_CALL(viewer, LivenessProbe()).WillOnce(Return(0));
