@@ -77,12 +77,18 @@ int main(int argc, char** argv) {
     folio::qt::QtMainWindow window(folio::app::MainMenus(), viewer);
     folio::engine::EngineDocumentFactory documents;
     folio::qt::QtPrinters printers;
-    // Jobs go out in the orientation and duplex mode chosen for their printer.
+    // Jobs go out with what the print dialog chose for their printer.
     documents.SetPrintBackend(
         std::make_shared<folio::print::QtPrintBackend>([&printers](const QString& deviceName) {
             const folio::PrinterSettings chosen =
                 printers.SettingsOf(folio::qt::FromQString(deviceName));
-            return folio::print::PrinterSetup{chosen.orientation, chosen.duplex};
+            folio::print::PrinterSetup setup{chosen.orientation, chosen.duplex, {}};
+            if (const auto choices = printers.ChoicesFor(deviceName)) {
+                setup.choices = [choices = *choices](QPrinter& printer) {
+                    folio::qt::ApplyChoices(choices, printer);
+                };
+            }
+            return setup;
         }));
     folio::qt::QtSettingsStore settings;
     folio::qt::QtOpenFileDialog openDialog;
@@ -91,7 +97,7 @@ int main(int argc, char** argv) {
     folio::qt::QtUrlOpener urlOpener;
     folio::qt::QtSaveFileDialog saveDialog;
     folio::posix::GlobalMemoryTable memory;
-    folio::qt::QtPrintDialog printDialog(memory);
+    folio::qt::QtPrintDialog printDialog(memory, &printers);
     folio::qt::QtQuestionBox questions;
     const folio::posix::Utf8TextCodec codec;
     // The save dialog's buffer holds the platform's path limit, in bytes.
@@ -103,7 +109,11 @@ int main(int argc, char** argv) {
         *viewer, documents, settings, openDialog, messages, window, fileAttributes, urlOpener,
         comDLG, questions, printers,
         folio::PlatformTraits::Posix(folio::qt::FromQString(QDir::homePath()))});
-    if (const auto ended = form.Form_Load(*commandLine)) {
+    // Why the argument opened nothing, or could not be loaded, goes to standard error
+    // too, for whoever started the program.
+    const auto ended = form.Form_Load(*commandLine, &std::cerr);
+    viewer->SetEmptyText(folio::qt::ToQString(form.StartUpNote()));
+    if (ended) {
         // Ended at once: the window is never shown and no unload step runs.
         return *ended;
     }

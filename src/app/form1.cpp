@@ -88,11 +88,6 @@ void Form1::RestoreConsistentState() {
     CurrentDocument.reset();
 }
 
-void Form1::ReportSettingsProblem(const std::exception& problem, std::u16string_view consequence) {
-    ports_.messages.Show(FromUtf8(problem.what()) + u"\n\n" + std::u16string(consequence),
-                         kAppTitle, MessageIcon::Error);
-}
-
 void Form1::OpenFromPath(const std::u16string& path) {
     CurrentDocument.reset();
     CurrentDocument = ports_.documents.NewDocument();
@@ -103,13 +98,8 @@ void Form1::OpenFromPath(const std::u16string& path) {
 
 void Form1::fileOpen() {
     const WindowHandle owner = ports_.window.Handle();
-    std::u16string folder;
-    try {
-        folder = ReadRememberedFolder(ports_.settings, ports_.traits, kOpenFolderSection);
-    } catch (const Error& e) {
-        folder = ports_.traits.defaultFolder;
-        ReportSettingsProblem(e, u"The dialog starts in " + folder);
-    }
+    const std::u16string folder = RememberedFolderOrDefault(ports_.settings, ports_.traits,
+                                                            kOpenFolderSection, ports_.messages);
     if (ShowOpenDialog(owner, folder) > 0) {
         const std::u16string path = SelectedFiles.at(0);
         // Remembered before loading, so the folder is kept even when loading fails; a
@@ -117,7 +107,8 @@ void Form1::fileOpen() {
         try {
             RememberFolderOf(ports_.settings, ports_.traits, kOpenFolderSection, path);
         } catch (const Error& e) {
-            ReportSettingsProblem(e, u"The folder of this document is not remembered.");
+            ReportSettingsProblem(ports_.messages, e,
+                                  u"The folder of this document is not remembered.");
         }
         OpenFromPath(path);
     }

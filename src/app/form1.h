@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,7 +34,12 @@ class Form1 {
     // registration commands dispatched before the window was made (DispatchRegistration).
     // Opens the document the command line names. The exit status when the program is to
     // end at once without showing the window; nothing when the window is to be shown.
-    std::optional<int> Form_Load(const CommandLine& commandLine);
+    // Its note (StartUpNote) also goes to `notes`, when given, before any message box.
+    std::optional<int> Form_Load(const CommandLine& commandLine, std::ostream* notes = nullptr);
+    // After the load step: why the start-up argument opened nothing, or why it could
+    // not be loaded, in one line for the empty viewer and standard error; empty when
+    // the argument opened or none was given.
+    const std::u16string& StartUpNote() const { return startUpNote_; }
     // The unload step, when the window closes: the viewer lets go of the document, which
     // is closed without saving while it is still open.
     void Form_Unload();
@@ -73,20 +79,22 @@ class Form1 {
     bool CheckViewerControl();
     // True when `path` names something other than a bare directory.
     bool FileExists(const std::u16string& path);
+    // The same test on attributes already read.
+    static bool Exists(int32_t attributes);
 
   private:
+    void Tell(std::ostream* notes) const;
     bool RunGuarded(const std::function<void()>& command);
     // After a failed command: the document the viewer shows becomes CurrentDocument
     // again, so that a failed open keeps what the user was reading.
     void RestoreConsistentState();
     void RotateEveryPage(int32_t angle);
-    // A settings store that cannot be used is told, and the command goes on.
     // What the export and print commands reach, from the window's own ports.
     output::OutputPorts OutputCommandPorts();
-    void ReportSettingsProblem(const std::exception& problem, std::u16string_view consequence);
 
     Form1Ports ports_;
     CommandDispatcher dispatcher_;
+    std::u16string startUpNote_;
 };
 
 }  // namespace folio::app

@@ -1,5 +1,7 @@
 #include "app/remembered_folder.h"
 
+#include "common/error.h"
+#include "common/utf8.h"
 #include "platform/main_window.h"
 
 namespace folio::app {
@@ -18,6 +20,22 @@ std::u16string FolderOf(const std::u16string& path, const PlatformTraits& traits
 std::u16string ReadRememberedFolder(SettingsStore& store, const PlatformTraits& traits,
                                     const std::u16string& section) {
     return store.GetSetting(kAppTitle, section, kFolderKey, traits.defaultFolder);
+}
+
+std::u16string RememberedFolderOrDefault(SettingsStore& store, const PlatformTraits& traits,
+                                         const std::u16string& section, MessageBox& messages) {
+    try {
+        return ReadRememberedFolder(store, traits, section);
+    } catch (const Error& e) {
+        ReportSettingsProblem(messages, e, u"The dialog starts in " + traits.defaultFolder);
+        return traits.defaultFolder;
+    }
+}
+
+void ReportSettingsProblem(MessageBox& messages, const std::exception& problem,
+                           std::u16string_view consequence) {
+    messages.Show(FromUtf8(problem.what()) + u"\n\n" + std::u16string(consequence), kAppTitle,
+                  MessageIcon::Error);
 }
 
 void RememberFolderOf(SettingsStore& store, const PlatformTraits& traits,

@@ -39,8 +39,9 @@ void ExportToTiff(OutputPorts& ports, bool documentLoaded, imaging::Document* do
     dialogs.FileFilter(std::u16string(kExportFilter));
     dialogs.DialogFlags(static_cast<int32_t>(kSaveOverwritePrompt));
     dialogs.CancelError(false);
-    dialogs.InitialFolder(
-        app::ReadRememberedFolder(ports.settings, ports.traits, app::kSaveFolderSection));
+    // Settings that cannot be read do not stop the export, as they do not stop opening.
+    dialogs.InitialFolder(app::RememberedFolderOrDefault(ports.settings, ports.traits,
+                                                         app::kSaveFolderSection, ports.messages));
     dialogs.ShowSaveDialog();
     const std::u16string chosen = dialogs.ChosenFile();
     if (chosen.empty()) {

@@ -137,6 +137,22 @@ TEST_F(ExportCommand, ExportCancelledFromItsProgressEndsQuietly) {
     EXPECT_NO_THROW(Run());
 }
 
+// As with opening: the user is told, the dialog starts in the default folder and
+// the export goes on.
+TEST_F(ExportCommand, UnreadableSettingsAreReportedAndTheExportGoesOn) {
+    EXPECT_CALL(rig.settings, GetSetting(u"FolioLens"s, u"save"s, u"fo"s, u"c:\\"s))
+        .WillOnce(
+            Throw(Error(errors::kInvalidFileFormat, "The settings file s.conf cannot be read")));
+    EXPECT_CALL(rig.messages, Show(std::u16string(u"The settings file s.conf cannot be read\n\n"
+                                                  u"The dialog starts in c:\\"),
+                                   std::u16string(u"FolioLens"), MessageIcon::Error));
+    Picks(u"C:\\docs\\scan.tiff"s);
+    EXPECT_CALL(rig.document, SaveAs(u"C:\\docs\\scan.tiff"s, 1, 1));
+    EXPECT_CALL(rig.settings, SaveSetting(u"FolioLens"s, u"save"s, u"fo"s, u"C:\\docs\\"s));
+    EXPECT_NO_THROW(Run());
+    EXPECT_EQ(shown.initialDir, u"c:\\"s);
+}
+
 TEST_F(ExportCommand, FolderThatCannotBeRememberedIsReportedAsSuchAfterTheExport) {
     Remembered(u"C:\\docs\\"s);
     Picks(u"C:\\docs\\scan.tiff"s);

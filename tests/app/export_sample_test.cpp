@@ -98,6 +98,27 @@ TEST_F(ExportSample, ExistingTargetIsOnlyReplacedAfterYes) {
     EXPECT_EQ(engine::testing::ReadBack(dir.File("scan.tiff")).size(), 3u);
 }
 
+// Typing the document's own name: the dialog asks about that name (flag 2), the
+// program then about the file it writes, by its full name.
+TEST_F(ExportSample, TypedNameIsAskedAboutAsTheTiffFileWritten) {
+    std::filesystem::copy_file(FOLIO_SOURCE_TREE "/samples/sample.mdi", dir.File("sample.mdi"));
+    std::ofstream(dir.File("sample.mdi.tiff")) << "old";
+    SaveFileRecord shown;
+    EXPECT_CALL(rig.saveDialog, GetSaveFileName(_)).WillOnce([&](SaveFileRecord& record) {
+        shown = record;
+        const std::u16string typed = FromUtf8(dir.File("sample.mdi"));
+        record.file.replace(0, typed.size(), typed);
+        return SaveDialogResult::Chosen;
+    });
+    const std::u16string question =
+        FromUtf8(dir.File("sample.mdi.tiff")) + u" already exists.\nDo you want to replace it?";
+    EXPECT_CALL(questions, AskYesNo(question, std::u16string(u"Save MDI as...")))
+        .WillOnce(Return(false));
+    Run();
+    EXPECT_EQ(shown.flags, kSaveOverwritePrompt);
+    EXPECT_EQ(FileText(dir.File("sample.mdi.tiff")), "old");
+}
+
 TEST_F(ExportSample, CancelInTheMiddleLeavesTheFolderAsItWas) {
     std::ofstream(dir.File("scan.tiff")) << "old";
     EXPECT_CALL(questions, AskYesNo(_, _)).WillOnce(Return(true));

@@ -185,8 +185,10 @@ struct LoadStepTest : Form1Test {
     std::optional<int> Load(const std::u16string& arguments) {
         FakeCommandLineSource source(u"/opt/fl " + arguments, kNt, u"/opt/fl");
         const CommandLine commandLine(source, PlatformTraits::Posix(u"/home/ann"));
-        return form.Form_Load(commandLine);
+        notes.str("");
+        return form.Form_Load(commandLine, &notes);
     }
+    std::ostringstream notes;  // standard error
 };
 
 TEST_F(LoadStepTest, AnExistingFileIsOpenedAtOriginalSize) {
@@ -205,22 +207,43 @@ TEST_F(LoadStepTest, AnExistingFileIsOpenedAtOriginalSize) {
     EXPECT_TRUE(form.DocumentLoaded);
 }
 
+// Nothing opened is no error and shows no message; the note says what was given and
+// why nothing opened.
 TEST_F(LoadStepTest, NothingIsOpenedForAMissingPathABareDirectoryOrNoArgument) {
     const struct {
         std::u16string arguments;
         int32_t attributes;
+        std::u16string note;
     } cases[] = {
-        {u"", kInvalidAttributes},
-        {u"/missing/file.mdi", kInvalidAttributes},
-        {u"/home/ann/scans", kAttributeDirectory},
-        {u"/a.mdi /b.mdi", kInvalidAttributes},
+        {u"", kInvalidAttributes, u""},
+        {u"/missing/file.mdi", kInvalidAttributes,
+         u"Nothing was opened: \"/missing/file.mdi\" does not exist"},
+        {u"/home/ann/scans", kAttributeDirectory,
+         u"Nothing was opened: \"/home/ann/scans\" is a folder, not a document"},
+        {u"/a.mdi /b.mdi", kInvalidAttributes,
+         u"Nothing was opened: \"/a.mdi /b.mdi\" does not exist (the words given are read "
+         u"as one file name)"},
     };
     for (const auto& c : cases) {
         EXPECT_CALL(viewer, LivenessProbe()).WillOnce(Return(0));
         EXPECT_CALL(attributes, GetFileAttributes(c.arguments)).WillOnce(Return(c.attributes));
         EXPECT_EQ(Load(c.arguments), std::nullopt);
         EXPECT_FALSE(form.DocumentLoaded);
+        EXPECT_EQ(form.StartUpNote(), c.note);
+        EXPECT_EQ(notes.str(), c.note.empty() ? "" : "FolioLens: " + ToUtf8(c.note) + "\n");
     }
+}
+
+TEST_F(LoadStepTest, SeveralArgumentsOpenNothingAndAreNamed) {
+    // Where each word is an argument, no file is looked at.
+    FakeCommandLineSource source(u"/opt/fl /a.mdi /b.mdi", kWindows9x, u"/opt/fl");
+    const CommandLine commandLine(source, PlatformTraits::Posix(u"/home/ann"));
+    EXPECT_CALL(viewer, LivenessProbe()).WillOnce(Return(0));
+    EXPECT_EQ(form.Form_Load(commandLine), std::nullopt);
+    EXPECT_FALSE(form.DocumentLoaded);
+    EXPECT_EQ(form.StartUpNote(),
+              u"Nothing was opened: 2 arguments were given (\"/a.mdi\" "
+              u"\"/b.mdi\"), but one document opens at a time");
 }
 
 TEST_F(LoadStepTest, AFileThatCannotBeLoadedEndsTheProgramWithTheLoadError) {
@@ -233,7 +256,12 @@ TEST_F(LoadStepTest, AFileThatCannotBeLoadedEndsTheProgramWithTheLoadError) {
         EXPECT_CALL(factory, NewDocument()).WillOnce(Return(document));
         EXPECT_CALL(*document, Create(_)).WillOnce(Throw(Error(errors::kDamagedFile, "damaged")));
         EXPECT_CALL(messages,
-                    Show(std::u16string(u"Error loading MDI file"), kApp, MessageIcon::Error));
+                    Show(std::u16string(u"Error loading MDI file"), kApp, MessageIcon::Error))
+            .WillOnce([this] {
+                EXPECT_EQ(notes.str(),
+                          "FolioLens: Error loading MDI file \"/home/ann/.cache\": damaged\n")
+                    << "the reason is on standard error while the box waits";
+            });
         EXPECT_EQ(Load(u"/home/ann/.cache"), 1);
     }
 }

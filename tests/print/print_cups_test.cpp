@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPageSize>
+#include <QPrinter>
 #include <fstream>
 #include <memory>
 
@@ -66,7 +68,7 @@ class CupsPrintTest : public ::testing::Test {
 };
 
 TEST_F(CupsPrintTest, PrintsAllPagesARangeAndCopiesInPortrait) {
-    auto document = Open(Sample(), PrinterSetup{1, 1});
+    auto document = Open(Sample(), PrinterSetup{1, 1, {}});
     const PdfFacts all = Print(*document, 0, -1, 1);
     EXPECT_EQ(all.pages, 3) << cups_->Log();
     EXPECT_LT(all.width, all.height) << "portrait paper expected";
@@ -84,7 +86,7 @@ TEST_F(CupsPrintTest, LandscapeChosenTurnsTheSheet) {
     wide.pixels.assign(wide.pixels.size(), 0);
     engine::testing::WriteTiffFile(path, {wide});
     for (const auto& [orientation, tall] : {std::pair{1, false}, std::pair{2, true}}) {
-        auto document = Open(path, PrinterSetup{orientation, 0});
+        auto document = Open(path, PrinterSetup{orientation, 0, {}});
         const PdfFacts printed = Print(*document, 0, 0, 1);
         EXPECT_LT(printed.width, printed.height) << "the queue's paper is portrait";
         const QRect ink = RenderBack(output_, dir.File("back")).ink;
@@ -108,6 +110,33 @@ TEST_F(CupsPrintTest, ATurnedPagePrintsTurned) {
     EXPECT_GT(ink.left(), sheet.width() / 2) << "the square should be on the right";
     EXPECT_LT(ink.bottom(), sheet.height() / 2) << "the square should be at the top";
     EXPECT_NEAR(ink.width(), ink.height(), 2) << "the square keeps its shape";
+}
+
+// The dialog's further choices reach the printer: A5 paper, last page first (the
+// blank second page comes out before the first, which has a black square).
+TEST_F(CupsPrintTest, PaperAndPageOrderChosenAreWhatPrints) {
+    engine::testing::TempDir dir;
+    const std::string path = dir.File("two.tif");
+    engine::testing::TestPage blank = engine::testing::GrayPage(200, 400, 8);
+    blank.xResolution = blank.yResolution = 100;
+    blank.pixels.assign(blank.pixels.size(), 255);
+    engine::testing::WriteTiffFile(path,
+                                   {viewer::testing::SquarePage(200, 400, 100, 0, 0, 100), blank});
+    for (const bool lastFirst : {false, true}) {
+        PrinterSetup setup{1, 0, [lastFirst](QPrinter& printer) {
+                               printer.setPageSize(QPageSize(QPageSize::A5));
+                               if (lastFirst) {
+                                   printer.setPageOrder(QPrinter::LastPageFirst);
+                               }
+                           }};
+        auto document = Open(path, setup);
+        const PdfFacts printed = Print(*document, 0, 1, 1);
+        ASSERT_EQ(printed.pages, 2) << cups_->Log();
+        EXPECT_NEAR(printed.width, 420, 2) << "A5 paper";
+        EXPECT_NEAR(printed.height, 595, 2);
+        EXPECT_EQ(RenderBack(output_, dir.File("back")).ink.isEmpty(), lastFirst)
+            << "the first sheet holds the " << (lastFirst ? "last" : "first") << " page";
+    }
 }
 
 TEST_F(CupsPrintTest, RefusedRequestsSendNothing) {

@@ -543,6 +543,41 @@ TEST_F(DocumentViewTest, LettingGoAndForeignDocuments) {
     EXPECT_EQ(b, 3.0);
 }
 
+// Rows of `image` that differ from its top-left pixel (the background).
+std::vector<int> InkedRows(const QImage& image) {
+    std::vector<int> rows;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != image.pixel(0, 0)) {
+                rows.push_back(y);
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+// Without a document the viewer writes its empty-state text on one line in its
+// middle, however narrow; a document shown takes its place for good.
+TEST_F(DocumentViewTest, EmptyStateTextShowsOnOneLineUntilADocumentIsShown) {
+    ShownView shown(nullptr, QSize(160, 300));
+    DocumentView& view = shown.view;
+    EXPECT_TRUE(InkedRows(shown.Grab()).empty()) << "no text, nothing drawn";
+    view.SetEmptyText(
+        QStringLiteral("Nothing was opened: \"/home/ann/a long folder name/"
+                       "scans\" is a folder, not a document"));
+    const std::vector<int> rows = InkedRows(shown.Grab());
+    ASSERT_FALSE(rows.empty()) << "the text is drawn";
+    EXPECT_LE(rows.back() - rows.front(), view.fontMetrics().height()) << "on one line";
+    EXPECT_LT(rows.front(), 150);
+    EXPECT_GT(rows.back(), 150);
+
+    view.SetDocument(SquareDocument(1));
+    EXPECT_TRUE(view.EmptyText().isEmpty());
+    view.SetFileName(u"");
+    EXPECT_TRUE(InkedRows(shown.Grab()).empty()) << "the old reason does not come back";
+}
+
 TEST_F(DocumentViewTest, TwipSizesResizeAndNegativeOnesRaise) {
     DocumentView view;
     view.SetWidth(1440.0f * 3);

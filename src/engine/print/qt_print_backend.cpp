@@ -122,7 +122,11 @@ void QtPrintBackend::Print(const engine::PrintJob& job) {
         resolutions.isEmpty() ? 0 : *std::max_element(resolutions.begin(), resolutions.end());
     printer.setResolution(finest >= kLeastPrinterDpi ? std::min(finest, kFinestDpi) : kFinestDpi);
     if (setup_) {
-        ApplySetup(printer, setup_(device));
+        const PrinterSetup setup = setup_(device);
+        ApplySetup(printer, setup);
+        if (setup.choices) {
+            setup.choices(printer);
+        }
     }
     printer.setCopyCount(job.Copies());
     printer.setDocName(QString::fromStdString(job.Title()));
@@ -136,13 +140,15 @@ void QtPrintBackend::Print(const engine::PrintJob& job) {
     const engine::PrintArea area{paintRect.width(), paintRect.height(),
                                  static_cast<double>(printer.resolution()),
                                  static_cast<double>(printer.resolution())};
+    // CUPS is not told the page order: the pages go out in the order chosen.
+    const bool lastFirst = printer.pageOrder() == QPrinter::LastPageFirst;
     int index = 0;
     try {
         for (; index < job.PageCount(); ++index) {
             if (index > 0 && !printer.newPage()) {
                 Refused(name, "could not start a new page");
             }
-            DrawPage(painter, job, index, area);
+            DrawPage(painter, job, lastFirst ? job.PageCount() - 1 - index : index, area);
             job.ReportProgress(index + 1);
         }
     } catch (const std::exception& error) {

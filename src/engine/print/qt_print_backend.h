@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPrinter>
 #include <QString>
 #include <functional>
 #include <string>
@@ -15,6 +16,9 @@ namespace folio::print {
 struct PrinterSetup {
     int orientation = 0;
     int duplex = 0;
+    // The dialog's further choices (paper, page order, collation, the printing
+    // system's options), given to the printer after the two above.
+    std::function<void(QPrinter&)> choices;
 };
 
 // The setup chosen for a printer, by its device name.

@@ -74,6 +74,7 @@ void DocumentView::SetDocument(std::shared_ptr<imaging::Document> document) {
     }
     const int pages = engineDocument->PageCount();
     LetGo();
+    emptyText_.clear();
     document_ = std::move(engineDocument);
     generations_.assign(static_cast<size_t>(pages), 0);
     currentPage_ = pages > 0 ? 0 : -1;
@@ -83,6 +84,11 @@ void DocumentView::SetDocument(std::shared_ptr<imaging::Document> document) {
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
     UpdateCurrentPage();
+    viewport()->update();
+}
+
+void DocumentView::SetEmptyText(const QString& text) {
+    emptyText_ = text;
     viewport()->update();
 }
 

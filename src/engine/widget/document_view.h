@@ -71,6 +71,11 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     void SetWidth(float width) override;
     void SetHeight(float height) override;
 
+    // One line written in the middle of the viewer while it shows no document, such as
+    // why the file given at start-up was not opened; a document shown clears it.
+    void SetEmptyText(const QString& text);
+    QString EmptyText() const { return emptyText_; }
+
     // The text shown for the current page ("3 / 120", or "Go to page 25 / 500" while
     // the field is open); empty without a document.
     QString PageIndicatorText() const;
@@ -188,6 +193,7 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     };
     std::list<PagePreview> previews_;  // most recently shown first
     bool fitting_ = false;
+    QString emptyText_;
     std::optional<QPoint> dragFrom_;
     PageIndicator indicator_;
     ThumbnailStrip* thumbnails_;  // a child, hidden until asked for

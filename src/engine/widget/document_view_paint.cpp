@@ -22,6 +22,14 @@ void DocumentView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), kBackground);
     if (!document_) {
+        if (!emptyText_.isEmpty()) {
+            // One line, cut with an ellipsis rather than wrapped when the window is narrow.
+            const QRect box = viewport()->rect().adjusted(12, 0, -12, 0);
+            painter.setPen(Qt::white);
+            painter.drawText(
+                box, Qt::AlignCenter,
+                painter.fontMetrics().elidedText(emptyText_, Qt::ElideMiddle, box.width()));
+        }
         return;
     }
     const QRect visible = VisibleArea();

@@ -1,11 +1,19 @@
 #include "platform/qt/qt_print_dialog.h"
 
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "dialogs/print_records.h"
 #include "platform/qt/qt_printers.h"
@@ -57,6 +65,65 @@ DevMode ChosenSettings(QPrinter& printer, const QByteArray& name) {
     return settings;
 }
 
+// One page ("3") or one range ("2-5") within [first, last]; nothing for anything else.
+std::optional<std::pair<int, int>> OnePageRange(const QString& text, int first, int last) {
+    static const QRegularExpression pattern(QStringLiteral(R"(^\s*(\d+)\s*(?:-\s*(\d+)\s*)?$)"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    bool fromOk = false;
+    bool toOk = true;
+    const int from = match.captured(1).toInt(&fromOk);
+    const int to = match.hasCaptured(2) ? match.captured(2).toInt(&toOk) : from;
+    if (!fromOk || !toOk || from < first || to > last || from > to) {
+        return std::nullopt;
+    }
+    return std::make_pair(from, to);
+}
+
+// Qt's print dialog with its "Pages" field made to work: Qt 6.4 turns down every text
+// typed there as wrong syntax. A job prints one range, so the field takes one page or
+// one range and hands it on through the dialog's from-to fields.
+class PageRangeDialog : public QPrintDialog {
+  public:
+    using QPrintDialog::QPrintDialog;
+
+    void setVisible(bool visible) override {
+        QPrintDialog::setVisible(visible);
+        if (visible && !testOption(PrintPageRange)) {
+            // Without page numbers Qt would offer its own page filter in their place.
+            if (auto* range = findChild<QGroupBox*>(QStringLiteral("gbPrintRange"))) {
+                range->hide();
+            }
+        }
+    }
+
+    void accept() override {
+        auto* pages = findChild<QRadioButton*>(QStringLiteral("pagesRadioButton"));
+        auto* text = findChild<QLineEdit*>(QStringLiteral("pagesLineEdit"));
+        auto* range = findChild<QRadioButton*>(QStringLiteral("printRange"));
+        auto* from = findChild<QSpinBox*>(QStringLiteral("from"));
+        auto* to = findChild<QSpinBox*>(QStringLiteral("to"));
+        if (pages != nullptr && pages->isChecked() && text != nullptr && range != nullptr &&
+            from != nullptr && to != nullptr) {
+            const auto chosen = OnePageRange(text->text(), minPage(), maxPage());
+            if (!chosen) {
+                QMessageBox::warning(
+                    this, tr("Pages"),
+                    tr("\"%1\" is not one page or one range of pages: type one page, such as "
+                       "3, or one range, such as 2-5.")
+                        .arg(text->text()));
+                return;
+            }
+            from->setValue(chosen->first);
+            to->setValue(chosen->second);
+            range->setChecked(true);
+        }
+        QPrintDialog::accept();
+    }
+};
+
 }  // namespace
 
 bool QtPrintDialog::PrintDlg(PrintDlgRecord& record) {
@@ -67,9 +134,14 @@ bool QtPrintDialog::PrintDlg(PrintDlgRecord& record) {
 
     const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(given.device));
     QPrinter printer(info, QPrinter::HighResolution);
+    if (printers_ != nullptr) {
+        if (const auto kept = printers_->ChoicesFor(printer.printerName())) {
+            ApplyChoices(*kept, printer);
+        }
+    }
     SetUp(printer, settings);
 
-    QPrintDialog dialog(&printer, WidgetOf(record.owner));
+    PageRangeDialog dialog(&printer, WidgetOf(record.owner));
     dialog.setOption(QAbstractPrintDialog::PrintToFile,
                      (record.flags & kPrintDisablePrintToFile) == 0);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, (record.flags & kNoPageNums) == 0);
@@ -81,6 +153,9 @@ bool QtPrintDialog::PrintDlg(PrintDlgRecord& record) {
         return false;
     }
 
+    if (printers_ != nullptr) {
+        printers_->KeepChoices(printer.printerName(), ChoicesOf(printer));
+    }
     const QByteArray name = printer.printerName().toUtf8();
     const DevNames chosen{
         QPrinterInfo(printer).makeAndModel().toStdString(), name.toStdString(), {}};

@@ -1,6 +1,11 @@
 #include "platform/qt/qt_printers.h"
 
+#include <cups/cups.h>
+
+#include <QPrintEngine>
 #include <QPrinterInfo>
+#include <string>
+#include <utility>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
@@ -14,7 +19,65 @@ namespace {
                 "The printer \"" + printer.toStdString() + "\" " + what);
 }
 
+// Where Qt's CUPS print engine keeps the printing system's own job options.
+const auto kSystemOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+// The printer CUPS names as the default, or failing that the first one listed.
+QString DefaultPrinterName() {
+    QString name = QPrinterInfo::defaultPrinterName();
+    if (name.isEmpty()) {
+        const QStringList names = QPrinterInfo::availablePrinterNames();
+        name = names.isEmpty() ? QString() : names.constFirst();
+    }
+    return name;
+}
+
+// Without any printer listed, tells an unreachable print server from one that has
+// no printer: QPrinterInfo gives an empty list for both.
+[[noreturn]] void NoPrinter() {
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    const ipp_status_t status = cupsLastError();
+    cupsFreeDests(count, dests);
+    if (count == 0 && status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE) {
+        // A server named by a path is a local socket, which has no port.
+        std::string server = cupsServer();
+        if (!server.starts_with('/')) {
+            server += ':' + std::to_string(ippPort());
+        }
+        throw Error(errors::kPrinterError, "The print server " + server +
+                                               " cannot be reached, so no printer can be used. "
+                                               "Check that CUPS is running there.");
+    }
+    throw Error(errors::kPrinterError,
+                "No printer is installed. Add a printer in the system's printer settings.");
+}
+
 }  // namespace
+
+JobChoices ChoicesOf(QPrinter& printer) {
+    const QPageLayout layout = printer.pageLayout();
+    JobChoices choices;
+    choices.pageSize = layout.pageSize();
+    choices.margins = layout.margins();
+    choices.marginUnits = layout.units();
+    choices.pageOrder = printer.pageOrder();
+    choices.collate = printer.collateCopies();
+    choices.colorMode = printer.colorMode();
+    choices.systemOptions = printer.printEngine()->property(kSystemOptionsKey).toStringList();
+    return choices;
+}
+
+void ApplyChoices(const JobChoices& choices, QPrinter& printer) {
+    if (choices.pageSize.isValid()) {
+        printer.setPageSize(choices.pageSize);
+    }
+    printer.setPageMargins(choices.margins, choices.marginUnits);
+    printer.setPageOrder(choices.pageOrder);
+    printer.setCollateCopies(choices.collate);
+    printer.setColorMode(choices.colorMode);
+    printer.printEngine()->setProperty(kSystemOptionsKey, choices.systemOptions);
+}
 
 int16_t DuplexValue(QPrinter::DuplexMode mode) {
     switch (mode) {
@@ -64,6 +127,7 @@ class QtPrinters::Entry : public PrinterObject {
     }
 
     const PrinterSettings& Settings() const { return settings_; }
+    const QString& Name() const { return name_; }
 
   private:
     int16_t* Field(int32_t dispatchId) {
@@ -84,12 +148,7 @@ class QtPrinters::Entry : public PrinterObject {
 };
 
 QtPrinters::QtPrinters() {
-    QString name = QPrinterInfo::defaultPrinterName();
-    if (name.isEmpty()) {
-        const QStringList names = QPrinterInfo::availablePrinterNames();
-        name = names.isEmpty() ? QString() : names.constFirst();
-    }
-    if (!name.isEmpty()) {
+    if (const QString name = DefaultPrinterName(); !name.isEmpty()) {
         current_ = EntryFor(name);
     }
 }
@@ -103,9 +162,14 @@ std::shared_ptr<QtPrinters::Entry> QtPrinters::EntryFor(const QString& name) {
 }
 
 std::shared_ptr<PrinterObject> QtPrinters::Printer() {
-    if (!current_) {
-        throw Error(errors::kPrinterError,
-                    "No printer is installed. Add a printer in the system's printer settings.");
+    // Printers come and go while the program runs: one added after the start, or a
+    // new default once the current one was taken away, is found at the next print.
+    if (!current_ || !QPrinterInfo::availablePrinterNames().contains(current_->Name())) {
+        const QString name = DefaultPrinterName();
+        if (name.isEmpty()) {
+            NoPrinter();
+        }
+        current_ = EntryFor(name);
     }
     return current_;
 }
@@ -128,6 +192,18 @@ std::vector<std::shared_ptr<PrinterObject>> QtPrinters::Printers() {
 
 PrinterSettings QtPrinters::SettingsOf(const std::u16string& deviceName) {
     return EntryFor(ToQString(deviceName))->Settings();
+}
+
+void QtPrinters::KeepChoices(const QString& deviceName, JobChoices choices) {
+    choices_[deviceName] = std::move(choices);
+}
+
+std::optional<JobChoices> QtPrinters::ChoicesFor(const QString& deviceName) const {
+    const auto found = choices_.find(deviceName);
+    if (found == choices_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
 }
 
 }  // namespace folio::qt
