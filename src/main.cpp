@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDir>
 #include <climits>
+#include <csignal>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -49,6 +50,10 @@ folio::app::RunningProgram RunningProgramOf(const folio::posix::PosixCommandLine
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past a file-size limit an export's write then fails with EFBIG and is reported,
+    // its temporary file removed, instead of the viewer being killed with the
+    // user's view.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The load step's first part runs before any window exists, so that the
     // registration commands work without a display.
     const folio::PlatformTraits commandLineTraits = folio::PlatformTraits::Posix(u"");

@@ -430,9 +430,9 @@ class PagePreparer {
                 }
                 failure_.Raise(e.Number(), Where(pages_[index]) + ": " + Stripped(e.Description()));
             }
-            return Notice(index, failure_.Raised(e) ? failure_.Reason(e)
-                                                    : Where(pages_[index]) + ": " +
-                                                          Stripped(e.Description()));
+            return Notice(index, failure_.Raised(e)
+                                     ? failure_.Reason(e)
+                                     : Where(pages_[index]) + ": " + Stripped(e.Description()));
         }
     }
 
@@ -458,7 +458,6 @@ class PagePreparer {
         return NoticeImage(ref.source->Info(ref.page), ref.source->QuarterTurns(ref.page),
                            NoticeText(ref, reason));
     }
-
 
     // Every page counts its decoded size, passed through or not: one that cannot be
     // passed through after all is decoded instead.
@@ -644,7 +643,8 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
         const bool added =
             !image.notice.empty()
                 ? builder.AddNotice(image)
-                : builder.Add(image, image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
+                : builder.Add(image,
+                              image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
         if (!added) {
             failure.Raise(errors::kInvalidFileFormat,
                           Where(pages[i]) + ": its image is too large or too small for a PDF page");
@@ -658,11 +658,8 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     if (!reads.error.empty()) {
         failure.Raise(errors::kDamagedFile, reads.error);
     }
-    try {
-        temp.Commit();
-    } catch (const Error& e) {
-        throw Error(e.Number(), "Cannot write PDF: " + e.Description());
-    }
+    // Its failure names the target and the step, as opening it does.
+    temp.Commit();
 }
 
 }  // namespace folio::engine

@@ -252,11 +252,8 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         (written != outputCount && !Renumber(output, written)) || !log.FirstError().empty()) {
         failure.RaiseWrite(count - 1, log.Reason("the file could not be finished"), errno);
     }
-    try {
-        temp.Commit();
-    } catch (const Error& e) {
-        throw Error(e.Number(), "Cannot export: " + e.Description());
-    }
+    // Its failure names the target and the step, as opening it does.
+    temp.Commit();
 }
 
 }  // namespace folio::engine

@@ -80,10 +80,10 @@ bool ReportText(const std::string& path) {
         const int pages = ReadablePages(*document);
         const std::string broken = ChainBreak(*document, path);
         // Names and libtiff's texts reach the terminal only escaped.
-        std::string text = TerminalText(path + ": " + document->FormatName() + ", " +
-                                        std::to_string(pages) + (pages == 1 ? " page" : " pages") +
-                                        (broken.empty() ? "" : " readable")) +
-                           "\n";
+        std::string text =
+            TerminalText(path + ": " + document->FormatName() + ", " + std::to_string(pages) +
+                         (pages == 1 ? " page" : " pages") + (broken.empty() ? "" : " readable")) +
+            "\n";
         for (int page = 0; page < pages; ++page) {
             text += TerminalText(DescribePage(page + 1, document->Info(page))) + "\n";
         }

@@ -42,9 +42,8 @@ int RunPdf(const std::vector<std::string>& args) {
     }
     if (list.Has("--skip-damaged")) {
         std::vector<engine::SkippedPage> skipped;
-        WithPageProgress(pages, [&] {
-            engine::WritePdf(sources, target, TargetOptions(overwrite), &skipped);
-        });
+        WithPageProgress(
+            pages, [&] { engine::WritePdf(sources, target, TargetOptions(overwrite), &skipped); });
         return FinishSkipping(target, list.Positional(), sources, pages, skipped, SkipKind::Notice);
     }
     WithPageProgress(pages, [&] { engine::WritePdf(sources, target, TargetOptions(overwrite)); });
