@@ -250,6 +250,10 @@ Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where
     if (!scheme.decodable) {
         Fail(errors::kUnsupportedCompression, where, UnsupportedCompressionText(scheme));
     }
+    // libtiff would read the indices as gray levels.
+    if (info.undecodable == MissingColourMapText()) {
+        Fail(errors::kDamagedFile, where, info.undecodable);
+    }
     if (info.width == 0 || info.height == 0) {
         Fail(errors::kDamagedFile, where,
              "the page has no pixels (" + std::to_string(info.width) + " x " +

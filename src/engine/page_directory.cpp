@@ -6,6 +6,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -172,6 +173,38 @@ std::string ShortDataReason(const PageInfo& info, uint64_t storedBytes, uint32_t
            " pixels)";
 }
 
+std::string MissingColourMapText() {
+    return "a palette page without a colour map: its colours cannot be known";
+}
+
+std::string StoredLayoutFault(const TiffFile& file, uint64_t directory, TIFF* tif,
+                              const PageInfo& info) {
+    if (info.photometric == PHOTOMETRIC_PALETTE) {
+        uint16_t* red = nullptr;
+        uint16_t* green = nullptr;
+        uint16_t* blue = nullptr;
+        if (TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) != 1) {
+            return MissingColourMapText();
+        }
+    }
+    const bool tiled = TIFFIsTiled(tif) != 0;
+    const auto offsets =
+        file.FindStoredEntry(directory, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS);
+    const auto counts =
+        file.FindStoredEntry(directory, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS);
+    if (!counts) {
+        return "the page's directory gives no byte counts for its image data";
+    }
+    // libtiff numbers the chunks the rows (or tiles) need, whatever the file lists.
+    const uint64_t needed = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    const uint64_t listed = std::min(offsets ? offsets->count : 0, counts->count);
+    if (listed < needed) {
+        return "the page's directory lists " + std::to_string(listed) + " of the " +
+               std::to_string(needed) + (tiled ? " tiles" : " strips") + " its size needs";
+    }
+    return "";
+}
+
 uint64_t StoredBytes(TIFF* tif) {
     const bool tiled = TIFFIsTiled(tif) != 0;
     const uint32_t count = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
@@ -192,6 +225,9 @@ namespace {
 // Resolutions outside this range are broken tags, not real scanners.
 constexpr double kMinDpi = 1.0;
 constexpr double kMaxDpi = 100000.0;
+// Below this, resolutions without a unit are the shape of the pixels (2 x 1), as
+// our own writer records a page that has no size.
+constexpr double kMinUnitlessDpi = 10.0;
 
 bool Plausible(double value) {
     return std::isfinite(value) && value > 0.0;
@@ -211,7 +247,9 @@ void ReadResolution(TIFF* tif, PageInfo& info) {
     info.pixelAspect = xr / yr;
     uint16_t unit = RESUNIT_INCH;
     TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    if (unit == RESUNIT_NONE) {
+    // Fax and scanning software write dots per inch with no unit (204 x 98); only
+    // small numbers, as a bare ratio of the pixels' sides is written, keep no size.
+    if (unit == RESUNIT_NONE && (!hasX || !hasY || xr < kMinUnitlessDpi || yr < kMinUnitlessDpi)) {
         return;
     }
     if (unit == RESUNIT_CENTIMETER) {
@@ -271,6 +309,22 @@ PageInfo ReadPageInfo(TIFF* tif) {
 
 namespace {
 
+// What the directory in the file says where libtiff has mended it. libtiff reads a
+// palette page without its colour map as gray (or RGB): its colours are unknown.
+void CheckStoredLayout(const TiffFile& file, PageEntry& page) {
+    PageInfo& info = page.info;
+    TIFF* tif = file.Handle();
+    const auto photometric = file.FindStoredEntry(page.offset, TIFFTAG_PHOTOMETRIC);
+    if (photometric && photometric->value == PHOTOMETRIC_PALETTE) {
+        info.photometric = PHOTOMETRIC_PALETTE;
+    }
+    info.uncopyable = StoredLayoutFault(file, page.offset, tif, info);
+    if (info.photometric == PHOTOMETRIC_PALETTE && info.uncopyable == MissingColourMapText()) {
+        info.decodable = false;
+        info.undecodable = info.uncopyable;
+    }
+}
+
 [[noreturn]] void Fail(const TiffFile& file, const std::string& what) {
     throw Error(errors::kDamagedFile, file.Name() + ": " + what);
 }
@@ -287,6 +341,7 @@ std::vector<PageEntry> ReadPageDirectory(TiffFile& file, int maxPages) {
             Fail(file, "more than " + std::to_string(maxPages) + " pages");
         }
         pages.push_back({TIFFCurrentDirOffset(tif), ReadPageInfo(tif)});
+        CheckStoredLayout(file, pages.back());
         if (TIFFLastDirectory(tif)) {
             break;
         }

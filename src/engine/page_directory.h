@@ -15,6 +15,8 @@ typedef struct tiff TIFF;
 
 namespace folio::engine {
 
+class TiffFile;
+
 // Sanity limits against hostile or broken files. Real documents stay far below
 // them: an A0 page at 600 dpi in 24-bit colour is about 1.4 GiB and is the kind
 // of page we refuse; an A3 page at 600 dpi gray is 70 MiB.
@@ -66,6 +68,11 @@ struct PageInfo {
     // any after it cannot be reached. Such a page has no directory of its own; it
     // takes the size of the page before it, so the viewer can give it its notice.
     std::string chainBreak;
+    // Why the page's stored data must not be copied as it stands, although it may
+    // decode (libtiff mends what the directory lacks, warning): no byte counts,
+    // fewer strips than its rows need, a palette without its colour map; "" when
+    // nothing is amiss.
+    std::string uncopyable;
 
     bool IsBilevel() const { return bitsPerSample == 1 && samplesPerPixel == 1; }
 };
@@ -119,13 +126,20 @@ double LeastStoredBytes(const PageInfo& info, uint32_t storedHeight, double deco
 // (...)"); empty when they may.
 std::string ShortDataReason(const PageInfo& info, uint64_t storedBytes, uint32_t storedHeight);
 
+// Why the data of the page whose directory starts at `directory` must be decoded
+// rather than copied as stored, from what the directory holds in the file (before
+// libtiff estimates missing byte counts or pads missing strips); "" when it may be.
+std::string StoredLayoutFault(const TiffFile& file, uint64_t directory, TIFF* tif,
+                              const PageInfo& info);
+
+// "a palette page without a colour map: its colours cannot be known".
+std::string MissingColourMapText();
+
 // The sum of the page's strip or tile byte counts as its directory gives them.
 uint64_t StoredBytes(TIFF* tif);
 
 // Reads the page libtiff is positioned on into a PageInfo.
 PageInfo ReadPageInfo(TIFF* tif);
-
-class TiffFile;
 
 // One page of a file: where its directory is, and what it says.
 struct PageEntry {

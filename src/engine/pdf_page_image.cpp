@@ -499,7 +499,7 @@ std::optional<PdfPageBox> PageBoxOf(const PageInfo& info, double& width, double&
 }
 
 bool MayPassThrough(const PageInfo& info) {
-    if (info.tiled || info.planarConfig != PLANARCONFIG_CONTIG ||
+    if (!info.uncopyable.empty() || info.tiled || info.planarConfig != PLANARCONFIG_CONTIG ||
         OrientationTurns(info.orientation) < 0) {
         return false;
     }

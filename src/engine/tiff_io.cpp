@@ -373,27 +373,80 @@ int64_t TiffFile::ReadAt(uint64_t offset, uint8_t* out, uint64_t count) const {
     return source_->ReadAt(offset, out, count);
 }
 
-uint64_t TiffFile::NextDirectoryOffset(uint64_t offset) const {
-    const bool big = TIFFIsBigTIFF(tif_) != 0;
-    const bool swapped = TIFFIsByteSwapped(tif_) != 0;
-    const auto value = [&](uint64_t at, int size) -> std::optional<uint64_t> {
+namespace {
+
+// Reads directory entries straight from the file, in its byte order and layout.
+class RawDirectoryReader {
+  public:
+    RawDirectoryReader(const TiffFile& file, TIFF* tif)
+        : file_(file), big_(TIFFIsBigTIFF(tif) != 0), swapped_(TIFFIsByteSwapped(tif) != 0) {}
+
+    std::optional<uint64_t> Value(uint64_t at, int size) const {
         uint8_t bytes[8] = {};
-        if (ReadAt(at, bytes, static_cast<uint64_t>(size)) != size) {
+        if (file_.ReadAt(at, bytes, static_cast<uint64_t>(size)) != size) {
             return std::nullopt;
         }
         uint64_t v = 0;
         for (int i = 0; i < size; ++i) {
-            const int k = swapped ? i : size - 1 - i;  // most significant first
+            const int k = swapped_ ? i : size - 1 - i;  // most significant first
             v = (v << 8) | bytes[k];
         }
         return v;
-    };
-    const auto count = value(offset, big ? 8 : 2);
+    }
+
+    std::optional<uint64_t> EntryCount(uint64_t directory) const {
+        return Value(directory, big_ ? 8 : 2);
+    }
+    uint64_t EntryOffset(uint64_t directory, uint64_t index) const {
+        return directory + (big_ ? 8 : 2) + index * (big_ ? 20 : 12);
+    }
+    int WordSize() const { return big_ ? 8 : 4; }
+
+  private:
+    const TiffFile& file_;
+    bool big_;
+    bool swapped_;
+};
+
+}  // namespace
+
+uint64_t TiffFile::NextDirectoryOffset(uint64_t offset) const {
+    const RawDirectoryReader raw(*this, tif_);
+    const auto count = raw.EntryCount(offset);
     if (!count) {
         return 0;
     }
-    const uint64_t entries = offset + (big ? 8 : 2) + *count * (big ? 20 : 12);
-    return value(entries, big ? 8 : 4).value_or(0);
+    return raw.Value(raw.EntryOffset(offset, *count), raw.WordSize()).value_or(0);
+}
+
+std::optional<TiffFile::StoredEntry> TiffFile::FindStoredEntry(uint64_t directory,
+                                                               uint16_t tag) const {
+    const RawDirectoryReader raw(*this, tif_);
+    const auto count = raw.EntryCount(directory);
+    // (More entries than the file could hold is a damaged count, not a search.)
+    if (!count || *count > Size() / 12) {
+        return std::nullopt;
+    }
+    for (uint64_t i = 0; i < *count; ++i) {
+        const uint64_t at = raw.EntryOffset(directory, i);
+        const auto number = raw.Value(at, 2);
+        if (!number) {
+            return std::nullopt;
+        }
+        if (*number != tag) {
+            continue;
+        }
+        StoredEntry entry;
+        entry.type = static_cast<uint16_t>(raw.Value(at + 2, 2).value_or(0));
+        entry.count = raw.Value(at + 4, raw.WordSize()).value_or(0);
+        const int valueSize = entry.type == TIFF_SHORT ? 2 : entry.type == TIFF_LONG ? 4 : 0;
+        if (valueSize > 0 && entry.count >= 1) {
+            entry.value =
+                raw.Value(at + 4 + static_cast<uint64_t>(raw.WordSize()), valueSize).value_or(0);
+        }
+        return entry;
+    }
+    return std::nullopt;
 }
 
 std::string TiffFile::TakeError() {

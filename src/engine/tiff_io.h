@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,15 @@ class TiffFile {
     // Where the "next page" pointer of the directory at `offset` leads, read
     // straight from the file; 0 at the last page or when it cannot be read.
     uint64_t NextDirectoryOffset(uint64_t offset) const;
+    // One entry of the directory at `directory` as the file stores it, before
+    // libtiff fills in defaults or mends what is missing: its type, its count, and
+    // its first value when that is a SHORT or LONG held in the entry itself.
+    struct StoredEntry {
+        uint16_t type = 0;
+        uint64_t count = 0;
+        uint64_t value = 0;
+    };
+    std::optional<StoredEntry> FindStoredEntry(uint64_t directory, uint16_t tag) const;
     // Makes the page whose directory starts at `offset` libtiff's current one, as
     // the file holds it now (not as read for an earlier page); false when it cannot.
     bool SelectPage(uint64_t offset);

@@ -59,6 +59,18 @@ uint32_t ChunkCount(TIFF* tif) {
     return TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
 }
 
+void SetResolution(TIFF* out, const PageResolution& resolution) {
+    if (resolution.xDpi > 0.0 && resolution.yDpi > 0.0) {
+        TIFFSetField(out, TIFFTAG_XRESOLUTION, static_cast<float>(resolution.xDpi));
+        TIFFSetField(out, TIFFTAG_YRESOLUTION, static_cast<float>(resolution.yDpi));
+        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    } else if (resolution.pixelAspect > 0.0 && resolution.pixelAspect != 1.0) {
+        TIFFSetField(out, TIFFTAG_XRESOLUTION, static_cast<float>(resolution.pixelAspect));
+        TIFFSetField(out, TIFFTAG_YRESOLUTION, 1.0f);
+        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_NONE);
+    }
+}
+
 template <typename T>
 void CopyField(TIFF* in, TIFF* out, uint32_t tag) {
     T value{};
@@ -74,7 +86,7 @@ void CopyText(TIFF* in, TIFF* out, uint32_t tag) {
     }
 }
 
-void CopyTags(TIFF* in, TIFF* out, PagePosition position) {
+void CopyTags(TIFF* in, TIFF* out, const PageResolution& resolution, PagePosition position) {
     const uint16_t compression = Defaulted<uint16_t>(in, TIFFTAG_COMPRESSION);
     const uint16_t bits = Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE);
     CopyField<uint32_t>(in, out, TIFFTAG_IMAGEWIDTH);
@@ -92,9 +104,9 @@ void CopyTags(TIFF* in, TIFF* out, PagePosition position) {
     } else {
         TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, Defaulted<uint32_t>(in, TIFFTAG_ROWSPERSTRIP));
     }
-    CopyField<float>(in, out, TIFFTAG_XRESOLUTION);
-    CopyField<float>(in, out, TIFFTAG_YRESOLUTION);
-    CopyField<uint16_t>(in, out, TIFFTAG_RESOLUTIONUNIT);
+    // As a decoded page's: inches whenever the page has a size, so that a copied and
+    // a re-encoded page of one document read back alike everywhere.
+    SetResolution(out, resolution);
     CopyField<uint16_t>(in, out, TIFFTAG_SAMPLEFORMAT);
     CopyField<uint16_t>(in, out, TIFFTAG_INKSET);
     if (compression == COMPRESSION_CCITTFAX4) {
@@ -144,7 +156,8 @@ bool CanCopyUnchanged(TIFF* in, const PageInfo& expected, int quarterTurns, uint
         Defaulted<uint16_t>(in, TIFFTAG_SAMPLESPERPIXEL) != expected.samplesPerPixel) {
         return false;
     }
-    if (TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
+    if (!expected.uncopyable.empty() || TIFFGetField(in, TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
+        photometric != expected.photometric ||
         !InTargetForm(photometric, Defaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE),
                       Defaulted<uint16_t>(in, TIFFTAG_SAMPLESPERPIXEL),
                       Defaulted<uint16_t>(in, TIFFTAG_COMPRESSION),
@@ -171,14 +184,16 @@ bool CanCopyUnchanged(TIFF* in, const PageInfo& expected, int quarterTurns, uint
 }
 
 bool MayCopyUnchanged(const PageInfo& info, int quarterTurns) {
-    return InTargetForm(info.photometric, info.bitsPerSample, info.samplesPerPixel,
+    return info.uncopyable.empty() &&
+           InTargetForm(info.photometric, info.bitsPerSample, info.samplesPerPixel,
                         info.compression, info.orientation, quarterTurns);
 }
 
-bool CopyPageUnchanged(TiffSourceFile& in, TiffOutputFile& out, PagePosition position) {
+bool CopyPageUnchanged(TiffSourceFile& in, TiffOutputFile& out, const PageInfo& info,
+                       PagePosition position) {
     TIFF* const tif = in.Handle();
     TIFF* const target = out.Handle();
-    CopyTags(tif, target, position);
+    CopyTags(tif, target, {info.xDpi, info.yDpi, info.pixelAspect}, position);
     const bool tiled = TIFFIsTiled(tif) != 0;
     const uint32_t chunks = ChunkCount(tif);
     if (ChunkCount(target) != chunks) {
@@ -242,18 +257,6 @@ void Check(const Raster& r, int page) {
     }
     if (r.extraSamples != 0 && r.extraSamples >= r.samplesPerPixel) {
         throw Error(errors::kDamagedFile, PageName(page) + ": it has no colour samples");
-    }
-}
-
-void SetResolution(TIFF* out, const PageResolution& resolution) {
-    if (resolution.xDpi > 0.0 && resolution.yDpi > 0.0) {
-        TIFFSetField(out, TIFFTAG_XRESOLUTION, static_cast<float>(resolution.xDpi));
-        TIFFSetField(out, TIFFTAG_YRESOLUTION, static_cast<float>(resolution.yDpi));
-        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    } else if (resolution.pixelAspect > 0.0 && resolution.pixelAspect != 1.0) {
-        TIFFSetField(out, TIFFTAG_XRESOLUTION, static_cast<float>(resolution.pixelAspect));
-        TIFFSetField(out, TIFFTAG_YRESOLUTION, 1.0f);
-        TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_NONE);
     }
 }
 

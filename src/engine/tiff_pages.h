@@ -41,7 +41,9 @@ bool MayCopyUnchanged(const PageInfo& info, int quarterTurns);
 // compressed strips or tiles byte for byte, reading chunks that lie together in
 // the file at once, straight into the output's buffer. Returns false on a failure (the reason is in
 // the output's message log or, for a failed read, in `in`).
-bool CopyPageUnchanged(TiffSourceFile& in, TiffOutputFile& out, PagePosition position);
+// Its resolution is written from `info` (what the document says of the page).
+bool CopyPageUnchanged(TiffSourceFile& in, TiffOutputFile& out, const PageInfo& info,
+                       PagePosition position);
 
 // Resolution to record for a page: dots per inch, or when those are 0 the shape
 // of its pixels (X over Y resolution) from tags that carry no unit.

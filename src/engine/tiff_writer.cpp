@@ -218,7 +218,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
                           file.SelectPage(source.DirectoryOffset(page)) &&
                           CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
         if (copy) {
-            done = CopyPageUnchanged(file, output, position);
+            done = CopyPageUnchanged(file, output, source.Info(page), position);
         } else {
             std::optional<EncodedPage> encoded;
             try {
