@@ -357,6 +357,159 @@ TEST_P(PdfPageKindTest, PageComesOutAtItsSizeWithItsPixels) {
 INSTANTIATE_TEST_SUITE_P(Kinds, PdfPageKindTest, ::testing::ValuesIn(PageKinds()),
                          [](const auto& info) { return info.param.name; });
 
+// A letter page faxed at 204 x 98 is a letter page whatever unit its resolution
+// is given in; without any resolution a page is 72 dpi.
+TEST(ConvertPdf, FaxPagesComeOutAtTheirPaperSize) {
+    struct Case {
+        const char* name;
+        double x;
+        double y;
+        uint16_t unit;
+        double width;  // points
+        double height;
+    };
+    const Case cases[] = {
+        {"inch", 204, 98, RESUNIT_INCH, 612, 792},
+        {"no unit", 204, 98, RESUNIT_NONE, 612, 792},
+        {"centimetre", 204 / 2.54, 98 / 2.54, RESUNIT_CENTIMETER, 612, 792},
+        {"no resolution", 0, 0, RESUNIT_INCH, 1734, 1078},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        // 8.5 x 11 inches; exported, the G4 page is copied and the other one encoded.
+        std::vector<TestPage> pages;
+        for (const uint16_t compression : {COMPRESSION_CCITTFAX4, COMPRESSION_NONE}) {
+            TestPage page = engine::testing::BilevelPage(1734, 1078, compression);
+            page.xResolution = c.x;
+            page.yResolution = c.y;
+            page.resolutionUnit = c.unit;
+            pages.push_back(page);
+        }
+        WriteTiffFile(dir.File("fax.tif"), pages);
+        const ToolResult r =
+            RunTool({"pdf", dir.File("fax.tif"), "-o", dir.File("fax.pdf"), "--overwrite"});
+        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
+        const std::vector<PdfPage> sizes = ReadPages(dir.File("fax.pdf"));
+        ASSERT_EQ(sizes.size(), 2u) << c.name;
+        for (const PdfPage& size : sizes) {
+            EXPECT_NEAR(size.width, c.width, 0.05) << c.name;
+            EXPECT_NEAR(size.height, c.height, 0.05) << c.name;
+        }
+        // An exported page says the same in inches, whichever way it was written.
+        const ToolResult e =
+            RunTool({"export", dir.File("fax.tif"), dir.File("fax.tiff"), "--overwrite"});
+        ASSERT_EQ(e.status, 0) << c.name << ": " << e.err;
+        TIFF* tif = TIFFOpen(dir.File("fax.tiff").c_str(), "r");
+        ASSERT_NE(tif, nullptr) << c.name;
+        int page = 0;
+        do {
+            float x = 0;
+            float y = 0;
+            uint16_t unit = 0;
+            const bool has = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) == 1 &&
+                             TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) == 1;
+            TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+            EXPECT_EQ(has, c.x > 0) << c.name << ", page " << page;
+            if (has) {
+                EXPECT_NEAR(x, 204, 0.01) << c.name << ", page " << page;
+                EXPECT_NEAR(y, 98, 0.01) << c.name << ", page " << page;
+                EXPECT_EQ(unit, RESUNIT_INCH) << c.name << ", page " << page;
+            }
+            ++page;
+        } while (TIFFReadDirectory(tif) == 1);
+        TIFFClose(tif);
+        EXPECT_EQ(page, 2) << c.name;
+    }
+}
+
+// A G4 page whose directory does not describe its data soundly is decoded, not
+// passed through: what goes out is exactly the page's own data, never the bytes
+// libtiff guesses at. (libtiff's G4 encoder writes the same bytes again.)
+TEST(ConvertPdf, PagesWithUnsoundStripsAreDecodedNotCopied) {
+    using Raw = engine::testing::RawTiffBuilder;
+    using Tag = Raw::Tag;
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<Tag>&)> damage;
+        int status;  // pdf's and export's: refused (1) where decoding finds the damage
+    };
+    const auto drop = [](std::vector<Tag>& tags, uint16_t tag) {
+        std::erase_if(tags, [tag](const Tag& t) { return t.tag == tag; });
+    };
+    const auto set = [](std::vector<Tag>& tags, uint16_t tag, uint32_t value) {
+        for (Tag& t : tags) {
+            if (t.tag == tag) {
+                t.value = value;
+            }
+        }
+    };
+    const Case cases[] = {
+        {"no byte counts", [&](auto& tags) { drop(tags, TIFFTAG_STRIPBYTECOUNTS); }, 0},
+        {"count past the end", [&](auto& tags) { set(tags, TIFFTAG_STRIPBYTECOUNTS, 0x7FFFFFF0); },
+         1},
+        {"too few strips", [&](auto& tags) { set(tags, TIFFTAG_ROWSPERSTRIP, 10); }, 1},
+    };
+    TempDir dir;
+    TestPage sound = engine::testing::BilevelPage(64, 40, COMPRESSION_CCITTFAX4);
+    sound.rowsPerStrip = sound.height;
+    WriteTiffFile(dir.File("sound.tif"), {sound});
+    std::vector<uint8_t> g4;
+    {
+        TIFF* tif = TIFFOpen(dir.File("sound.tif").c_str(), "r");
+        ASSERT_NE(tif, nullptr);
+        g4.resize(TIFFGetStrileByteCount(tif, 0));
+        ASSERT_EQ(TIFFReadRawStrip(tif, 0, g4.data(), static_cast<tmsize_t>(g4.size())),
+                  static_cast<tmsize_t>(g4.size()));
+        TIFFClose(tif);
+    }
+    for (const Case& c : cases) {
+        engine::testing::RawTiffBuilder b;
+        const uint32_t data = b.AddData(g4);
+        std::vector<Tag> tags = {Raw::Long(256, 64),
+                                 Raw::Long(257, 40),
+                                 Raw::Short(258, 1),
+                                 Raw::Short(259, COMPRESSION_CCITTFAX4),
+                                 Raw::Short(262, 0),
+                                 Raw::Long(273, data),
+                                 Raw::Short(277, 1),
+                                 Raw::Long(278, 40),
+                                 Raw::Long(279, static_cast<uint32_t>(g4.size()))};
+        c.damage(tags);
+        b.AddIfd(tags);
+        // What libtiff would take for the data's end reaches past it.
+        b.AddData(std::vector<uint8_t>(200, 0xA5));
+        const std::string input = dir.File("damaged.tif");
+        engine::testing::WriteFileBytes(input, b.Bytes());
+
+        const std::string pdf = dir.File("out.pdf");
+        const ToolResult r = RunTool({"pdf", input, "-o", pdf});
+        ASSERT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        const std::string tiff = dir.File("out.tiff");
+        const ToolResult e = RunTool({"export", input, tiff});
+        ASSERT_EQ(e.status, c.status) << c.name << ": " << e.err;
+        if (c.status != 0) {
+            EXPECT_NE(r.err.find("image data"), std::string::npos) << c.name << ": " << r.err;
+            EXPECT_NE(e.err.find("image data"), std::string::npos) << c.name << ": " << e.err;
+            EXPECT_FALSE(std::filesystem::exists(pdf)) << c.name;
+            EXPECT_FALSE(std::filesystem::exists(tiff)) << c.name;
+            continue;
+        }
+        // pdfimages: "page num type width height color comp bpc enc interp object ID
+        // x-ppi y-ppi size ratio".
+        const std::string list = Shell("pdfimages -list " + Quoted(pdf));
+        EXPECT_NE(list.find(" " + std::to_string(g4.size()) + "B "), std::string::npos)
+            << c.name << ":\n"
+            << list;
+        TIFF* out = TIFFOpen(tiff.c_str(), "r");
+        ASSERT_NE(out, nullptr) << c.name;
+        EXPECT_EQ(TIFFNumberOfStrips(out), 1u) << c.name;
+        EXPECT_EQ(TIFFGetStrileByteCount(out, 0), g4.size()) << c.name;
+        TIFFClose(out);
+        std::filesystem::remove(pdf);
+        std::filesystem::remove(tiff);
+    }
+}
+
 TEST(ConvertPdf, SampleAndSeveralInputsGoIntoOneFileInOrder) {
     TempDir dir;
     const std::string jpegPage = dir.File("photo.tif");
@@ -598,6 +751,15 @@ std::vector<DamagedCase> DamagedCases() {
              return b.Bytes();
          },
          2, 2, false, "image data", 60, 80},
+        {"PaletteWithoutColourMap",
+         [] {
+             auto b = TwoPages();
+             // An 8-bit palette page: libtiff alone would read its indices as gray.
+             b.AddSimplePage(60, 80, 8, COMPRESSION_NONE, std::vector<uint8_t>(60 * 80, 7),
+                             PHOTOMETRIC_PALETTE);
+             return b.Bytes();
+         },
+         3, 3, false, "its colours cannot be known", 60, 80},
     };
 }
 

@@ -229,6 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
                        408 / 80.0 / 2.54 * 96},
         ResolutionCase{"NoResolution", 0, 0, RESUNIT_INCH, 0, 0, 816, 408},
         ResolutionCase{"NoResolutionTurned", 0, 0, RESUNIT_INCH, 0, 3, 408, 816},
+        ResolutionCase{"FaxNoUnit", 204, 98, RESUNIT_NONE, 0, 0, 384, 408.0 / 98 * 96},
         ResolutionCase{"NoUnitKeepsPixelShape", 2, 1, RESUNIT_NONE, 0, 0, 816, 816},
         // Stored as columns: the upright page is 408 x 816 at 98 x 204 dpi.
         ResolutionCase{"OrientationTransposed", 204, 98, RESUNIT_INCH, ORIENTATION_RIGHTTOP, 0,
