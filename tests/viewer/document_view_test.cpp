@@ -217,6 +217,11 @@ TEST_F(DocumentViewTest, AnUndecodablePageShowsANoticeAndTheOthersStillShow) {
              b.AddSimplePage(64, 64, 1, 34719, std::vector<uint8_t>(64, 0x55));
          },
          2, "34719"},
+        {"PaletteWithoutColourMap",
+         [](engine::testing::RawTiffBuilder& b) {
+             b.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(64 * 64, 0x80), 3);
+         },
+         2, "its colours cannot be known"},
         {"ChainLoops",
          [](engine::testing::RawTiffBuilder& b) {
              b.AddSimplePage(64, 64, 8, 1, std::vector<uint8_t>(64 * 64, 0xFF));
