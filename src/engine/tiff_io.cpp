@@ -386,6 +386,10 @@ class RawDirectoryReader {
         if (file_.ReadAt(at, bytes, static_cast<uint64_t>(size)) != size) {
             return std::nullopt;
         }
+        return Decode(bytes, size);
+    }
+
+    uint64_t Decode(const uint8_t* bytes, int size) const {
         uint64_t v = 0;
         for (int i = 0; i < size; ++i) {
             const int k = swapped_ ? i : size - 1 - i;  // most significant first
@@ -401,6 +405,7 @@ class RawDirectoryReader {
         return directory + (big_ ? 8 : 2) + index * (big_ ? 20 : 12);
     }
     int WordSize() const { return big_ ? 8 : 4; }
+    uint64_t EntrySize() const { return big_ ? 20 : 12; }
 
   private:
     const TiffFile& file_;
@@ -424,25 +429,27 @@ std::optional<TiffFile::StoredEntry> TiffFile::FindStoredEntry(uint64_t director
     const RawDirectoryReader raw(*this, tif_);
     const auto count = raw.EntryCount(directory);
     // (More entries than the file could hold is a damaged count, not a search.)
-    if (!count || *count > Size() / 12) {
+    if (!count || *count > Size() / raw.EntrySize()) {
         return std::nullopt;
     }
-    for (uint64_t i = 0; i < *count; ++i) {
-        const uint64_t at = raw.EntryOffset(directory, i);
-        const auto number = raw.Value(at, 2);
-        if (!number) {
-            return std::nullopt;
-        }
-        if (*number != tag) {
+    // The whole table at once: a directory is read for every page as a file opens.
+    std::vector<uint8_t> table(static_cast<size_t>(*count * raw.EntrySize()));
+    if (ReadAt(raw.EntryOffset(directory, 0), table.data(), table.size()) !=
+        static_cast<int64_t>(table.size())) {
+        return std::nullopt;
+    }
+    const int word = raw.WordSize();
+    for (size_t at = 0; at < table.size(); at += raw.EntrySize()) {
+        const uint8_t* e = table.data() + at;
+        if (raw.Decode(e, 2) != tag) {
             continue;
         }
         StoredEntry entry;
-        entry.type = static_cast<uint16_t>(raw.Value(at + 2, 2).value_or(0));
-        entry.count = raw.Value(at + 4, raw.WordSize()).value_or(0);
+        entry.type = static_cast<uint16_t>(raw.Decode(e + 2, 2));
+        entry.count = raw.Decode(e + 4, word);
         const int valueSize = entry.type == TIFF_SHORT ? 2 : entry.type == TIFF_LONG ? 4 : 0;
         if (valueSize > 0 && entry.count >= 1) {
-            entry.value =
-                raw.Value(at + 4 + static_cast<uint64_t>(raw.WordSize()), valueSize).value_or(0);
+            entry.value = raw.Decode(e + 4 + word, valueSize);
         }
         return entry;
     }
