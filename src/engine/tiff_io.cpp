@@ -428,8 +428,8 @@ std::optional<TiffFile::StoredEntry> TiffFile::FindStoredEntry(uint64_t director
                                                                uint16_t tag) const {
     const RawDirectoryReader raw(*this, tif_);
     const auto count = raw.EntryCount(directory);
-    // (More entries than the file could hold is a damaged count, not a search.)
-    if (!count || *count > Size() / raw.EntrySize()) {
+    // (libtiff reads no directory of more entries; a larger count is damage.)
+    if (!count || *count > 0xFFFF || *count > Size() / raw.EntrySize()) {
         return std::nullopt;
     }
     // The whole table at once: a directory is read for every page as a file opens.
