@@ -21,7 +21,15 @@ function(folio_test name)
     # Discovery when the tests run, not when they build: a build does not start every test
     # program (nor Qt) once more, and a program that cannot start fails as a test.
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
+        TEST_LIST ${name}_TESTS
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-                   ENVIRONMENT_MODIFICATION "FOLIO_SOURCE_DIR=set:${PROJECT_SOURCE_DIR}"
-                   LABELS "${T_LABELS}")
+                   ENVIRONMENT_MODIFICATION "FOLIO_SOURCE_DIR=set:${PROJECT_SOURCE_DIR}")
+    # The labels, given once the tests are found: the discovery's PROPERTIES would split
+    # a list of them into properties of their own.
+    set(labels_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${labels_script}
+        "foreach(test IN LISTS ${name}_TESTS)\n"
+        "    set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${T_LABELS}\")\n"
+        "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labels_script})
 endfunction()
