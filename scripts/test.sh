@@ -1,49 +1,77 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every FolioLens test: the plain build with warnings as
-# errors, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# engine's tests under ThreadSanitizer, and a short run of every fuzz target; each
-# configuration is a preset of CMakePresets.json.
+# Sets up, builds and runs every FolioLens test, each configuration a preset of
+# CMakePresets.json:
+#   check     one clang build (ASan+UBSan at -O1, fuzzer coverage in the libraries,
+#             warnings as errors): every test (the fuzz targets' seeds and crashers
+#             among them), the benchmarks compiled but not run;
+#   programs  the two programs with GCC at -O2 and warnings as errors, for the warnings
+#             only the optimiser finds;
+#   tsan      the concurrency-labelled tests under ThreadSanitizer;
+# then the fuzz targets of the check build fuzz for FOLIO_FUZZ_SECONDS in all (60 unless
+# told; --fuzz-seconds N says the same), shared between them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+fuzz_seconds=${FOLIO_FUZZ_SECONDS:-60}
+while (($#)); do
+    case $1 in
+    --fuzz-seconds)
+        fuzz_seconds=${2:?--fuzz-seconds needs a number of seconds}
+        shift 2
+        ;;
+    *)
+        echo "usage: $0 [--fuzz-seconds N]" >&2
+        exit 2
+        ;;
+    esac
+done
 
 bash scripts/setup.sh
 
 jobs=$(nproc)
-fuzz_seconds=${FOLIO_FUZZ_SECONDS:-20}
+stage() {
+    echo "== $* ($(date +%T))"
+}
 
-echo "== build and test"
-cmake --preset plain >/dev/null
-cmake --build --preset plain -j "$jobs"
-ctest --preset plain -j "$jobs"
+stage "clang, ASan+UBSan: build everything, run every test"
+cmake --preset check >/dev/null
+cmake --build --preset check -j "$jobs"
+ctest --preset check -j "$jobs"
 
-echo "== build and test under ASan+UBSan"
-cmake --preset asan >/dev/null
-cmake --build --preset asan -j "$jobs"
-ctest --preset asan -j "$jobs"
+stage "GCC -O2: the two programs, warnings as errors"
+cmake --preset programs >/dev/null
+cmake --build --preset programs -j "$jobs"
 
-echo "== the engine's tests under ThreadSanitizer (the engine has no Qt to leave uninstrumented)"
+stage "ThreadSanitizer: the concurrency tests"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs"
-TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/engine/engine_tests
+ctest --preset tsan -j "$jobs"
 
-echo "== fuzz targets, ${fuzz_seconds}s each"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$jobs"
-shopt -s nullglob
-for target in build-fuzz/fuzz/*/fuzz_*; do
-    [[ -x $target && ! -d $target ]] || continue
+targets=()
+for target in build-check/fuzz/*/fuzz_*; do
+    [[ -x $target && ! -d $target ]] && targets+=("$target")
+done
+((${#targets[@]})) || {
+    echo "no fuzz target in build-check/fuzz" >&2
+    exit 1
+}
+each=$((fuzz_seconds / ${#targets[@]}))
+((each > 0)) || each=1
+stage "fuzzing, ${each}s for each of ${#targets[@]} targets"
+for target in "${targets[@]}"; do
     name=$(basename "$target")
-    corpus_seed="fuzz/${name#fuzz_}/corpus"
+    # A failing input is kept beside the seeds, where the replay test runs it from then on.
+    crashers="fuzz/${name#fuzz_}/crashers"
     work=$(mktemp -d)
-    seeds=()
-    [[ -d $corpus_seed ]] && seeds=("$corpus_seed")
     echo "-- $name"
-    "$target" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 \
-        -print_final_stats=0 "$work" "${seeds[@]}" >"$work.log" 2>&1 || {
+    mkdir -p "$crashers"
+    "$target" -max_total_time="$each" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
+        -artifact_prefix="$crashers/" "$work" "fuzz/${name#fuzz_}/corpus" >"$work.log" 2>&1 || {
         tail -50 "$work.log"
-        echo "fuzz target $name failed" >&2
+        echo "fuzz target $name failed; the input is in $crashers" >&2
         exit 1
     }
+    rmdir "$crashers" 2>/dev/null || true
     rm -rf "$work" "$work.log"
 done
-echo "== all tests passed"
+stage "all tests passed"

@@ -312,10 +312,11 @@ TEST(PageChainTest, ALoopIsNamedInEveryByteOrderAndOffsetWidth) {
         const int countSize = options.bigTiff ? 8 : 2;
         const int entrySize = options.bigTiff ? 20 : 12;
         const int pointerSize = options.bigTiff ? 8 : 4;
+        const bool bigEndian = options.bigEndian;  // clang 14 cannot capture a binding
         const auto get = [&](uint64_t at, int size) {
             uint64_t value = 0;
             for (int i = 0; i < size; ++i) {
-                const int k = options.bigEndian ? i : size - 1 - i;
+                const int k = bigEndian ? i : size - 1 - i;
                 value = (value << 8) | bytes[at + static_cast<uint64_t>(k)];
             }
             return value;

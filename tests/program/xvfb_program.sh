@@ -93,7 +93,6 @@ wait_for() {  # title, count: waits until that many windows show that title
     return 1
 }
 shot() {  # window, name
-    sleep 1.5
     import -window root "$shots/$2.png"
     eval "$(xdotool getwindowgeometry --shell "$1")"
     convert "$shots/$2.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shots/$2.window.png"
@@ -105,6 +104,39 @@ white() {  # paper-white pixels in a window shot
 paper() {  # the bounding box of the white paper, WxH+X+Y
     convert "$shots/$1.window.png" -fill black +opaque white -morphology Erode Square:3 \
         -format '%@' info:
+}
+shot_until() {  # window, name, test of the name: shots until the test passes, up to 20 s
+    for _ in $(seq 1 100); do
+        shot "$1" "$2"
+        "$3" "$2" && return 0
+        sleep 0.2
+    done
+    return 0  # the checks that follow say what is wrong
+}
+shows_paper() { (($(white "$1") >= 100000)); }
+lies_across() {  # the paper is wider than high
+    local box
+    box=$(paper "$1")
+    read -r w h < <(echo "$box" | sed 's/[x+]/ /g' | cut -d' ' -f1,2)
+    ((w > h))
+}
+stands_up() {  # the whole page shows, higher than wide (zoomed out as far as asked)
+    local box
+    shows_paper "$1" || return 1
+    box=$(paper "$1")
+    read -r w h < <(echo "$box" | sed 's/[x+]/ /g' | cut -d' ' -f1,2)
+    ((h > w))
+}
+popups() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
+open_menu() {  # keys: presses them and waits until a menu pops up, up to 5 s
+    local before
+    before=$(popups)
+    xdotool key --clearmodifiers "$1"
+    for _ in $(seq 1 50); do
+        (($(popups) > before)) && return 0
+        sleep 0.1
+    done
+    fail "no menu popped up for $1"
 }
 
 # xvfb-run starts this once the server is up, but on a busy machine its first
@@ -123,11 +155,10 @@ if wait_for FolioLens 1; then
     # Zoomed out until the whole page shows, so that its outline tells how it stands.
     xdotool key --clearmodifiers shift+Insert shift+Insert shift+Insert
 
-    shot "$window" document
-    xdotool key --clearmodifiers alt+i
-    sleep 0.3
+    shot_until "$window" document stands_up
+    open_menu alt+i
     xdotool key Return  # the first item, "&Rotate clockwise 90°"
-    shot "$window" rotated
+    shot_until "$window" rotated lies_across
     before=$(paper document) after=$(paper rotated)
     echo "paper before $before (white $(white document)), after turning $after"
     if (($(white document) < 100000)); then
@@ -138,8 +169,7 @@ if wait_for FolioLens 1; then
     if ! ((bh > bw && aw > ah)); then
         fail "the page did not turn: $before before, $after after"
     fi
-    xdotool key --clearmodifiers alt+h
-    sleep 0.3
+    open_menu alt+h
     xdotool key Return
     if wait_for FolioLens 2; then
         box=$(windows FolioLens | grep -v "^$window\$" | head -1)
@@ -159,7 +189,7 @@ wait "$pid" 2>/dev/null
 "$program" /missing/file.mdi &
 pid=$!
 if wait_for FolioLens 1; then
-    sleep 1
+    sleep 1  # a message would show by now: its absence cannot be waited for
     window=$(windows FolioLens | head -1)
     (($(windows FolioLens | wc -l) == 1)) || fail "a missing file gave a message"
     shot "$window" missing

@@ -26,7 +26,7 @@ document=$(realpath "$document")  # the dialog reads a typed name against its ow
 cat >"$work/run.sh" <<'INNER'
 #!/usr/bin/env bash
 set -euo pipefail
-program=$1 document=$2 shot=$3
+program=$1 document=$2 shot=$3 checker=$4
 wait_for() {  # a window title; prints the window's id
     for _ in $(seq 1 100); do
         if id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [[ -n $id ]]; then
@@ -48,32 +48,43 @@ dialog=$(wait_for "Open file to process")
 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 5 "$document"
 xdotool key Return
-sleep 0.5
+gone() {  # true once the open dialog is away, waiting up to $1 tenths of a second
+    for _ in $(seq 1 "$1"); do
+        xdotool search --onlyvisible --name "^Open file to process\$" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    return 1
+}
 # The first Return may only have taken the completion the dialog offered.
-if xdotool search --onlyvisible --name "^Open file to process\$" >/dev/null 2>&1; then
+if ! gone 10; then
     xdotool key Return
+    if ! gone 50; then
+        echo "FAIL: the open dialog is still there" >&2
+        exit 1
+    fi
 fi
-sleep 2
-import -window root "$shot"
+# The page is drawn by the render workers after the dialog closes: shots until one shows
+# paper, for up to 20 s.
 eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "${WIDTH}x${HEIGHT}+${X}+${Y}" >"$shot.geometry"
-if xdotool search --onlyvisible --name "^Open file to process\$" >/dev/null 2>&1; then
-    echo "FAIL: the open dialog is still there" >&2
-    exit 1
-fi
+for _ in $(seq 1 100); do
+    import -window root "$shot"
+    bash "$checker" "$shot" >/dev/null 2>&1 && break
+    sleep 0.2
+done
 INNER
 
-# -noreset: the server would otherwise reset whenever its last client leaves, and
-# refuse a program started just then.
-XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$work/run.sh" "$program" "$document" \
-    "$work/shot.png"
-
+# The check of a shot, also what the run waits for before its last shot.
+cat >"$work/check.sh" <<'CHECK'
+#!/usr/bin/env bash
+set -euo pipefail
+shot=$1
+work=$(dirname "$shot")
 # Paper: pure white pixels; ink: dark pixels on the paper. The empty view (gray) gives
 # no paper; the ink is counted only inside the paper, since the menu bar's text and the
 # page indicator's box are dark too and would pass for a blank page's ink.
-geometry=$(cat "$work/shot.png.geometry")
-convert "$work/shot.png" -crop "$geometry" +repage "$work/window.png"
+geometry=$(cat "$shot.geometry")
+convert "$shot" -crop "$geometry" +repage "$work/window.png"
 white=$(convert "$work/window.png" -fill black +opaque white -fill white -opaque white \
     -format '%[fx:round(mean*w*h)]' info:)
 echo "window $geometry: white pixels: $white"
@@ -92,3 +103,12 @@ if ((dark < 500)); then
     exit 1
 fi
 echo "PASS"
+CHECK
+
+# -noreset: the server would otherwise reset whenever its last client leaves, and
+# refuse a program started just then.
+XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb \
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$work/run.sh" "$program" "$document" \
+    "$work/shot.png" "$work/check.sh"
+bash "$work/check.sh" "$work/shot.png"
+
