@@ -3,7 +3,6 @@
 // Writing files with POSIX calls, for the engine and the adapters alike: whole
 // writes, the folder of a path, and files replaced atomically.
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -24,7 +23,13 @@ std::string ParentFolder(const std::string& path);
 struct FileIdentity {
     uint64_t device = 0;
     uint64_t inode = 0;
-    auto operator<=>(const FileIdentity&) const = default;
+    // Spelt out, not defaulted: the one file that includes qpdf is built as C++17.
+    bool operator<(const FileIdentity& other) const {
+        return device != other.device ? device < other.device : inode < other.inode;
+    }
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode;
+    }
 };
 // None when nothing is there (or it cannot be looked at).
 std::optional<FileIdentity> IdentityOf(const std::string& path);
