@@ -644,7 +644,9 @@ class KeptTarget
     : public ::testing::TestWithParam<std::tuple<bool /* pdf */, bool /* meanwhile */>> {};
 
 TEST_P(KeptTarget, IsNeverReplacedAndNothingIsLeftBehind) {
-    const auto [pdf, meanwhile] = GetParam();
+    // Plain copies: clang 14 cannot capture a structured binding in a lambda.
+    const bool pdf = std::get<0>(GetParam());
+    const bool meanwhile = std::get<1>(GetParam());
     TempDir dir;
     const std::string target = dir.File(pdf ? "out.pdf" : "out.tiff");
     if (!meanwhile) {
