@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -67,25 +68,32 @@ void SetTags(TIFF* tif, int index, int count) {
                  static_cast<uint16_t>(count));
 }
 
-std::vector<uint8_t> EncodedPage(const std::string& scratch) {
-    const std::vector<uint8_t> bits = TextPage();
+// `data` compressed by libtiff as the one strip of a scratch file with the tags
+// `setTags` gives, and read back as stored, to be repeated without compressing again.
+std::vector<uint8_t> CompressedStrip(const std::string& scratch,
+                                     const std::function<void(TIFF*)>& setTags,
+                                     std::vector<uint8_t> data) {
     TIFF* tif = TIFFOpen(scratch.c_str(), "w");
     Check(tif != nullptr, "cannot create a scratch file");
-    SetTags(tif, 0, 1);
-    std::vector<uint8_t> copy = bits;
+    setTags(tif);
     const bool ok =
-        TIFFWriteEncodedStrip(tif, 0, copy.data(), static_cast<tmsize_t>(copy.size())) >= 0 &&
+        TIFFWriteEncodedStrip(tif, 0, data.data(), static_cast<tmsize_t>(data.size())) >= 0 &&
         TIFFWriteDirectory(tif) == 1;
     TIFFClose(tif);
-    Check(ok, "cannot encode the page");
+    Check(ok, "cannot encode the strip");
     tif = TIFFOpen(scratch.c_str(), "r");
     Check(tif != nullptr, "cannot reopen the scratch file");
     std::vector<uint8_t> raw(TIFFGetStrileByteCount(tif, 0));
     const tmsize_t got = TIFFReadRawStrip(tif, 0, raw.data(), static_cast<tmsize_t>(raw.size()));
     TIFFClose(tif);
     std::filesystem::remove(scratch);
-    Check(got == static_cast<tmsize_t>(raw.size()), "cannot read the page back");
+    Check(got == static_cast<tmsize_t>(raw.size()), "cannot read the strip back");
     return raw;
+}
+
+std::vector<uint8_t> EncodedPage(const std::string& scratch) {
+    return CompressedStrip(
+        scratch, [](TIFF* tif) { SetTags(tif, 0, 1); }, TextPage());
 }
 
 }  // namespace
@@ -129,25 +137,17 @@ void WriteLargeGrayDocument(const std::string& path, int pages, unsigned side) {
     for (size_t i = 0; i < strip.size(); ++i) {
         strip[i] = static_cast<uint8_t>(i % side);
     }
-    TIFF* tif = TIFFOpen(scratch.c_str(), "w");
-    Check(tif != nullptr, "cannot create a scratch file");
-    setTags(tif, 0, 1);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kRowsPerStrip);
-    bool ok =
-        TIFFWriteEncodedStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size())) >= 0 &&
-        TIFFWriteDirectory(tif) == 1;
-    TIFFClose(tif);
-    Check(ok, "cannot encode the strip");
-    tif = TIFFOpen(scratch.c_str(), "r");
-    Check(tif != nullptr, "cannot reopen the scratch file");
-    std::vector<uint8_t> raw(TIFFGetStrileByteCount(tif, 0));
-    const tmsize_t got = TIFFReadRawStrip(tif, 0, raw.data(), static_cast<tmsize_t>(raw.size()));
-    TIFFClose(tif);
-    std::filesystem::remove(scratch);
-    Check(got == static_cast<tmsize_t>(raw.size()), "cannot read the strip back");
+    std::vector<uint8_t> raw = CompressedStrip(
+        scratch,
+        [&](TIFF* tif) {
+            setTags(tif, 0, 1);
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kRowsPerStrip);
+        },
+        std::move(strip));
 
-    tif = TIFFOpen(path.c_str(), "w");
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
     Check(tif != nullptr, "cannot create the document");
+    bool ok = true;
     for (int i = 0; i < pages && ok; ++i) {
         setTags(tif, i, pages);
         for (uint32_t s = 0; s < side / kRowsPerStrip && ok; ++s) {
