@@ -14,15 +14,14 @@
 #include <new>
 #include <thread>
 
+#include "command_files.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
-#include "document_opener.h"
 #include "engine/page_source.h"
 #include "engine/pdf_writer.h"
 #include "engine/tiff_writer.h"
 #include "export_command.h"
-#include "output_target.h"
 #include "skipped_pages.h"
 
 namespace folio::convert {

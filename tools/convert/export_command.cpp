@@ -6,12 +6,11 @@
 #include <cstdio>
 
 #include "argument_list.h"
+#include "command_files.h"
 #include "common/utf8.h"
-#include "document_opener.h"
 #include "engine/page_source.h"
 #include "engine/tiff_writer.h"
 #include "imaging/document.h"
-#include "output_target.h"
 #include "skipped_pages.h"
 #include "usage_error.h"
 

@@ -4,9 +4,9 @@
 #include <nlohmann/json.hpp>
 
 #include "argument_list.h"
+#include "command_files.h"
 #include "common/error.h"
 #include "common/utf8.h"
-#include "document_opener.h"
 #include "engine/page_directory.h"
 #include "page_description.h"
 #include "usage_error.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "command_files.h"
 #include "common/error.h"
-#include "document_opener.h"
 #include "export_command.h"
 #include "info_command.h"
 #include "pdf_command.h"

@@ -3,10 +3,9 @@
 #include <memory>
 
 #include "argument_list.h"
-#include "document_opener.h"
+#include "command_files.h"
 #include "engine/pdf_writer.h"
 #include "export_command.h"
-#include "output_target.h"
 #include "skipped_pages.h"
 #include "usage_error.h"
 

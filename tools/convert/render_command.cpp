@@ -3,9 +3,8 @@
 #include <cmath>
 
 #include "argument_list.h"
-#include "document_opener.h"
+#include "command_files.h"
 #include "engine/page_directory.h"
-#include "output_target.h"
 #include "png_output.h"
 #include "usage_error.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "document_opener.h"
+#include "command_files.h"
 
 namespace folio::convert {
 
