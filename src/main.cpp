@@ -13,7 +13,7 @@
 #include "application_icon.h"
 #include "build_info.h"
 #include "cmdline/command_line.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "engine/print/qt_print_backend.h"
 #include "engine/widget/document_view.h"
 #include "engine/widget/modal_progress.h"

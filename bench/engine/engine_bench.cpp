@@ -10,7 +10,7 @@
 
 #include "bench_documents.h"
 #include "common/utf8.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "imaging/document.h"
 
 namespace folio::bench {

@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "common/utf8.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "engine/widget/document_view.h"
 #include "engine/widget/thumbnail_strip.h"
 #include "support/test_document.h"

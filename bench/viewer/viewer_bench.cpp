@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/utf8.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "engine/widget/document_view.h"
 #include "support/test_document.h"
 

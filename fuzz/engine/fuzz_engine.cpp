@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/error.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using folio::engine::EngineDocument;

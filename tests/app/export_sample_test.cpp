@@ -8,8 +8,8 @@
 
 #include "app/output_fakes.h"
 #include "common/utf8.h"
-#include "engine/engine_document.h"
-#include "engine/page_source.h"
+#include "engine/document/engine_document.h"
+#include "engine/document/page_source.h"
 #include "output/export_command.h"
 #include "support/raster_oracle.h"
 #include "support/temp_dir.h"

@@ -17,7 +17,7 @@
 
 #include "common/utf8.h"
 #include "convert/tool_run.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "support/raw_tiff_builder.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"

@@ -8,7 +8,7 @@
 
 #include "common/error.h"
 #include "common/utf8.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"
 

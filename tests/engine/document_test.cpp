@@ -7,7 +7,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "support/open_page.h"
 
 namespace folio::engine {

@@ -10,8 +10,8 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/page_directory.h"
-#include "engine/tiff_io.h"
+#include "engine/tiff/page_directory.h"
+#include "engine/tiff/tiff_io.h"
 #include "support/open_page.h"
 #include "support/raw_tiff_builder.h"
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "engine/page_renderer.h"
+#include "engine/render/page_renderer.h"
 #include "support/open_page.h"
 
 namespace folio::engine {

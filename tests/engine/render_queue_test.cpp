@@ -1,6 +1,6 @@
 // The render queue's order and dropping, and a document rendered on several threads
 // while its owner turns pages, changes the cache budget and closes it.
-#include "engine/page_cache.h"
+#include "engine/render/page_cache.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include "common/error.h"
 #include "common/utf8.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"
 

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "common/error.h"
-#include "engine/raster.h"
-#include "engine/side_by_side.h"
+#include "engine/image/raster.h"
+#include "engine/image/side_by_side.h"
 #include "support/open_page.h"
 #include "sys/memory.h"
 

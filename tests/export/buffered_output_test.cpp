@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <random>
 
-#include "engine/tiff_io.h"
-#include "engine/tiff_output.h"
+#include "engine/tiff/tiff_io.h"
+#include "engine/write/tiff_output.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"
 

@@ -4,7 +4,7 @@
 #include <tiffio.h>
 
 #include "common/utf8.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "support/raster_oracle.h"
 #include "support/temp_dir.h"
 #include "support/tiff_readback.h"

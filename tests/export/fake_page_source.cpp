@@ -2,7 +2,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/tiff_io.h"
+#include "engine/tiff/tiff_io.h"
 #include "support/raster_oracle.h"
 #include "support/tiff_readback.h"
 

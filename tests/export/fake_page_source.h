@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/page_source.h"
+#include "engine/document/page_source.h"
 #include "support/tiff_fixture.h"
 
 namespace folio::engine::testing {

@@ -1,4 +1,4 @@
-#include "engine/raster_transforms.h"
+#include "engine/image/raster_transforms.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -10,8 +10,8 @@
 #include <filesystem>
 
 #include "common/utf8.h"
-#include "engine/engine_document.h"
-#include "engine/pdf_writer.h"
+#include "engine/document/engine_document.h"
+#include "engine/write/pdf_writer.h"
 #include "imaging/document.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"

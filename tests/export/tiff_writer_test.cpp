@@ -1,4 +1,4 @@
-#include "engine/tiff_writer.h"
+#include "engine/write/tiff_writer.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
@@ -18,9 +18,9 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/decode_ahead.h"
-#include "engine/page_source.h"
-#include "engine/pdf_writer.h"
+#include "engine/write/decode_ahead.h"
+#include "engine/document/page_source.h"
+#include "engine/write/pdf_writer.h"
 #include "export/fake_page_source.h"
 #include "support/raster_oracle.h"
 #include "support/temp_dir.h"

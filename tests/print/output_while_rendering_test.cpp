@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "common/utf8.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "engine/print/qt_print_backend.h"
 #include "engine/widget/document_view.h"
 #include "imaging/document.h"

@@ -5,8 +5,8 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/engine_document.h"
-#include "engine/print_job.h"
+#include "engine/document/engine_document.h"
+#include "engine/print/print_job.h"
 #include "support/open_page.h"
 #include "support/raw_tiff_builder.h"
 

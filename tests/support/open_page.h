@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/utf8.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"
 

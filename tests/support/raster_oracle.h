@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/raster.h"
+#include "engine/image/raster.h"
 #include "support/tiff_fixture.h"
 
 namespace folio::engine::testing {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "engine/widget/document_view.h"
 #include "support/temp_dir.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/raster.h"
+#include "engine/image/raster.h"
 
 namespace folio::engine::testing {
 

@@ -16,7 +16,7 @@
 #include "app/form1.h"
 #include "app/menu_layout.h"
 #include "common/utf8.h"
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "engine/widget/document_view.h"
 #include "platform/posix/posix_ports.h"
 #include "platform/qt/qstring_conversion.h"

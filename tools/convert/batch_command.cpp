@@ -18,9 +18,9 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
-#include "engine/page_source.h"
-#include "engine/pdf_writer.h"
-#include "engine/tiff_writer.h"
+#include "engine/document/page_source.h"
+#include "engine/write/pdf_writer.h"
+#include "engine/write/tiff_writer.h"
 #include "export_command.h"
 #include "skipped_pages.h"
 

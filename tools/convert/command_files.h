@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_document.h"
+#include "engine/document/engine_document.h"
 #include "sys/files.h"
 
 namespace folio::convert {

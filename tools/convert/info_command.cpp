@@ -7,7 +7,7 @@
 #include "command_files.h"
 #include "common/error.h"
 #include "common/utf8.h"
-#include "engine/page_directory.h"
+#include "engine/tiff/page_directory.h"
 #include "page_description.h"
 #include "usage_error.h"
 

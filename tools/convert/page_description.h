@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/page_directory.h"
+#include "engine/tiff/page_directory.h"
 
 namespace folio::convert {
 

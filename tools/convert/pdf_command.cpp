@@ -4,7 +4,7 @@
 
 #include "argument_list.h"
 #include "command_files.h"
-#include "engine/pdf_writer.h"
+#include "engine/write/pdf_writer.h"
 #include "export_command.h"
 #include "skipped_pages.h"
 #include "usage_error.h"

@@ -15,8 +15,8 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/side_by_side.h"
-#include "engine/tiff_output.h"
+#include "engine/image/side_by_side.h"
+#include "engine/write/tiff_output.h"
 #include "sys/files.h"
 
 namespace folio::convert {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/raster.h"
+#include "engine/image/raster.h"
 
 namespace folio::convert {
 

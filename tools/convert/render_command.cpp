@@ -4,7 +4,7 @@
 
 #include "argument_list.h"
 #include "command_files.h"
-#include "engine/page_directory.h"
+#include "engine/tiff/page_directory.h"
 #include "png_output.h"
 #include "usage_error.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/page_source.h"
+#include "engine/document/page_source.h"
 
 namespace folio::convert {
 

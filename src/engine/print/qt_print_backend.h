@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/print_job.h"
+#include "engine/print/print_job.h"
 
 namespace folio::print {
 

@@ -12,8 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/engine_document.h"
-#include "engine/page_cache.h"
+#include "engine/document/engine_document.h"
+#include "engine/render/page_cache.h"
 #include "engine/widget/page_indicator.h"
 #include "engine/widget/page_layout.h"
 #include "engine/widget/tile_cache.h"

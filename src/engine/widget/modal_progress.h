@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "engine/page_source.h"
+#include "engine/document/page_source.h"
 
 class QProgressDialog;
 

@@ -4,7 +4,7 @@
 #include <QRect>
 #include <QString>
 
-#include "engine/page_directory.h"
+#include "engine/tiff/page_directory.h"
 
 class QKeyEvent;
 class QPainter;

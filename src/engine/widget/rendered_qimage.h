@@ -6,8 +6,8 @@
 #include <QImage>
 #include <QString>
 
-#include "engine/engine_document.h"
-#include "engine/raster.h"
+#include "engine/document/engine_document.h"
+#include "engine/image/raster.h"
 
 namespace folio::viewer {
 

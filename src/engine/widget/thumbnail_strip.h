@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "engine/engine_document.h"
-#include "engine/page_cache.h"
+#include "engine/document/engine_document.h"
+#include "engine/render/page_cache.h"
 #include "engine/widget/page_layout.h"
 
 namespace folio::viewer {

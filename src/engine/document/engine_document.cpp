@@ -1,0 +1,472 @@
+// The document: EngineDocument (the imaging contract's Document on top of libtiff,
+// plus what the viewer, the exporter and the printer need), its pages as the
+// contract's ImageCollection, and the factory that makes documents.
+
+#include "engine/document/engine_document.h"
+
+#include <tiffio.h>
+
+#include <malloc.h>
+
+#include <bit>
+#include <cmath>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "common/utf8.h"
+#include "engine/decode/page_decoder.h"
+#include "engine/document/page_source.h"
+#include "engine/print/print_job.h"
+#include "engine/render/page_cache.h"
+#include "engine/render/page_renderer.h"
+#include "engine/tiff/page_directory.h"
+#include "engine/tiff/tiff_io.h"
+#include "engine/write/tiff_writer.h"
+
+namespace folio::engine {
+
+class EngineDocument::Impl {
+  public:
+    explicit Impl(size_t budget) : cache(budget) {}
+
+    // Pages render on worker threads while the user-interface thread turns pages or
+    // closes the document, so the state is guarded (held briefly), the libtiff handle
+    // by a lock of its own held for a whole page decode, and the cache by a third.
+    // A decode keeps its file alive, so closing never waits for one.
+    mutable std::mutex mutex;
+    std::shared_ptr<TiffFile> file;
+    std::shared_ptr<std::mutex> decoding;  // the handle of `file`
+    std::vector<PageEntry> pages;
+    std::vector<int> turns;
+    std::string path;
+    mutable std::mutex cacheMutex;
+    mutable PageCache cache;
+    size_t decodeLimit = kMaxDecodedPageBytes;
+    std::function<void(int)> listener;
+    std::shared_ptr<PrintBackend> printBackend;
+    // Lets image objects outlive the document safely.
+    std::shared_ptr<EngineDocument*> self;
+
+    void Adopt(std::unique_ptr<TiffFile> opened, std::string openedPath) {
+        auto entries = ReadPageDirectory(*opened, kMaxPages, WhyUndecodable);
+        std::lock_guard lock(mutex);
+        file = std::move(opened);
+        decoding = std::make_shared<std::mutex>();
+        pages = std::move(entries);
+        turns.assign(pages.size(), 0);
+        path = std::move(openedPath);
+        std::lock_guard cacheLock(cacheMutex);
+        cache.Clear();
+    }
+
+    // Raises folio::Error unless a document is open and `page` is one of its pages;
+    // `mutex` is held.
+    void Check(int page) const {
+        if (!file) {
+            throw Error(errors::kObjectNotSet, "No document is open");
+        }
+        if (page < 0 || page >= static_cast<int>(pages.size())) {
+            throw Error(errors::kSubscriptOutOfRange,
+                        file->Name() + ": there is no page " + std::to_string(page + 1) +
+                            " (the document has " + std::to_string(pages.size()) + ")");
+        }
+    }
+
+    std::shared_ptr<const Raster> Cached(int key) const {
+        std::lock_guard lock(cacheMutex);
+        return cache.Find(key);
+    }
+
+    // The page decoded whole (`denominator` 1), or at 1/2, 1/4 or 1/8 of its size when
+    // its layout allows (null when it does not), from the cache when held there.
+    std::shared_ptr<const Raster> Load(int page, int denominator) const {
+        std::shared_ptr<TiffFile> opened;
+        std::shared_ptr<std::mutex> handle;
+        PageEntry entry;
+        size_t limit = 0;
+        {
+            std::lock_guard lock(mutex);
+            Check(page);
+            opened = file;
+            handle = decoding;
+            entry = pages[static_cast<size_t>(page)];
+            limit = decodeLimit;
+        }
+        if (!entry.info.chainBreak.empty()) {
+            throw Error(
+                errors::kDamagedFile,
+                ChainBreakText(opened->Name() + ", page " + std::to_string(page + 1), entry.info));
+        }
+        // Smaller versions of a page are held beside it, under keys above any page's.
+        const int key = page | (std::countr_zero(static_cast<unsigned>(denominator)) << 28);
+        if (auto held = Cached(key)) {
+            return held;
+        }
+        std::lock_guard decode(*handle);
+        // Another thread may have decoded the page while this one waited.
+        if (auto held = Cached(key)) {
+            return held;
+        }
+        const std::string where = opened->Name() + ", page " + std::to_string(page + 1);
+        opened->TakeError();
+        if (!opened->SelectPage(entry.offset)) {
+            const std::string why = opened->TakeError();
+            throw Error(errors::kDamagedFile, where + ": the page cannot be read" +
+                                                  (why.empty() ? "" : " (" + why + ")"));
+        }
+        std::shared_ptr<const Raster> raster;
+        if (denominator == 1) {
+            raster = std::make_shared<const Raster>(DecodePage(*opened, entry.info, where, limit));
+        } else if (auto smaller = DecodeJpegScaled(*opened, entry.info, denominator, where)) {
+            raster = std::make_shared<const Raster>(std::move(*smaller));
+        } else {
+            return nullptr;
+        }
+        std::lock_guard lock(mutex);
+        if (file == opened) {  // not closed or replaced meanwhile
+            std::lock_guard cacheLock(cacheMutex);
+            cache.Put(key, raster);
+        }
+        return raster;
+    }
+
+    // A JPEG page drawn below half its size comes from a smaller decode (libjpeg's
+    // scaled DCT), still area-averaged the rest of the way; others from the whole page.
+    RenderedImage RenderPage(const EngineDocument& document, int page, RenderGeometry geometry,
+                             const PixelRect& region) const {
+        const PageInfo info = document.Info(page);
+        for (const int denominator : {8, 4, 2}) {
+            if (info.compression != COMPRESSION_JPEG || geometry.scaleX * denominator > 1.0 ||
+                geometry.scaleY * denominator > 1.0) {
+                continue;
+            }
+            if (const auto smaller = Load(page, denominator)) {
+                // Exactly 1/denominator: a last row or column standing for fewer
+                // pixels than that must not stretch the others.
+                geometry.scaleX *= denominator;
+                geometry.scaleY *= denominator;
+                return RenderRegion(*smaller, geometry, region);
+            }
+            // This size does not divide the strips; a smaller denominator may.
+        }
+        return RenderRegion(*Load(page, 1), geometry, region);
+    }
+};
+
+namespace {
+
+[[noreturn]] void NotOpen() {
+    throw Error(errors::kObjectNotSet, "No document is open");
+}
+
+void CheckFactor(double value, const char* what) {
+    if (!std::isfinite(value) || value <= 0.0 || value > 1e6) {
+        throw Error(errors::kInvalidProcedureCall,
+                    std::string("Invalid ") + what + " for rendering: " + std::to_string(value));
+    }
+}
+
+}  // namespace
+
+EngineDocument::EngineDocument(size_t cacheBudgetBytes)
+    : impl_(std::make_unique<Impl>(cacheBudgetBytes)) {
+    // Decoded pages (megabytes each) come and go as pages are shown. A fixed mapping
+    // threshold gives each a mapping of its own, returned to the system when let go;
+    // glibc's sliding threshold would move them into the heap, which keeps what it
+    // frees, and the process would grow page after page.
+    static const bool mapped = mallopt(M_MMAP_THRESHOLD, 1 << 20) == 1;
+    (void)mapped;
+    impl_->self = std::make_shared<EngineDocument*>(this);
+}
+
+EngineDocument::~EngineDocument() {
+    *impl_->self = nullptr;
+}
+
+void EngineDocument::Create(const std::u16string& path) {
+    const std::string utf8 = ToUtf8(path);
+    if (utf8.empty()) {
+        throw Error(errors::kFileNotFound, "No file name given");
+    }
+    impl_->Adopt(TiffFile::Open(utf8, utf8), utf8);
+}
+
+void EngineDocument::OpenBytes(std::vector<uint8_t> bytes, const std::string& name) {
+    impl_->Adopt(TiffFile::OpenBytes(std::move(bytes), name), std::string());
+}
+
+std::shared_ptr<imaging::ImageCollection> EngineDocument::Images() {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    return MakeImageCollection(impl_->self);
+}
+
+void EngineDocument::Close(bool save) {
+    if (save) {
+        throw Error(errors::kNotImplemented,
+                    "Changes cannot be saved into the open document; use Save As");
+    }
+    std::lock_guard lock(impl_->mutex);
+    {
+        std::lock_guard cacheLock(impl_->cacheMutex);
+        impl_->cache.Clear();
+    }
+    impl_->pages.clear();
+    impl_->turns.clear();
+    impl_->file.reset();
+    impl_->decoding.reset();
+    impl_->path.clear();
+}
+
+void EngineDocument::SaveAs(const std::u16string& path, int32_t fileFormat, int32_t compression) {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    if (fileFormat != imaging::kFileFormatTiff) {
+        throw Error(errors::kInvalidProcedureCall, "Unknown file format code " +
+                                                       std::to_string(fileFormat) +
+                                                       "; only 1 (TIFF) can be written");
+    }
+    if (compression != imaging::kCompressionDefault) {
+        throw Error(errors::kInvalidProcedureCall,
+                    "Unknown compression code " + std::to_string(compression) +
+                        "; only 1 (lossless, G4 for bilevel pages) can be written");
+    }
+    WriteTiff(*this, ToUtf8(path));
+}
+
+// Annotations are always printed: the engine keeps none apart from the pages.
+void EngineDocument::PrintOut(int32_t fromPage, int32_t toPage, int32_t copies,
+                              const std::u16string& printer, const std::u16string& printToFileName,
+                              bool, int32_t fitMode) {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    PrintDocument(
+        *this, impl_->printBackend.get(),
+        PrintRequest{fromPage, toPage, copies, ToUtf8(printer), ToUtf8(printToFileName), fitMode});
+}
+
+void EngineDocument::SetPrintBackend(std::shared_ptr<PrintBackend> backend) {
+    impl_->printBackend = std::move(backend);
+}
+
+int EngineDocument::PageCount() const {
+    std::lock_guard lock(impl_->mutex);
+    return static_cast<int>(impl_->pages.size());
+}
+
+PageInfo EngineDocument::Info(int page) const {
+    std::lock_guard lock(impl_->mutex);
+    impl_->Check(page);
+    return impl_->pages[static_cast<size_t>(page)].info;
+}
+
+int EngineDocument::QuarterTurns(int page) const {
+    std::lock_guard lock(impl_->mutex);
+    impl_->Check(page);
+    return impl_->turns[static_cast<size_t>(page)];
+}
+
+std::shared_ptr<const Raster> EngineDocument::Decode(int page) const {
+    return impl_->Load(page, 1);
+}
+
+const std::string& EngineDocument::FilePath() const {
+    return impl_->path;
+}
+
+uint64_t EngineDocument::DirectoryOffset(int page) const {
+    std::lock_guard lock(impl_->mutex);
+    impl_->Check(page);
+    return impl_->pages[static_cast<size_t>(page)].offset;
+}
+
+std::unique_ptr<TiffFile> EngineDocument::OpenFile() const {
+    std::shared_ptr<TiffFile> opened;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (impl_->path.empty()) {
+            return nullptr;
+        }
+        opened = impl_->file;
+    }
+    try {
+        return opened ? opened->Duplicate() : nullptr;
+    } catch (const Error&) {
+        return nullptr;  // copying is only a shortcut: the writer decodes instead
+    }
+}
+
+bool EngineDocument::IsOpen() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->file != nullptr;
+}
+
+std::string EngineDocument::FormatName() const {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    return ContainerName(impl_->file->Format());
+}
+
+const std::string& EngineDocument::DisplayName() const {
+    if (!IsOpen()) {
+        NotOpen();
+    }
+    return impl_->file->Name();
+}
+
+void EngineDocument::RotatePage(int page, int32_t angle) {
+    CheckPage(page);
+    if (angle % 90 != 0) {
+        throw Error(errors::kInvalidProcedureCall,
+                    "A page can only be turned by a multiple of 90 degrees, not by " +
+                        std::to_string(angle));
+    }
+    {
+        std::lock_guard lock(impl_->mutex);
+        int& turns = impl_->turns[static_cast<size_t>(page)];
+        const int turned = NormalQuarterTurns(turns + angle / 90 % 4);
+        if (turned == turns) {
+            return;
+        }
+        turns = turned;
+    }
+    if (impl_->listener) {
+        impl_->listener(page);
+    }
+}
+
+DisplaySize EngineDocument::ShownSize(int page, double zoomX, double zoomY, double dpiX,
+                                      double dpiY) const {
+    const RenderGeometry geometry =
+        ComputeGeometry(Info(page), QuarterTurns(page), zoomX, zoomY, dpiX, dpiY);
+    return {geometry.shownWidth, geometry.shownHeight};
+}
+
+RenderedImage EngineDocument::Render(int page, double zoomX, double zoomY, double dpiX, double dpiY,
+                                     PixelRect region) const {
+    CheckFactor(zoomX, "zoom");
+    CheckFactor(zoomY, "zoom");
+    CheckFactor(dpiX, "screen resolution");
+    CheckFactor(dpiY, "screen resolution");
+    return impl_->RenderPage(
+        *this, page, ComputeGeometry(Info(page), QuarterTurns(page), zoomX, zoomY, dpiX, dpiY),
+        region);
+}
+
+DisplaySize EngineDocument::ScaledSize(int page, double scale) const {
+    const RenderGeometry geometry = ScaleGeometry(Info(page), QuarterTurns(page), scale);
+    return {geometry.shownWidth, geometry.shownHeight};
+}
+
+RenderedImage EngineDocument::RenderAtScale(int page, double scale, PixelRect region) const {
+    CheckFactor(scale, "scale");
+    return impl_->RenderPage(*this, page, ScaleGeometry(Info(page), QuarterTurns(page), scale),
+                             region);
+}
+
+void EngineDocument::SetChangeListener(std::function<void(int page)> listener) {
+    impl_->listener = std::move(listener);
+}
+
+size_t EngineDocument::CacheBytes() const {
+    std::lock_guard lock(impl_->cacheMutex);
+    return impl_->cache.Bytes();
+}
+
+size_t EngineDocument::CacheBudget() const {
+    std::lock_guard lock(impl_->cacheMutex);
+    return impl_->cache.Budget();
+}
+
+void EngineDocument::SetCacheBudget(size_t bytes) {
+    std::lock_guard lock(impl_->cacheMutex);
+    impl_->cache.SetBudget(bytes);
+}
+
+void EngineDocument::SetDecodeLimit(size_t bytes) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->decodeLimit = bytes;
+}
+
+void EngineDocument::CheckPage(int page) const {
+    std::lock_guard lock(impl_->mutex);
+    impl_->Check(page);
+}
+
+namespace {
+
+EngineDocument& Resolve(const std::weak_ptr<EngineDocument*>& handle) {
+    const auto document = handle.lock();
+    if (!document || !*document || !(*document)->IsOpen()) {
+        throw Error(errors::kObjectNotSet, "The document is no longer open");
+    }
+    return **document;
+}
+
+class EngineImage : public imaging::Image {
+  public:
+    EngineImage(std::weak_ptr<EngineDocument*> document, int page)
+        : document_(std::move(document)), page_(page) {}
+
+    void Rotate(int32_t angle) override { Resolve(document_).RotatePage(page_, angle); }
+
+  private:
+    std::weak_ptr<EngineDocument*> document_;
+    int page_;
+};
+
+class EngineImageCollection : public imaging::ImageCollection {
+  public:
+    explicit EngineImageCollection(std::weak_ptr<EngineDocument*> document)
+        : document_(std::move(document)) {}
+
+    int32_t Count() override { return Resolve(document_).PageCount(); }
+
+    std::shared_ptr<imaging::Image> Item(int32_t index) override {
+        const int count = Resolve(document_).PageCount();
+        if (index < 0 || index >= count) {
+            throw Error(errors::kSubscriptOutOfRange,
+                        "There is no image " + std::to_string(index) + "; the document has " +
+                            std::to_string(count) + (count == 1 ? " page" : " pages"));
+        }
+        return std::make_shared<EngineImage>(document_, index);
+    }
+
+  private:
+    std::weak_ptr<EngineDocument*> document_;
+};
+
+}  // namespace
+
+std::shared_ptr<imaging::ImageCollection> MakeImageCollection(
+    std::weak_ptr<EngineDocument*> document) {
+    return std::make_shared<EngineImageCollection>(std::move(document));
+}
+
+namespace {
+
+thread_local ScopedProgress::Listener current;
+
+}  // namespace
+
+ScopedProgress::ScopedProgress(Listener listener)
+    : previous_(std::exchange(current, std::move(listener))) {}
+
+ScopedProgress::~ScopedProgress() {
+    current = std::move(previous_);
+}
+
+void ScopedProgress::Report(int done, int total) {
+    if (current && !current(done, total)) {
+        throw Error(errors::kCancel, "The operation was cancelled");
+    }
+}
+
+}  // namespace folio::engine

@@ -1,0 +1,73 @@
+#pragma once
+
+// A document's pages as the writers (TIFF, PDF) and the printer see them, and the
+// progress those long operations report.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/image/raster.h"
+#include "engine/tiff/page_directory.h"
+
+namespace folio::engine {
+
+class TiffFile;
+
+// A document's pages as the TIFF writer (export) and the printer see them.
+class PageSource {
+  public:
+    virtual ~PageSource() = default;
+
+    virtual int PageCount() const = 0;
+    // As stored, before any turn.
+    virtual PageInfo Info(int page) const = 0;
+    // The page's turn in clockwise quarter turns, 0 to 3.
+    virtual int QuarterTurns(int page) const = 0;
+    // The page's pixels, unturned. Raises folio::Error naming the page and the
+    // reason when it cannot be decoded (e.g. an unsupported compression).
+    virtual std::shared_ptr<const Raster> Decode(int page) const = 0;
+    // The source file (UTF-8 path, for messages) and the page's directory offset in
+    // it, so that a writer can copy a page's compressed data unchanged.
+    virtual const std::string& FilePath() const = 0;
+    virtual uint64_t DirectoryOffset(int page) const = 0;
+    // That file opened once more for the writer's own use, on the descriptor the
+    // document was opened with (never its path again, which another file may have
+    // taken since); null when there is none to copy from.
+    virtual std::unique_ptr<TiffFile> OpenFile() const = 0;
+};
+
+// A page a writer left out, or stood in for, because it cannot be decoded or
+// reached, and why.
+struct SkippedPage {
+    const PageSource* source = nullptr;
+    int page = 0;        // zero-based
+    std::string reason;  // names the page
+};
+
+// While an object of this class lives, long operations on the same thread (an export,
+// a print job) report their progress to `listener`: (0, total) when they start, then
+// (done, total) after each finished step. The listener returns false to cancel; the
+// operation then stops, cleans up what it made and raises folio::Error with
+// errors::kCancel. Installing one is how a front end watches an operation that runs
+// behind Document::SaveAs or PrintOut, whose signatures have no room for a callback.
+class ScopedProgress {
+  public:
+    using Listener = std::function<bool(int done, int total)>;
+
+    explicit ScopedProgress(Listener listener);
+    ~ScopedProgress();
+    ScopedProgress(const ScopedProgress&) = delete;
+    ScopedProgress& operator=(const ScopedProgress&) = delete;
+
+    // Called by the operation; does nothing when no listener is installed and raises
+    // the cancel error when the listener asks to stop.
+    static void Report(int done, int total);
+
+  private:
+    Listener previous_;
+};
+
+}  // namespace folio::engine
