@@ -1,9 +1,14 @@
-// The render queue's order and dropping, and a document rendered on several threads
+// The render queue's order, dropping and priority, and a document rendered on several threads
 // while its owner turns pages, changes the cache budget and closes it.
 #include "engine/render/page_cache.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -18,14 +23,21 @@
 namespace folio::engine {
 namespace {
 
+int ThreadNiceValue() {
+    return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+}
+
 TEST(RenderQueueTest, NewestFirstIdleWorkLastDroppedNeverRuns) {
-    RenderQueue queue(1);
+    Executor one(1);
+    RenderQueue queue(one);
     std::mutex mutex;
     std::vector<uint64_t> ran;
+    std::vector<int> niceValues;
     const auto record = [&](uint64_t id) {
         return [&, id] {
             std::lock_guard lock(mutex);
             ran.push_back(id);
+            niceValues.push_back(ThreadNiceValue());
         };
     };
     queue.Hold(true);
@@ -38,17 +50,21 @@ TEST(RenderQueueTest, NewestFirstIdleWorkLastDroppedNeverRuns) {
     queue.Hold(false);
     queue.WaitIdle();
     EXPECT_EQ(ran, (std::vector<uint64_t>{4, 3, 1, 9}));
+    // On a worker below this thread's priority, this thread's left alone.
+    const int own = ThreadNiceValue();
+    EXPECT_TRUE(std::ranges::all_of(niceValues, [&](int nice) { return nice > own; }))
+        << "this thread at nice " << own;
 
     // Dropped, or still queued when the queue goes: never run.
     {
-        RenderQueue closing(2);
+        Executor two(2);
+        RenderQueue closing(two);
         closing.Hold(true);
         closing.Submit(5, record(5));
         closing.DropAll();
         closing.Submit(6, record(6));
     }
     EXPECT_EQ(ran.size(), 4u);
-    EXPECT_GE(RenderQueue::DefaultWorkers(), 1);
 }
 
 TEST(RenderQueueTest, RendersOnWorkersWhileTheOwnerTurnsAndCloses) {
@@ -72,8 +88,9 @@ TEST(RenderQueueTest, RendersOnWorkersWhileTheOwnerTurnsAndCloses) {
     // comes out as rendered alone.
     document->SetCacheBudget(1);
     std::atomic<int> same{0};
+    Executor three(3);
     {
-        RenderQueue queue(3);
+        RenderQueue queue(three);
         for (int i = 0; i < 24; ++i) {
             queue.Submit(static_cast<uint64_t>(i), [&, page = i % 4] {
                 const RenderedImage image = document->Render(page, 0.7, 0.7, 96.0, 96.0, region);
@@ -90,7 +107,7 @@ TEST(RenderQueueTest, RendersOnWorkersWhileTheOwnerTurnsAndCloses) {
     std::atomic<int> rendered{0};
     std::atomic<int> refused{0};
     {
-        RenderQueue queue(3);
+        RenderQueue queue(three);
         for (int i = 0; i < 60; ++i) {
             queue.Submit(static_cast<uint64_t>(i), [&, page = i % 4] {
                 try {

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -12,13 +11,13 @@
 #include <map>
 #include <mutex>
 #include <new>
-#include <thread>
 
 #include "command_files.h"
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
 #include "engine/document/page_source.h"
+#include "engine/work/executor.h"
 #include "engine/write/pdf_writer.h"
 #include "engine/write/tiff_writer.h"
 #include "export_command.h"
@@ -303,36 +302,33 @@ int RunBatch(const BatchRequest& request) {
     for (const Failure& failure : list.Failures()) {
         progress.Failed(failure.input, failure.reason);
     }
-    std::atomic<size_t> next{0};
     const SkipKind kind = request.format == BatchFormat::Pdf ? SkipKind::Notice : SkipKind::LeftOut;
-    const auto work = [&] {
-        for (size_t i = next++; i < jobs.size() && !Interrupted(); i = next++) {
+    // A task per file on the engine's executor, this thread converting files too as
+    // it waits; a file's own pages are finished on the same workers.
+    engine::TaskGroup files;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        files.Run([&, i] {
+            const Job& job = jobs[i];
+            if (Interrupted()) {
+                return;
+            }
             try {
                 std::vector<engine::SkippedPage> skipped;
                 const int pages =
-                    Convert(jobs[i], request, inputs, request.skipDamaged ? &skipped : nullptr);
-                progress.Converted(jobs[i], pages, skipped, kind);
+                    Convert(job, request, inputs, request.skipDamaged ? &skipped : nullptr);
+                progress.Converted(job, pages, skipped, kind);
             } catch (const Error& e) {
                 if (e.Number() != errors::kCancel || !Interrupted()) {
-                    progress.Failed(jobs[i].input, e.Description());
+                    progress.Failed(job.input, e.Description());
                 }
             } catch (const std::bad_alloc&) {
-                progress.Failed(jobs[i].input, "out of memory");
+                progress.Failed(job.input, "out of memory");
             } catch (const std::exception& e) {
-                progress.Failed(jobs[i].input, e.what());
+                progress.Failed(job.input, e.what());
             }
-        }
-    };
-    const size_t workers = std::clamp<size_t>(std::thread::hardware_concurrency(), 1,
-                                              std::max<size_t>(jobs.size(), 1));
-    std::vector<std::thread> threads;
-    for (size_t i = 1; i < workers; ++i) {
-        threads.emplace_back(work);
+        });
     }
-    work();
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    files.Wait();
     const bool interrupted = Interrupted();
     const size_t failed = progress.Finish(interrupted);
     if (interrupted) {

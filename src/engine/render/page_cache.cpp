@@ -1,11 +1,7 @@
 // Keeping and scheduling work: decoded pages held within a byte budget, and the
-// queue that renders tiles on worker threads.
+// queue that renders tiles on the executor's workers.
 
 #include "engine/render/page_cache.h"
-
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -56,35 +52,25 @@ void PageCache::Clear() {
     bytes_ = 0;
 }
 
-int RenderQueue::DefaultWorkers() {
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()) - 1);
-}
-
-RenderQueue::RenderQueue(int workers) {
-    for (int i = 0; i < std::max(1, workers); ++i) {
-        workers_.emplace_back([this] { Work(); });
-    }
+RenderQueue::RenderQueue(Executor& executor) : most_(executor.Workers()), runnerGroup_(executor) {
+    // Below the user-interface thread, so rendering never takes its turn on a busy
+    // machine.
+    executor.RunBelowNormalPriority();
 }
 
 RenderQueue::~RenderQueue() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        urgent_.clear();
-        whenIdle_.clear();
-    }
-    wake_.notify_all();
-    for (std::thread& worker : workers_) {
-        worker.join();
-    }
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    urgent_.clear();
+    whenIdle_.clear();
+    // The runners not started are dropped, and those running waited for, as the
+    // group goes.
 }
 
 void RenderQueue::Submit(uint64_t id, Task task, bool whenIdle) {
-    {
-        std::lock_guard lock(mutex_);
-        (whenIdle ? whenIdle_ : urgent_).push_front({id, std::move(task)});
-    }
-    wake_.notify_one();
+    std::lock_guard lock(mutex_);
+    (whenIdle ? whenIdle_ : urgent_).push_front({id, std::move(task)});
+    StartRunners();
 }
 
 std::vector<uint64_t> RenderQueue::Retain(const std::function<bool(uint64_t)>& keep) {
@@ -98,9 +84,7 @@ std::vector<uint64_t> RenderQueue::Retain(const std::function<bool(uint64_t)>& k
         }
         queue->erase(end, queue->end());
     }
-    if (urgent_.empty() && whenIdle_.empty() && running_ == 0) {
-        idle_.notify_all();
-    }
+    NotifyIfIdle();
     return dropped;
 }
 
@@ -121,44 +105,51 @@ void RenderQueue::WaitIdle() {
 }
 
 void RenderQueue::Hold(bool held) {
-    {
-        std::lock_guard lock(mutex_);
-        held_ = held;
-    }
-    wake_.notify_all();
+    std::lock_guard lock(mutex_);
+    held_ = held;
+    StartRunners();
     idle_.notify_all();
 }
 
-void RenderQueue::Work() {
-    // Below the user-interface thread, so rendering never takes its turn on a busy
-    // machine (a failure leaves the normal priority, which is only slower to yield).
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] {
-            return stopping_ || (!held_ && (!urgent_.empty() || !whenIdle_.empty()));
-        });
-        if (stopping_) {
-            return;
-        }
-        auto& queue = urgent_.empty() ? whenIdle_ : urgent_;
-        Task task = std::move(queue.front().task);
-        queue.pop_front();
-        ++running_;
-        lock.unlock();
-        try {
-            task();
-        } catch (...) {
-            // A task delivers its own failures; one that escapes is not the queue's to
-            // report and must not end the program.
-        }
-        task = nullptr;  // what it holds goes before the queue counts it done
-        lock.lock();
-        --running_;
-        if (running_ == 0 && urgent_.empty() && whenIdle_.empty()) {
-            idle_.notify_all();
-        }
+void RenderQueue::StartRunners() {
+    const size_t queued = urgent_.size() + whenIdle_.size();
+    // One runner per request at most, and no more than may run at once.
+    while (!held_ && !stopping_ && runners_ < most_ && runners_ - running_ < queued) {
+        runnerGroup_.Run([this] { RunNext(); });
+        ++runners_;
     }
+}
+
+void RenderQueue::NotifyIfIdle() {
+    if (running_ == 0 && urgent_.empty() && whenIdle_.empty()) {
+        idle_.notify_all();
+    }
+}
+
+void RenderQueue::RunNext() {
+    std::unique_lock lock(mutex_);
+    if (held_ || stopping_ || (urgent_.empty() && whenIdle_.empty())) {
+        --runners_;
+        return;
+    }
+    auto& queue = urgent_.empty() ? whenIdle_ : urgent_;
+    Task task = std::move(queue.front().task);
+    queue.pop_front();
+    ++running_;
+    lock.unlock();
+    try {
+        task();
+    } catch (...) {
+        // A task delivers its own failures; one that escapes is not the queue's to
+        // report and must not end the program.
+    }
+    task = nullptr;  // what it holds goes before the queue counts it done
+    lock.lock();
+    --running_;
+    --runners_;
+    // The next request gets a runner of its own, behind the executor's other work.
+    StartRunners();
+    NotifyIfIdle();
 }
 
 }  // namespace folio::engine

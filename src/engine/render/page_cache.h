@@ -1,7 +1,7 @@
 #pragma once
 
 // Keeping and scheduling work: decoded pages held within a byte budget, and the
-// queue that renders tiles on worker threads.
+// queue that renders tiles on the executor's workers.
 
 #include <condition_variable>
 #include <cstddef>
@@ -11,11 +11,11 @@
 #include <list>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/image/raster.h"
+#include "engine/work/executor.h"
 
 namespace folio::engine {
 
@@ -53,19 +53,17 @@ class PageCache {
     std::unordered_map<int, std::list<Entry>::iterator> entries_;
 };
 
-// Runs rendering work off the caller's thread, on worker threads of lower priority:
-// the newest request first, requests no longer wanted dropped before they start, and
-// work marked for idle time (reading ahead) only when nothing else waits. Each request
-// carries the caller's id so it can be dropped; a task delivers its own result (it runs
-// on a worker thread).
+// Runs rendering work off the caller's thread, on an executor's workers, which run
+// below the priority of the user-interface thread from then on: the newest request
+// first, requests no longer wanted dropped before they start, and work marked for
+// idle time (reading ahead) only when nothing else waits. As many requests run at
+// once as the executor has workers. Each request carries the caller's id so it can
+// be dropped; a task delivers its own result (it runs on a worker thread).
 class RenderQueue {
   public:
     using Task = std::function<void()>;
 
-    // The number of cores less one (the user-interface thread's), at least one.
-    static int DefaultWorkers();
-
-    explicit RenderQueue(int workers = DefaultWorkers());
+    explicit RenderQueue(Executor& executor = Executor::Shared());
     // Drops what has not started and waits for what has.
     ~RenderQueue();
     RenderQueue(const RenderQueue&) = delete;
@@ -92,17 +90,22 @@ class RenderQueue {
         Task task;
     };
 
-    void Work();
+    // Hands the executor a runner for each request that may start now; with mutex_.
+    void StartRunners();
+    // A runner: starts the request first in line, if any may start.
+    void RunNext();
+    void NotifyIfIdle();
 
+    const unsigned most_;  // requests running at once
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<Request> urgent_;  // newest at the front
     std::deque<Request> whenIdle_;
-    int running_ = 0;
+    unsigned runners_ = 0;  // handed to the executor, not ended
+    unsigned running_ = 0;  // of those, running a request
     bool held_ = false;
     bool stopping_ = false;
-    std::vector<std::thread> workers_;
+    TaskGroup runnerGroup_;  // last: its tasks use the members above
 };
 
 }  // namespace folio::engine

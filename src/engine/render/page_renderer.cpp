@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 // jpeglib.h needs FILE and size_t declared first.
@@ -25,6 +23,7 @@
 #include "engine/image/resample.h"
 #include "engine/tiff/page_directory.h"
 #include "engine/tiff/tiff_io.h"
+#include "engine/work/executor.h"
 
 namespace folio::engine {
 
@@ -307,18 +306,14 @@ std::optional<Raster> DecodeJpegScaled(TiffFile& file, const PageInfo& info, int
             }
         }
     };
-    const size_t helpers =
-        std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()) - 1, chunks.size() / 4);
-    std::vector<std::jthread> threads;
-    try {
-        for (size_t i = 0; i < helpers; ++i) {
-            threads.emplace_back(work);
-        }
-    } catch (const std::system_error&) {
-        // No more threads to be had: fewer decode the page.
+    // Helpers that find every chunk taken when they start end at once.
+    TaskGroup helpers;
+    const size_t count = std::min<size_t>(helpers.GetExecutor().Workers(), chunks.size() / 4);
+    for (size_t i = 0; i < count; ++i) {
+        helpers.Run(work);
     }
     work();
-    threads.clear();  // joins
+    helpers.Wait();
     if (failed) {
         throw Error(errors::kDamagedFile, failure);
     }

@@ -5,20 +5,17 @@
 // decoded bytes.
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine/tiff/page_directory.h"
+#include "engine/work/executor.h"
 
 namespace folio::engine {
 
@@ -31,19 +28,20 @@ inline uint64_t DecodedPageBytes(const PageInfo& info) {
     return (uint64_t{info.width} * info.bitsPerSample * info.samplesPerPixel + 7) / 8 * info.height;
 }
 
-// A worker count fit for this machine.
+// The threads that finish pages: the executor's workers, and the writer's own
+// while it waits for a page.
 inline unsigned DecodeAheadWorkers() {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    return Executor::Shared().Workers() + 1;
 }
 
 // Pages are started in order on the calling thread (decoding touches the document,
-// which only that thread may) and finished on workers; the writer takes them back
-// in page order. A page counts its decoded bytes from its start until it is taken.
-// Pages are started ahead while they fit the budget beside those in flight, so many
-// small pages go side by side; the page asked for is always started, so a page
-// larger than the budget is decoded alone, with nothing else in flight. (Alone but
-// for pages already started ahead of it when it is one planned as a copy and asked
-// for after all: those fit the budget.)
+// which only that thread may) and finished on the executor's workers, or on the
+// calling thread while it waits for them; the writer takes them back in page order. A page counts
+// its decoded bytes from its start until it is taken. Pages are started ahead while they fit the
+// budget beside those in flight, so many small pages go side by side; the page asked for is always
+// started, so a page larger than the budget is decoded alone, with nothing else in flight. (Alone
+// but for pages already started ahead of it when it is one planned as a copy and asked for after
+// all: those fit the budget.)
 template <class Finished>
 class DecodeAhead {
   public:
@@ -63,6 +61,8 @@ class DecodeAhead {
         bool ahead = true;   // false: started only when asked for (a page copied as stored)
     };
 
+    // Pages are started at most twice `workers` ahead of the one being taken.
+    // Destroying the stage drops the work not begun and waits for what has.
     DecodeAhead(std::vector<Page> pages, Start start, uint64_t budget = kDecodeAheadBytes,
                 unsigned workers = DecodeAheadWorkers())
         : pages_(std::move(pages)),
@@ -70,18 +70,6 @@ class DecodeAhead {
           budget_(budget),
           workers_(std::max(1u, workers)) {}
 
-    // Drops work not begun and waits for the workers.
-    ~DecodeAhead() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-            queue_.clear();
-        }
-        changed_.notify_all();
-        for (std::thread& thread : threads_) {
-            thread.join();
-        }
-    }
     DecodeAhead(const DecodeAhead&) = delete;
     DecodeAhead& operator=(const DecodeAhead&) = delete;
 
@@ -109,11 +97,11 @@ class DecodeAhead {
         }
         inFlight_ -= started_[page];
         started_.erase(page);
-        if (threads_.empty()) {
-            RunQueuedHere();
-        }
+        finishing_.WaitUntil([&] {
+            std::lock_guard lock(mutex_);
+            return done_.count(page) != 0;
+        });
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return done_.count(page) != 0; });
         Result result = std::move(done_[page]);
         done_.erase(page);
         lock.unlock();
@@ -124,10 +112,6 @@ class DecodeAhead {
     }
 
   private:
-    struct Job {
-        int page = 0;
-        Finish finish;
-    };
     struct Result {
         std::optional<Finished> finished;
         std::exception_ptr error;
@@ -152,71 +136,21 @@ class DecodeAhead {
             Store(page, Result{std::move(started.ready), nullptr});
             return;
         }
-        {
-            std::lock_guard lock(mutex_);
-            queue_.push_back(Job{page, std::move(started.finish)});
-            // A worker more while there is queued work and room for one.
-            if (threads_.size() < workers_ && queue_.size() > idle_) {
-                try {
-                    threads_.emplace_back([this] { Work(); });
-                } catch (const std::system_error&) {
-                    // None to be had: the work waits for Take, on the calling thread.
-                }
+        finishing_.Run([this, page, finish = std::move(started.finish)]() mutable {
+            Result result;
+            try {
+                result.finished.emplace(finish());
+            } catch (...) {
+                result.error = std::current_exception();
             }
-        }
-        changed_.notify_all();
+            finish = nullptr;  // lets go of the decoded pixels it holds
+            Store(page, std::move(result));
+        });
     }
 
     void Store(int page, Result result) {
-        {
-            std::lock_guard lock(mutex_);
-            done_[page] = std::move(result);
-        }
-        changed_.notify_all();
-    }
-
-    void RunQueuedHere() {
-        for (;;) {
-            Job job;
-            {
-                std::lock_guard lock(mutex_);
-                if (queue_.empty()) {
-                    return;
-                }
-                job = std::move(queue_.front());
-                queue_.pop_front();
-            }
-            Run(std::move(job));
-        }
-    }
-
-    void Run(Job job) {
-        Result result;
-        try {
-            result.finished.emplace(job.finish());
-        } catch (...) {
-            result.error = std::current_exception();
-        }
-        job.finish = nullptr;  // lets go of the decoded pixels it holds
-        Store(job.page, std::move(result));
-    }
-
-    void Work() {
-        for (;;) {
-            Job job;
-            {
-                std::unique_lock lock(mutex_);
-                ++idle_;
-                changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-                --idle_;
-                if (stopping_) {
-                    return;
-                }
-                job = std::move(queue_.front());
-                queue_.pop_front();
-            }
-            Run(std::move(job));
-        }
+        std::lock_guard lock(mutex_);
+        done_[page] = std::move(result);
     }
 
     const std::vector<Page> pages_;
@@ -227,14 +161,10 @@ class DecodeAhead {
     int next_ = 0;
     uint64_t inFlight_ = 0;
     std::map<int, uint64_t> started_;
-    // Shared with the workers.
+    // Shared with the tasks that finish pages.
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Job> queue_;
     std::map<int, Result> done_;
-    size_t idle_ = 0;
-    bool stopping_ = false;
-    std::vector<std::thread> threads_;
+    TaskGroup finishing_;  // last: its tasks use the members above
 };
 
 }  // namespace folio::engine

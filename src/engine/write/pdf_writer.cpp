@@ -545,7 +545,7 @@ std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
     return pages;
 }
 
-// qpdf's output gathered into large writes, each made on a helper thread while
+// qpdf's output gathered into large writes, each made in the background while
 // qpdf carries on and each starting the disk, so that the flush before the rename
 // has little left to wait for. A failed write stops qpdf with its reason.
 class FileOutput : public Pipeline {

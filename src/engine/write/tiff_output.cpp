@@ -1,6 +1,6 @@
 // Writing output files: the target replaced atomically, positioned writes
-// gathered in memory and sent on a helper thread, and libtiff writing a TIFF
-// through them.
+// gathered in memory and sent on the executor's workers, and libtiff writing a
+// TIFF through them.
 
 #include "engine/write/tiff_output.h"
 
@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "common/error.h"
@@ -102,65 +102,17 @@ int WriteAndStartDisk(int fd, const uint8_t* data, uint64_t offset, size_t size)
 
 }  // namespace
 
-BackgroundWriter::BackgroundWriter(int fd) : fd_(fd) {}
-
 BackgroundWriter::~BackgroundWriter() {
-    if (!thread_.joinable()) {
-        return;
-    }
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
+    Wait();
 }
 
 void BackgroundWriter::Start(const uint8_t* data, uint64_t offset, size_t size) {
-    if (!thread_.joinable()) {
-        try {
-            thread_ = std::thread([this] { Run(); });
-        } catch (const std::system_error&) {
-            // No thread to be had: the write is made here, as the caller waits.
-            error_ = WriteAndStartDisk(fd_, data, offset, size);
-            return;
-        }
-    }
-    {
-        std::lock_guard lock(mutex_);
-        data_ = data;
-        offset_ = offset;
-        size_ = size;
-        busy_ = true;
-    }
-    changed_.notify_all();
+    write_.Run([this, data, offset, size] { error_ = WriteAndStartDisk(fd_, data, offset, size); });
 }
 
 int BackgroundWriter::Wait() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !busy_; });
-    const int error = error_;
-    error_ = 0;
-    return error;
-}
-
-void BackgroundWriter::Run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [&] { return busy_ || stopping_; });
-        if (!busy_) {
-            return;
-        }
-        const uint8_t* data = data_;
-        const uint64_t offset = offset_;
-        const size_t size = size_;
-        lock.unlock();
-        const int error = WriteAndStartDisk(fd_, data, offset, size);
-        lock.lock();
-        error_ = error;
-        busy_ = false;
-        changed_.notify_all();
-    }
+    write_.Wait();  // the write raises nothing
+    return std::exchange(error_, 0);
 }
 
 namespace {
@@ -334,7 +286,7 @@ int64_t FileWriteBuffer::Read(uint64_t offset, uint8_t* out, size_t size) {
 }
 
 // The last bytes are written here: the caller waits for them anyway, and a file
-// that fits in the buffer never needs the helper thread.
+// that fits in the buffer never needs a background write.
 bool FileWriteBuffer::Flush() {
     if (!Settle()) {
         return false;

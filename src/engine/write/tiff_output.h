@@ -1,18 +1,16 @@
 #pragma once
 
 // Writing output files: the target replaced atomically, positioned writes
-// gathered in memory and sent on a helper thread, and libtiff writing a TIFF
-// through them.
+// gathered in memory and sent on the executor's workers, and libtiff writing a
+// TIFF through them.
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "engine/tiff/tiff_io.h"
+#include "engine/work/executor.h"
 #include "sys/files.h"
 
 namespace folio::engine {
@@ -40,15 +38,13 @@ class AtomicFile {
     sys::AtomicFile file_;
 };
 
-// One positioned write at a time to a file, made on a helper thread (started by
-// the first write and kept from then on), so that the caller prepares the next
-// meanwhile. Each write also has the disk start on it, so that a final flush has
-// little left to wait for.
+// One positioned write at a time to a file, made on one of the executor's workers
+// so that the caller prepares the next meanwhile (or by the caller as it waits,
+// when none was free). Each write also has the disk start on it, so that a final
+// flush has little left to wait for.
 class BackgroundWriter {
   public:
-    // The helper thread starts with the first write; when it cannot, writes are
-    // made on the caller's thread instead.
-    explicit BackgroundWriter(int fd);
+    explicit BackgroundWriter(int fd) : fd_(fd) {}
     // Waits for the write under way.
     ~BackgroundWriter();
     BackgroundWriter(const BackgroundWriter&) = delete;
@@ -61,23 +57,14 @@ class BackgroundWriter {
     int Wait();
 
   private:
-    void Run();
-
     int fd_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool busy_ = false;
-    bool stopping_ = false;
-    const uint8_t* data_ = nullptr;
-    uint64_t offset_ = 0;
-    size_t size_ = 0;
-    int error_ = 0;
-    std::thread thread_;  // last: Run() uses the members above
+    int error_ = 0;    // set by the write, read once it is waited for
+    TaskGroup write_;  // last: its task uses the members above
 };
 
 // Positioned writes and reads on a file descriptor, gathered in memory so that
-// the file receives a few large writes instead of many small ones, each made on
-// a helper thread while the next is gathered. The buffer always holds the file's
+// the file receives a few large writes instead of many small ones, each made in
+// the background while the next is gathered. The buffer always holds the file's
 // tail: writes there (including a little past the end, with the gap read as zeros
 // as in a sparse file) are gathered; writes before it, such as a directory offset
 // patched in an earlier page, go straight to the file once the write under way
@@ -116,10 +103,10 @@ class FileWriteBuffer {
 
   private:
     bool WriteThrough(uint64_t offset, const uint8_t* data, size_t size);
-    // Hands the gathered bytes to the helper thread (after the previous ones),
+    // Hands the gathered bytes to the background writer (after the previous ones),
     // all of them or those before the held ones.
     bool Send(bool all);
-    // Waits for the helper thread; false when its write failed.
+    // Waits for the background write; false when it failed.
     bool Settle();
     bool Failed(int err);
     bool InBuffers(const uint8_t* data) const;
