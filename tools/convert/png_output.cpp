@@ -16,7 +16,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/image/side_by_side.h"
-#include "engine/write/tiff_output.h"
+#include "engine/write/output_failure.h"
 #include "sys/files.h"
 
 namespace folio::convert {
@@ -183,7 +183,9 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
 
     // Written beside the target and renamed over it once complete, so a failure
     // leaves the file the user had.
-    engine::AtomicFile file(path);
+    const engine::OutputFailure failure("Cannot write \"" + path + "\"");
+    sys::AtomicFile file;
+    failure.Open(file, path);
     PngFile png(file.Descriptor());
     static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     png.Write(kSignature, sizeof kSignature);
@@ -211,10 +213,9 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
     png.Chunk("IDAT", check, sizeof check);
     png.Chunk("IEND", nullptr, 0);
     if (png.Error() != 0) {
-        throw Error(errors::kDeviceIoError,
-                    "Cannot write \"" + path + "\": " + std::strerror(png.Error()));
+        failure.RaiseWrite("the image could not be written", png.Error());
     }
-    file.Commit();
+    failure.Commit(file);
 }
 
 }  // namespace folio::convert

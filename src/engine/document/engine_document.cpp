@@ -22,6 +22,7 @@
 #include "engine/print/print_job.h"
 #include "engine/render/page_cache.h"
 #include "engine/render/page_renderer.h"
+#include "engine/tiff/located_error.h"
 #include "engine/tiff/page_directory.h"
 #include "engine/tiff/tiff_io.h"
 #include "engine/write/tiff_writer.h"
@@ -96,9 +97,8 @@ class EngineDocument::Impl {
             limit = decodeLimit;
         }
         if (!entry.info.chainBreak.empty()) {
-            throw Error(
-                errors::kDamagedFile,
-                ChainBreakText(opened->Name() + ", page " + std::to_string(page + 1), entry.info));
+            throw LocatedError(errors::kDamagedFile, PageLocation(opened->Name(), page),
+                               ChainBreakReason(entry.info));
         }
         // Smaller versions of a page are held beside it, under keys above any page's.
         const int key = page | (std::countr_zero(static_cast<unsigned>(denominator)) << 28);
@@ -110,12 +110,12 @@ class EngineDocument::Impl {
         if (auto held = Cached(key)) {
             return held;
         }
-        const std::string where = opened->Name() + ", page " + std::to_string(page + 1);
+        const std::string where = PageLocation(opened->Name(), page);
         opened->TakeError();
         if (!opened->SelectPage(entry.offset)) {
             const std::string why = opened->TakeError();
-            throw Error(errors::kDamagedFile, where + ": the page cannot be read" +
-                                                  (why.empty() ? "" : " (" + why + ")"));
+            throw LocatedError(errors::kDamagedFile, where,
+                               "the page cannot be read" + (why.empty() ? "" : " (" + why + ")"));
         }
         std::shared_ptr<const Raster> raster;
         if (denominator == 1) {

@@ -20,6 +20,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/tiff/located_error.h"
 
 namespace folio::engine {
 
@@ -280,7 +281,7 @@ struct TiffFile::Source : TiffStorage {
 namespace {
 
 [[noreturn]] void Fail(int32_t number, const std::string& name, const std::string& what) {
-    throw Error(number, name + ": " + what);
+    throw LocatedError(number, name, what);
 }
 
 void CheckContainer(const TiffFile::Source& source) {

@@ -1,6 +1,5 @@
-// Writing output files: the target replaced atomically, positioned writes
-// gathered in memory and sent on a helper thread, and libtiff writing a TIFF
-// through them.
+// Writing output files: positioned writes gathered in memory and sent on a helper
+// thread, and libtiff writing a TIFF through them.
 
 #include "engine/write/tiff_output.h"
 
@@ -23,67 +22,6 @@
 #include "engine/tiff/tiff_io.h"
 
 namespace folio::engine {
-
-namespace {
-
-int32_t NumberFor(int err) {
-    switch (sys::ClassifyWriteError(err)) {
-        case sys::WriteFailure::AccessDenied:
-            return errors::kPermissionDenied;
-        case sys::WriteFailure::DiskFull:
-            return errors::kDiskFull;
-        case sys::WriteFailure::NotFound:
-            return errors::kPathNotFound;
-        default:
-            return errors::kDeviceIoError;
-    }
-}
-
-}  // namespace
-
-AtomicFile::AtomicFile(const std::string& targetPath, sys::AtomicFile::Options options)
-    : target_(targetPath) {
-    if (const int err = file_.Open(targetPath, options); err != 0) {
-        Fail(err);
-    }
-}
-
-void AtomicFile::Commit() {
-    if (const int err = file_.Commit(); err != 0) {
-        Fail(err);
-    }
-}
-
-void AtomicFile::Fail(int err) const {
-    const std::string cannot = "Cannot write \"" + target_ + "\": ";
-    const char* what = "cannot replace the file";
-    switch (file_.FailedStep()) {
-        case sys::AtomicFile::Step::NoFileName:
-            throw Error(errors::kPathNotFound, cannot + "no file name");
-        case sys::AtomicFile::Step::TargetIsFolder:
-            throw Error(errors::kPermissionDenied, cannot + "it is a folder");
-        case sys::AtomicFile::Step::TargetNotFile:
-            throw Error(errors::kPermissionDenied, cannot + "it is " + file_.TargetKind() +
-                                                       ", not a regular file; it is left alone");
-        case sys::AtomicFile::Step::TargetExists:
-            throw Error(errors::kFileAlreadyExists,
-                        cannot + (file_.TempPath().empty()
-                                      ? "it already exists and is kept"
-                                      : "a file of that name appeared meanwhile and is kept"));
-        case sys::AtomicFile::Step::Create:
-            what = "cannot create a file in its folder";
-            break;
-        case sys::AtomicFile::Step::Flush:
-            what = "cannot flush the data to disk";
-            break;
-        case sys::AtomicFile::Step::Close:
-            what = "cannot finish writing";
-            break;
-        default:
-            break;
-    }
-    throw Error(NumberFor(err), cannot + what + ": " + std::strerror(err));
-}
 
 namespace {
 

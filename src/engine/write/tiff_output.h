@@ -1,8 +1,7 @@
 #pragma once
 
-// Writing output files: the target replaced atomically, positioned writes
-// gathered in memory and sent on a helper thread, and libtiff writing a TIFF
-// through them.
+// Writing output files: positioned writes gathered in memory and sent on a helper
+// thread, and libtiff writing a TIFF through them.
 
 #include <condition_variable>
 #include <cstddef>
@@ -16,29 +15,6 @@
 #include "sys/files.h"
 
 namespace folio::engine {
-
-// The file an export writes: a temporary beside the target, renamed over it by
-// Commit(); until then destroying it removes the temporary and the target stays
-// untouched. Failures raise folio::Error naming the target and the reason.
-class AtomicFile {
-  public:
-    explicit AtomicFile(const std::string& targetPath,
-                        sys::AtomicFile::Options options = sys::AtomicFile::Options{});
-
-    // The open descriptor of the temporary file, owned by this object (writers
-    // that close what they are given should get a dup of it).
-    int Descriptor() const { return file_.Descriptor(); }
-    const std::string& TempPath() const { return file_.TempPath(); }
-
-    // Flushes the data to disk and renames the temporary file over the target.
-    void Commit();
-
-  private:
-    [[noreturn]] void Fail(int err) const;
-
-    std::string target_;
-    sys::AtomicFile file_;
-};
 
 // One positioned write at a time to a file, made on a helper thread (started by
 // the first write and kept from then on), so that the caller prepares the next
