@@ -6,8 +6,6 @@
 
 #include <tiffio.h>
 
-#include <malloc.h>
-
 #include <bit>
 #include <cmath>
 #include <mutex>
@@ -26,6 +24,7 @@
 #include "engine/tiff/page_directory.h"
 #include "engine/tiff/tiff_io.h"
 #include "engine/write/tiff_writer.h"
+#include "sys/memory.h"
 
 namespace folio::engine {
 
@@ -173,11 +172,8 @@ void CheckFactor(double value, const char* what) {
 
 EngineDocument::EngineDocument(size_t cacheBudgetBytes)
     : impl_(std::make_unique<Impl>(cacheBudgetBytes)) {
-    // Decoded pages (megabytes each) come and go as pages are shown. A fixed mapping
-    // threshold gives each a mapping of its own, returned to the system when let go;
-    // glibc's sliding threshold would move them into the heap, which keeps what it
-    // frees, and the process would grow page after page.
-    static const bool mapped = mallopt(M_MMAP_THRESHOLD, 1 << 20) == 1;
+    // Decoded pages (megabytes each) come and go as pages are shown.
+    static const bool mapped = (sys::MapLargeAllocations(), true);
     (void)mapped;
     impl_->self = std::make_shared<EngineDocument*>(this);
 }

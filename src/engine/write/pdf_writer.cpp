@@ -510,8 +510,8 @@ class FileOutput : public Pipeline {
         Failed() : std::runtime_error("the file could not be written") {}
     };
 
-    FileOutput(int descriptor, size_t capacity)
-        : Pipeline("PDF output", nullptr), buffer_(descriptor, 0, capacity) {}
+    FileOutput(sys::FileHandle file, size_t capacity)
+        : Pipeline("PDF output", nullptr), buffer_(file, 0, capacity) {}
 
     void write(unsigned char const* data, size_t size) override {
         if (!buffer_.Write(buffer_.Size(), data, size)) {
@@ -546,12 +546,12 @@ size_t OutputBufferBytes(const std::deque<PdfImage>& images) {
         std::clamp<uint64_t>(total, 64 << 10, TiffOutputFile::kDefaultBuffer));
 }
 
-void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const std::string& version,
+void WriteFile(QPDF& pdf, sys::FileHandle file, size_t bufferBytes, const std::string& version,
                const OutputFailure& failure) {
     std::string reason;
     int cause = 0;
     try {
-        FileOutput out(descriptor, bufferBytes);
+        FileOutput out(file, bufferBytes);
         try {
             QPDFWriter writer(pdf);
             writer.setOutputPipeline(&out);
@@ -609,8 +609,8 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     }
     // 16-bit images need 1.5, soft masks 1.4: the version the files always had, but
     // for pages in units larger than a point.
-    WriteFile(pdf, temp.Descriptor(), OutputBufferBytes(images),
-              builder.UsesUserUnit() ? "1.6" : "1.5", failure);
+    WriteFile(pdf, temp.Handle(), OutputBufferBytes(images), builder.UsesUserUnit() ? "1.6" : "1.5",
+              failure);
     if (!reads.error.empty()) {
         failure.Raise(errors::kDamagedFile, reads.error);
     }

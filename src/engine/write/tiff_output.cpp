@@ -5,21 +5,14 @@
 
 #include <tiffio.h>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <system_error>
 #include <vector>
 
-#include "common/error.h"
-#include "common/error_numbers.h"
 #include "engine/tiff/tiff_io.h"
+#include "sys/memory.h"
 
 namespace folio::engine {
 
@@ -27,20 +20,17 @@ namespace {
 
 // The disk starts on the bytes at once, without waiting for them, so that the
 // flush before the file is committed has little left to do.
-int WriteAndStartDisk(int fd, const uint8_t* data, uint64_t offset, size_t size) {
-    const int error = sys::WriteAllAt(fd, offset, data, size);
-#ifdef __linux__
+int WriteAndStartDisk(sys::FileHandle file, const uint8_t* data, uint64_t offset, size_t size) {
+    const int error = sys::WriteAllAt(file, offset, data, size);
     if (error == 0) {
-        ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(size),
-                          SYNC_FILE_RANGE_WRITE);
+        sys::StartWritingOut(file, offset, size);
     }
-#endif
     return error;
 }
 
 }  // namespace
 
-BackgroundWriter::BackgroundWriter(int fd) : fd_(fd) {}
+BackgroundWriter::BackgroundWriter(sys::FileHandle file) : file_(file) {}
 
 BackgroundWriter::~BackgroundWriter() {
     if (!thread_.joinable()) {
@@ -60,7 +50,7 @@ void BackgroundWriter::Start(const uint8_t* data, uint64_t offset, size_t size) 
             thread_ = std::thread([this] { Run(); });
         } catch (const std::system_error&) {
             // No thread to be had: the write is made here, as the caller waits.
-            error_ = WriteAndStartDisk(fd_, data, offset, size);
+            error_ = WriteAndStartDisk(file_, data, offset, size);
             return;
         }
     }
@@ -93,7 +83,7 @@ void BackgroundWriter::Run() {
         const uint64_t offset = offset_;
         const size_t size = size_;
         lock.unlock();
-        const int error = WriteAndStartDisk(fd_, data, offset, size);
+        const int error = WriteAndStartDisk(file_, data, offset, size);
         lock.lock();
         error_ = error;
         busy_ = false;
@@ -101,40 +91,17 @@ void BackgroundWriter::Run() {
     }
 }
 
-namespace {
-
-// Buffers this large are aligned to the size of a large page and marked for one:
-// a single page fault then makes them ready instead of hundreds.
-constexpr size_t kLargePage = size_t{2} << 20;
-
-uint8_t* AllocateBuffers(size_t bytes) {
-    const size_t align = bytes >= kLargePage / 2 ? kLargePage : alignof(std::max_align_t);
-    const size_t rounded = (bytes + align - 1) / align * align;
-    void* block = std::aligned_alloc(align, rounded);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-#ifdef MADV_HUGEPAGE
-    if (align == kLargePage) {
-        ::madvise(block, rounded, MADV_HUGEPAGE);
-    }
-#endif
-    return static_cast<uint8_t*>(block);
-}
-
-}  // namespace
-
 void FileWriteBuffer::Free::operator()(uint8_t* p) const {
-    std::free(p);
+    sys::FreeWriteBuffer(p);
 }
 
-FileWriteBuffer::FileWriteBuffer(int fd, uint64_t existingSize, size_t capacity)
-    : fd_(fd),
+FileWriteBuffer::FileWriteBuffer(sys::FileHandle file, uint64_t existingSize, size_t capacity)
+    : file_(file),
       capacity_(std::max<size_t>(capacity, 1)),
-      storage_(AllocateBuffers(2 * capacity_)),
+      storage_(static_cast<uint8_t*>(sys::AllocateWriteBuffer(2 * capacity_))),
       buffer_(storage_.get()),
       sending_(storage_.get() + capacity_),
-      sender_(fd),
+      sender_(file),
       start_(existingSize),
       written_(existingSize) {}
 
@@ -177,7 +144,7 @@ bool FileWriteBuffer::WriteThrough(uint64_t offset, const uint8_t* data, size_t 
     if (!Settle()) {
         return false;
     }
-    const int err = sys::WriteAllAt(fd_, offset, data, size);
+    const int err = sys::WriteAllAt(file_, offset, data, size);
     return err == 0 || Failed(err);
 }
 
@@ -246,21 +213,15 @@ int64_t FileWriteBuffer::Read(uint64_t offset, uint8_t* out, size_t size) {
     if (offset < start_ && size > 0 && !Settle()) {
         return -1;
     }
-    while (done < size && offset + done < start_) {
-        const size_t want =
-            static_cast<size_t>(std::min<uint64_t>(size - done, start_ - offset - done));
-        const ssize_t n = ::pread(fd_, out + done, want, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            Failed(errno);
+    if (offset < start_ && size > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(size, start_ - offset));
+        if (const int err = sys::ReadAllAt(file_, offset, out, want, done); err != 0) {
+            Failed(err);
             return -1;
         }
-        if (n == 0) {
+        if (done < want) {
             return static_cast<int64_t>(done);
         }
-        done += static_cast<size_t>(n);
     }
     const uint64_t at = offset + done;
     if (done < size && at < Size()) {
@@ -278,7 +239,7 @@ bool FileWriteBuffer::Flush() {
         return false;
     }
     if (length_ > 0) {
-        if (const int err = sys::WriteAllAt(fd_, start_, buffer_, length_); err != 0) {
+        if (const int err = sys::WriteAllAt(file_, start_, buffer_, length_); err != 0) {
             return Failed(err);
         }
         start_ += length_;
@@ -288,9 +249,9 @@ bool FileWriteBuffer::Flush() {
     return true;
 }
 
-TiffOutputFile::TiffOutputFile(int fd, const std::string& name, bool bigTiff,
+TiffOutputFile::TiffOutputFile(sys::FileHandle file, const std::string& name, bool bigTiff,
                                const TiffMessageLog& log, size_t bufferBytes)
-    : buffer_(fd, 0, bufferBytes), client_(buffer_), name_(name), options_(log.Options()) {
+    : buffer_(file, 0, bufferBytes), client_(buffer_), name_(name), options_(log.Options()) {
     tif_ = OpenTiffClient(name, bigTiff ? "w8" : "w", client_, options_);
 }
 

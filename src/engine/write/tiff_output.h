@@ -24,7 +24,7 @@ class BackgroundWriter {
   public:
     // The helper thread starts with the first write; when it cannot, writes are
     // made on the caller's thread instead.
-    explicit BackgroundWriter(int fd);
+    explicit BackgroundWriter(sys::FileHandle file);
     // Waits for the write under way.
     ~BackgroundWriter();
     BackgroundWriter(const BackgroundWriter&) = delete;
@@ -39,7 +39,7 @@ class BackgroundWriter {
   private:
     void Run();
 
-    int fd_;
+    sys::FileHandle file_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool busy_ = false;
@@ -51,7 +51,7 @@ class BackgroundWriter {
     std::thread thread_;  // last: Run() uses the members above
 };
 
-// Positioned writes and reads on a file descriptor, gathered in memory so that
+// Positioned writes and reads on a file, gathered in memory so that
 // the file receives a few large writes instead of many small ones, each made on
 // a helper thread while the next is gathered. The buffer always holds the file's
 // tail: writes there (including a little past the end, with the gap read as zeros
@@ -60,8 +60,8 @@ class BackgroundWriter {
 // is done. Reads see the latest data wherever it is.
 class FileWriteBuffer {
   public:
-    // `fd` stays owned by the caller; the file holds `existingSize` bytes.
-    FileWriteBuffer(int fd, uint64_t existingSize, size_t capacity);
+    // `file` stays owned by the caller; it holds `existingSize` bytes.
+    FileWriteBuffer(sys::FileHandle file, uint64_t existingSize, size_t capacity);
     // Waits for the write under way; what is still gathered is dropped.
     ~FileWriteBuffer() = default;
     FileWriteBuffer(const FileWriteBuffer&) = delete;
@@ -100,7 +100,7 @@ class FileWriteBuffer {
     bool Failed(int err);
     bool InBuffers(const uint8_t* data) const;
 
-    int fd_;
+    sys::FileHandle file_;
     size_t capacity_;
     struct Free {
         void operator()(uint8_t* p) const;
@@ -117,18 +117,18 @@ class FileWriteBuffer {
     int error_ = 0;
 };
 
-// A TIFF being written to an open file descriptor through a FileWriteBuffer, so
+// A TIFF being written to an open file through a FileWriteBuffer, so
 // that pages reach the file in a few large writes. libtiff's messages go to `log`.
 class TiffOutputFile {
   public:
     // Bytes gathered before they are written out.
     static constexpr size_t kDefaultBuffer = size_t{1} << 20;
 
-    // `fd` (an empty file) stays owned by the caller and must outlive this object;
+    // `file` (an empty file) stays owned by the caller and must outlive this object;
     // libtiff's messages name it `name`. Handle() is null when libtiff cannot start
     // the file (the reason is in `log`).
-    TiffOutputFile(int fd, const std::string& name, bool bigTiff, const TiffMessageLog& log,
-                   size_t bufferBytes = kDefaultBuffer);
+    TiffOutputFile(sys::FileHandle file, const std::string& name, bool bigTiff,
+                   const TiffMessageLog& log, size_t bufferBytes = kDefaultBuffer);
     ~TiffOutputFile();
     TiffOutputFile(const TiffOutputFile&) = delete;
     TiffOutputFile& operator=(const TiffOutputFile&) = delete;

@@ -183,7 +183,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
     sys::AtomicFile temp;
     failure.Open(temp, targetPath, target);
     TiffMessageLog log;
-    TiffOutputFile output(temp.Descriptor(), targetPath, estimate > kClassicLimit, log);
+    TiffOutputFile output(temp.Handle(), targetPath, estimate > kClassicLimit, log);
     TIFF* const out = output.Handle();
     if (out == nullptr) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
