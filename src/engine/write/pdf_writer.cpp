@@ -385,41 +385,10 @@ class PageBuilder {
     bool usesUserUnit_ = false;
 };
 
-// Prepares pages in order: passed-through pages are read at once, the others are
-// decoded here (the document decodes one page at a time anyway) and compressed on
-// worker threads, ahead of the one being added as far as the decoded bytes allow.
-class PagePreparer {
+// The documents' own files, each opened once, while the PDF is written.
+class SourceFiles {
   public:
-    // With `skipped`, pages that cannot be written become notices listed there.
-    PagePreparer(const std::vector<PageRef>& pages, const OutputFailure& failure,
-                 std::vector<SkippedPage>* skipped)
-        : pages_(pages),
-          failure_(failure),
-          skipped_(skipped),
-          stage_(Sizes(pages), [this](int index) { return Start(static_cast<size_t>(index)); }) {}
-
-    // Raises the page's failure, naming its file and page, unless pages that cannot
-    // be written become notices.
-    PdfImage Take(size_t index) {
-        try {
-            return stage_.Take(static_cast<int>(index));
-        } catch (const Error& e) {
-            // Named here, in one way, whoever raised it: the decoder names the
-            // document's file, the encoder only the page, a page's data no place.
-            const std::string reason = ReasonOf(e);
-            const std::string text = Where(pages_[index]) + ": " + reason;
-            if (skipped_ == nullptr) {
-                failure_.Raise(e.Number(), text);
-            }
-            const PageRef& ref = pages_[index];
-            skipped_->push_back({ref.source, ref.page, reason});
-            return NoticeImage(ref.source->Info(ref.page), ref.source->QuarterTurns(ref.page),
-                               NoticeText(ref, text));
-        }
-    }
-
-    // The document's own file, open until the preparer goes.
-    TiffSourceFile& FileOf(const PageSource* source) {
+    TiffSourceFile& Of(const PageSource* source) {
         std::unique_ptr<TiffSourceFile>& file = files_[source];
         if (!file) {
             file = std::make_unique<TiffSourceFile>(source->OpenFile());
@@ -428,48 +397,64 @@ class PagePreparer {
     }
 
   private:
-    using Stage = DecodeAhead<PdfImage>;
-
-    // Every page counts its decoded size, passed through or not: one that cannot be
-    // passed through after all is decoded instead.
-    static std::vector<Stage::Page> Sizes(const std::vector<PageRef>& pages) {
-        std::vector<Stage::Page> sizes;
-        for (const PageRef& ref : pages) {
-            sizes.push_back(Stage::Page{ref.source->Info(ref.page).DecodedBytes(), true});
-        }
-        return sizes;
-    }
-
-    // Raises what stops the page, for Take to name.
-    Stage::Started Start(size_t index) {
-        const PageRef& ref = pages_[index];
-        const PageInfo info = ref.source->Info(ref.page);
-        const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
-        if (std::optional<LocatedError> unwritable = Unwritable(ref, info)) {
-            throw *unwritable;  // only when skipping: refused up front otherwise
-        }
-        if (MayPassThrough(info)) {
-            if (std::optional<PdfImage> image = PassThroughImage(
-                    FileOf(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
-                return {std::move(image), nullptr};
-            }
-        }
-        const std::shared_ptr<const Raster> decoded = ref.source->Decode(ref.page);
-        if (!decoded) {
-            throw LocatedError(errors::kDamagedFile, Where(ref), "the page could not be decoded");
-        }
-        const int page = ref.page;
-        return {std::nullopt, [decoded, info, turns, page] {
-                    return EncodePdfImage(*decoded, info, turns, page);
-                }};
-    }
-
-    const std::vector<PageRef>& pages_;
-    const OutputFailure& failure_;
-    std::vector<SkippedPage>* skipped_;
     std::map<const PageSource*, std::unique_ptr<TiffSourceFile>> files_;
-    Stage stage_;
 };
+
+using ImageAhead = DecodeAhead<PdfImage>;
+
+// Every page counts its decoded size, passed through or not: one that cannot be
+// passed through after all is decoded instead.
+std::vector<ImageAhead::Page> StagePages(const std::vector<PageRef>& pages) {
+    std::vector<ImageAhead::Page> sizes;
+    for (const PageRef& ref : pages) {
+        sizes.push_back(ImageAhead::Page{ref.source->Info(ref.page).DecodedBytes(), true});
+    }
+    return sizes;
+}
+
+// A page passed through is read at once; any other is decoded here and left to a
+// worker to compress. Raises what stops the page, for TakeImage to name.
+ImageAhead::Started StartImage(const PageRef& ref, SourceFiles& files) {
+    const PageInfo info = ref.source->Info(ref.page);
+    const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
+    if (std::optional<LocatedError> unwritable = Unwritable(ref, info)) {
+        throw *unwritable;  // only when skipping: refused up front otherwise
+    }
+    if (MayPassThrough(info)) {
+        if (std::optional<PdfImage> image = PassThroughImage(
+                files.Of(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
+            return {std::move(image), nullptr};
+        }
+    }
+    const std::shared_ptr<const Raster> decoded = ref.source->Decode(ref.page);
+    if (!decoded) {
+        throw LocatedError(errors::kDamagedFile, Where(ref), "the page could not be decoded");
+    }
+    const int page = ref.page;
+    return {std::nullopt,
+            [decoded, info, turns, page] { return EncodePdfImage(*decoded, info, turns, page); }};
+}
+
+// The image of page `index`. Raises the page's failure, naming its file and page,
+// unless (given `skipped`) a page that cannot be written becomes a notice listed
+// there.
+PdfImage TakeImage(ImageAhead& stage, size_t index, const PageRef& ref,
+                   const OutputFailure& failure, std::vector<SkippedPage>* skipped) {
+    try {
+        return stage.Take(static_cast<int>(index));
+    } catch (const Error& e) {
+        // Named here, in one way, whoever raised it: the decoder names the
+        // document's file, the encoder only the page, a page's data no place.
+        const std::string reason = ReasonOf(e);
+        const std::string text = Where(ref) + ": " + reason;
+        if (skipped == nullptr) {
+            failure.Raise(e.Number(), text);
+        }
+        skipped->push_back({ref.source, ref.page, reason});
+        return NoticeImage(ref.source->Info(ref.page), ref.source->QuarterTurns(ref.page),
+                           NoticeText(ref, text));
+    }
+}
 
 // Every page; unless `skipping`, fails before anything is written at a page that
 // cannot be written.
@@ -588,19 +573,21 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     pdf.emptyPDF();
     // The images' bytes, which the streams point into until the file is written.
     std::deque<PdfImage> images;
-    PagePreparer preparer(pages, failure, skipped);
+    SourceFiles files;
+    ImageAhead stage(StagePages(pages), [&pages, &files](int index) {
+        return StartImage(pages[static_cast<size_t>(index)], files);
+    });
     const int count = static_cast<int>(pages.size());
     ScopedProgress::Report(0, count);
     FileReads reads;
     PageBuilder builder(pdf, reads);
     for (size_t i = 0; i < pages.size(); ++i) {
-        images.push_back(preparer.Take(i));
+        images.push_back(TakeImage(stage, i, pages[i], failure, skipped));
         PdfImage& image = images.back();
         const bool added =
             !image.notice.empty()
                 ? builder.AddNotice(image)
-                : builder.Add(image,
-                              image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
+                : builder.Add(image, image.data.empty() ? &files.Of(pages[i].source) : nullptr);
         if (!added) {
             failure.Raise(errors::kInvalidFileFormat,
                           Where(pages[i]) + ": its image is too large or too small for a PDF page");

@@ -95,51 +95,35 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
     return plan;
 }
 
-// Pages decoded on the calling thread ahead of the one being written, turned and
-// compressed on workers meanwhile; pages planned as copies only when asked for,
-// pages left out never.
-class DecodedPages {
-  public:
-    DecodedPages(const PageSource& source, const std::vector<PagePlan>& plan)
-        : stage_(Pages(plan), [&source, &plan](int page) {
-              return Start(source, plan[static_cast<size_t>(page)], page);
-          }) {}
+using EncodeAhead = DecodeAhead<EncodedPage>;
 
-    // Raises the page's own folio::Error (not yet naming the target) when it cannot
-    // be decoded or compressed: a page decoded ahead fails at its own turn.
-    EncodedPage Take(int page) { return stage_.Take(page); }
-
-  private:
-    using Stage = DecodeAhead<EncodedPage>;
-
-    static std::vector<Stage::Page> Pages(const std::vector<PagePlan>& plan) {
-        std::vector<Stage::Page> pages;
-        for (const PagePlan& p : plan) {
-            pages.push_back(Stage::Page{p.decodedBytes, !p.copy && !p.skip});
-        }
-        return pages;
+// What the stage is to start: pages planned as copies only when asked for (one that
+// cannot be copied after all), pages left out never.
+std::vector<EncodeAhead::Page> StagePages(const std::vector<PagePlan>& plan) {
+    std::vector<EncodeAhead::Page> pages;
+    for (const PagePlan& p : plan) {
+        pages.push_back(EncodeAhead::Page{p.decodedBytes, !p.copy && !p.skip});
     }
+    return pages;
+}
 
-    static Stage::Started Start(const PageSource& source, const PagePlan& plan, int page) {
-        std::shared_ptr<const Raster> decoded = source.Decode(page);
-        if (!decoded) {
-            throw LocatedError(errors::kDamagedFile, PageName(page), "it could not be decoded");
-        }
-        const PageInfo info = source.Info(page);
-        const int turns = plan.turns;
-        const PageResolution resolution = ResolutionOf(info, turns % 2 == 1);
-        return {std::nullopt, [decoded = std::move(decoded), turns, resolution, page]() mutable {
-                    if (turns % 4 == 0) {
-                        return EncodePage(*decoded, resolution, page);
-                    }
-                    const Raster turned = RotateRaster(*decoded, turns);
-                    decoded.reset();
-                    return EncodePage(turned, resolution, page);
-                }};
+// Decodes the page here and leaves turning and compressing it to a worker.
+EncodeAhead::Started StartEncoding(const PageSource& source, const PagePlan& plan, int page) {
+    std::shared_ptr<const Raster> decoded = source.Decode(page);
+    if (!decoded) {
+        throw LocatedError(errors::kDamagedFile, PageName(page), "it could not be decoded");
     }
-
-    Stage stage_;
-};
+    const int turns = plan.turns;
+    const PageResolution resolution = ResolutionOf(source.Info(page), turns % 2 == 1);
+    return {std::nullopt, [decoded = std::move(decoded), turns, resolution, page]() mutable {
+                if (turns % 4 == 0) {
+                    return EncodePage(*decoded, resolution, page);
+                }
+                const Raster turned = RotateRaster(*decoded, turns);
+                decoded.reset();
+                return EncodePage(turned, resolution, page);
+            }};
+}
 
 // Pages found damaged only as they were decoded are missing from the page count
 // the pages written before them give: each page's number is written again with
@@ -188,7 +172,10 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
     if (out == nullptr) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
-    DecodedPages decoded(source, plan);
+    // A page's own folio::Error (not yet naming the target) comes at its own turn.
+    EncodeAhead stage(StagePages(plan), [&source, &plan](int page) {
+        return StartEncoding(source, plan[static_cast<size_t>(page)], page);
+    });
     ScopedProgress::Report(0, count);
     for (int page = 0; page < count; ++page) {
         if (plan[static_cast<size_t>(page)].skip) {
@@ -206,7 +193,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         } else {
             std::optional<EncodedPage> encoded;
             try {
-                encoded = decoded.Take(page);
+                encoded = stage.Take(page);
             } catch (const Error& e) {
                 if (skipped == nullptr) {
                     failure.Raise(e.Number(), e.Description());
