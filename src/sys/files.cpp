@@ -13,6 +13,10 @@
 namespace folio::sys {
 namespace {
 
+int Descriptor(FileHandle file) {
+    return static_cast<int>(file.native);
+}
+
 // `offset` < 0 writes at the file's position.
 int WriteLoop(int fd, int64_t offset, const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
@@ -129,12 +133,74 @@ bool WriteOut(int fd) {
 
 }  // namespace
 
-int WriteAll(int fd, const void* data, size_t size) {
-    return WriteLoop(fd, -1, data, size);
+int WriteAll(FileHandle file, const void* data, size_t size) {
+    return WriteLoop(Descriptor(file), -1, data, size);
 }
 
-int WriteAllAt(int fd, uint64_t offset, const void* data, size_t size) {
-    return WriteLoop(fd, static_cast<int64_t>(offset), data, size);
+int WriteAllAt(FileHandle file, uint64_t offset, const void* data, size_t size) {
+    return WriteLoop(Descriptor(file), static_cast<int64_t>(offset), data, size);
+}
+
+int ReadAllAt(FileHandle file, uint64_t offset, void* out, size_t size, size_t& done) {
+    auto* bytes = static_cast<uint8_t*>(out);
+    done = 0;
+    while (done < size) {
+        const ssize_t n =
+            ::pread(Descriptor(file), bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+void StartWritingOut(FileHandle file, uint64_t offset, size_t size) {
+    ::sync_file_range(Descriptor(file), static_cast<off_t>(offset), static_cast<off_t>(size),
+                      SYNC_FILE_RANGE_WRITE);
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    if (IsOpen()) {
+        ::close(Descriptor(handle_));
+    }
+}
+
+int ReadOnlyFile::Open(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return errno;
+    }
+    handle_ = FileHandle{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return errno;
+    }
+    kind_ = S_ISREG(info.st_mode)   ? Kind::Regular
+            : S_ISDIR(info.st_mode) ? Kind::Folder
+                                    : Kind::Other;
+    size_ = static_cast<uint64_t>(info.st_size);
+    return 0;
+}
+
+int ReadOnlyFile::Duplicate(ReadOnlyFile& copy) const {
+    const int fd = ::fcntl(Descriptor(handle_), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        return errno;
+    }
+    if (copy.IsOpen()) {
+        ::close(Descriptor(copy.handle_));
+    }
+    copy.handle_ = FileHandle{fd};
+    copy.kind_ = kind_;
+    copy.size_ = size_;
+    return 0;
 }
 
 std::string ParentFolder(const std::string& path) {

@@ -1,8 +1,10 @@
 #include "sys/memory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
@@ -70,6 +72,27 @@ void* AllocateBuffer(size_t bytes) {
     // Only advice: where huge pages are off, plain pages serve.
     ::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
     return reinterpret_cast<void*>(aligned);
+}
+
+void MapLargeAllocations() {
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+}
+
+void* AllocateWriteBuffer(size_t bytes) {
+    const size_t align = bytes >= kHugePage / 2 ? kHugePage : alignof(std::max_align_t);
+    const size_t rounded = RoundUp(bytes == 0 ? 1 : bytes, align);
+    void* block = std::aligned_alloc(align, rounded);
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    if (align == kHugePage) {
+        ::madvise(block, rounded, MADV_HUGEPAGE);
+    }
+    return block;
+}
+
+void FreeWriteBuffer(void* buffer) noexcept {
+    std::free(buffer);
 }
 
 void FreeBuffer(void* buffer, size_t bytes) noexcept {

@@ -41,6 +41,19 @@ void* AllocateBuffer(size_t bytes);
 // `bytes` as given to AllocateBuffer.
 void FreeBuffer(void* buffer, size_t bytes) noexcept;
 
+// Has every allocation of a megabyte and more get a mapping of its own, returned
+// to the system when freed: glibc's sliding threshold would move them into the
+// heap, which keeps what it frees, and a process whose large buffers come and go
+// would grow and grow.
+void MapLargeAllocations();
+
+// A block for a buffer written again and again (output gathered before it goes to
+// a file), whatever UseHugePageBuffers says: from half a huge page up it is aligned
+// to one and marked for huge pages, so that a single page fault makes it ready
+// instead of hundreds. Raises std::bad_alloc; FreeWriteBuffer frees it.
+void* AllocateWriteBuffer(size_t bytes);
+void FreeWriteBuffer(void* buffer) noexcept;
+
 template <class T>
 struct BufferAllocator {
     using value_type = T;

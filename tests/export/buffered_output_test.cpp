@@ -27,6 +27,7 @@ class OpenFile {
         }
     }
     int Fd() const { return fd_; }
+    sys::FileHandle Handle() const { return sys::FileHandle{fd_}; }
 
   private:
     int fd_;
@@ -64,7 +65,7 @@ TEST(TiffWriteBuffer, MixedWritesReadsAndFlushesMatchPlainWrites) {
         const std::string path = dir.File("out.bin");
         OpenFile file(path, O_RDWR | O_CREAT | O_EXCL);
         ASSERT_GE(file.Fd(), 0);
-        FileWriteBuffer buffer(file.Fd(), 0, capacity);
+        FileWriteBuffer buffer(file.Handle(), 0, capacity);
         PlainFile plain;
         std::mt19937 random(static_cast<uint32_t>(capacity));
         int reserved = 0;
@@ -133,7 +134,7 @@ TEST(TiffWriteBuffer, FailedWriteIsReportedWhenTheDataReachesTheFile) {
     TempDir dir;
     WriteFileBytes(dir.File("read-only.bin"), {});
     OpenFile file(dir.File("read-only.bin"), O_RDONLY);
-    FileWriteBuffer buffer(file.Fd(), 0, 16);
+    FileWriteBuffer buffer(file.Handle(), 0, 16);
     const std::vector<uint8_t> small(10, 1);
     EXPECT_TRUE(buffer.Write(0, small.data(), small.size()));  // only gathered
     EXPECT_FALSE(buffer.Flush());
@@ -148,7 +149,7 @@ TEST(TiffWriteBuffer, FailedPatchBeforeTheGatheredTailIsReported) {
     const std::vector<uint8_t> existing(100, 7);
     WriteFileBytes(dir.File("read-only.bin"), existing);
     OpenFile file(dir.File("read-only.bin"), O_RDONLY);
-    FileWriteBuffer buffer(file.Fd(), existing.size(), 16);
+    FileWriteBuffer buffer(file.Handle(), existing.size(), 16);
     // Behind the tail, so written to the file at once, which refuses it.
     const std::vector<uint8_t> patch(4, 9);
     EXPECT_FALSE(buffer.Write(10, patch.data(), patch.size()));
@@ -201,7 +202,7 @@ TEST(TiffOutputFile, BufferedFileIsByteIdenticalToAPlainOne) {
         const std::string path = dir.File("buffered-" + std::to_string(capacity) + ".tif");
         OpenFile file(path, O_RDWR | O_CREAT | O_EXCL);
         TiffMessageLog log;
-        TiffOutputFile output(file.Fd(), path, false, log, capacity);
+        TiffOutputFile output(file.Handle(), path, false, log, capacity);
         ASSERT_NE(output.Handle(), nullptr);
         ASSERT_TRUE(WritePages(output.Handle())) << log.FirstError();
         ASSERT_TRUE(output.Finish());

@@ -17,6 +17,7 @@
 #include "common/error_numbers.h"
 #include "common/utf8.h"
 #include "engine/document/page_source.h"
+#include "engine/tiff/located_error.h"
 #include "engine/work/executor.h"
 #include "engine/write/pdf_writer.h"
 #include "engine/write/tiff_writer.h"
@@ -192,11 +193,8 @@ class BatchProgress {
         std::lock_guard lock(mutex_);
         ++done_;
         ++failed_;
-        // Messages from opening the file already begin with its name.
-        const std::string named = input + ": ";
-        const std::string why = reason.rfind(named, 0) == 0 ? reason.substr(named.size()) : reason;
         std::fprintf(stderr, "%sfoliolens-convert: %s: %s\n", terminal_ ? "\r\033[K" : "",
-                     TerminalText(input).c_str(), OneLine(why).c_str());
+                     TerminalText(input).c_str(), OneLine(reason).c_str());
         if (terminal_) {
             Redraw();
         }
@@ -252,6 +250,13 @@ class BatchProgress {
     size_t extensionsKept_ = 0;
     size_t skipped_ = 0;
 };
+
+// Why `input` was not converted, for a line that names it: without the file's name
+// where the error names that file alone (as those from opening it do).
+std::string FailureReason(const std::string& input, const Error& e) {
+    const auto* located = dynamic_cast<const engine::LocatedError*>(&e);
+    return located != nullptr && located->Where() == input ? located->Reason() : e.Description();
+}
 
 // Converts one file; returns its page count. Raises folio::Error on failure. With
 // `skipped`, pages that cannot be decoded or reached are listed there instead.
@@ -319,7 +324,7 @@ int RunBatch(const BatchRequest& request) {
                 progress.Converted(job, pages, skipped, kind);
             } catch (const Error& e) {
                 if (e.Number() != errors::kCancel || !Interrupted()) {
-                    progress.Failed(job.input, e.Description());
+                    progress.Failed(job.input, FailureReason(job.input, e));
                 }
             } catch (const std::bad_alloc&) {
                 progress.Failed(job.input, "out of memory");

@@ -7,6 +7,7 @@
 #include "command_files.h"
 #include "common/error.h"
 #include "common/utf8.h"
+#include "engine/tiff/located_error.h"
 #include "engine/tiff/page_directory.h"
 #include "page_description.h"
 #include "usage_error.h"
@@ -41,8 +42,8 @@ std::string ChainBreak(const engine::EngineDocument& document, const std::string
     if (readable == document.PageCount()) {
         return {};
     }
-    return engine::ChainBreakText(path + ", page " + std::to_string(readable + 1),
-                                  document.Info(readable));
+    return engine::PageLocation(path, readable) + ": " +
+           engine::ChainBreakReason(document.Info(readable));
 }
 
 void ReportError(const std::string& message) {

@@ -16,7 +16,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/image/side_by_side.h"
-#include "engine/write/tiff_output.h"
+#include "engine/write/output_failure.h"
 #include "sys/files.h"
 
 namespace folio::convert {
@@ -130,7 +130,7 @@ void PutBigEndian(uint32_t value, uint8_t* out) {
 // Writes the file's chunks in order; the first failure is kept.
 class PngFile {
   public:
-    explicit PngFile(int fd) : fd_(fd) {}
+    explicit PngFile(sys::FileHandle file) : file_(file) {}
 
     void Chunk(const char* type, const uint8_t* data, size_t size) {
         uint8_t head[8];
@@ -148,13 +148,13 @@ class PngFile {
     }
     void Write(const uint8_t* data, size_t size) {
         if (error_ == 0 && size > 0) {
-            error_ = sys::WriteAll(fd_, data, size);
+            error_ = sys::WriteAll(file_, data, size);
         }
     }
     int Error() const { return error_; }
 
   private:
-    int fd_;
+    sys::FileHandle file_;
     int error_ = 0;
 };
 
@@ -183,8 +183,10 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
 
     // Written beside the target and renamed over it once complete, so a failure
     // leaves the file the user had.
-    engine::AtomicFile file(path);
-    PngFile png(file.Descriptor());
+    const engine::OutputFailure failure("Cannot write \"" + path + "\"");
+    sys::AtomicFile file;
+    failure.Open(file, path);
+    PngFile png(file.Handle());
     static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     png.Write(kSignature, sizeof kSignature);
     uint8_t header[13] = {};
@@ -211,10 +213,9 @@ void WritePng(const engine::RenderedImage& image, const std::string& path) {
     png.Chunk("IDAT", check, sizeof check);
     png.Chunk("IEND", nullptr, 0);
     if (png.Error() != 0) {
-        throw Error(errors::kDeviceIoError,
-                    "Cannot write \"" + path + "\": " + std::strerror(png.Error()));
+        failure.RaiseWrite("the image could not be written", png.Error());
     }
-    file.Commit();
+    failure.Commit(file);
 }
 
 }  // namespace folio::convert

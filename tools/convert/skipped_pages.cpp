@@ -3,28 +3,16 @@
 #include <cstdio>
 
 #include "command_files.h"
+#include "engine/tiff/located_error.h"
 
 namespace folio::convert {
-
-namespace {
-
-// "input, page N: reason" for a page of `input`, the file named once.
-std::string SkippedPageText(const std::string& input, const engine::SkippedPage& page) {
-    // Most reasons from the engine begin with the file already.
-    if (page.reason.rfind(input + ", ", 0) == 0) {
-        return page.reason;
-    }
-    return input + ", " + page.reason;
-}
-
-}  // namespace
 
 void WarnSkipped(const std::string& input, const std::vector<engine::SkippedPage>& skipped,
                  SkipKind kind) {
     const char* what = kind == SkipKind::LeftOut ? "left out" : "written as a notice";
     for (const engine::SkippedPage& page : skipped) {
         std::fprintf(stderr, "foliolens-convert: warning: page %d %s: %s\n", page.page + 1, what,
-                     OneLine(SkippedPageText(input, page)).c_str());
+                     OneLine(engine::PageLocation(input, page.page) + ": " + page.reason).c_str());
     }
 }
 

@@ -15,6 +15,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/image/raster_transforms.h"
+#include "engine/tiff/located_error.h"
 #include "engine/tiff/page_directory.h"
 #include "engine/tiff/tiff_io.h"
 
@@ -71,7 +72,7 @@ uint16_t KeptBits(uint16_t bits, uint16_t samples, uint16_t photometric) {
 }
 
 [[noreturn]] void Fail(int32_t number, const std::string& where, const std::string& what) {
-    throw Error(number, where + ": " + what);
+    throw LocatedError(number, where, what);
 }
 
 void CheckSize(double bytes, const PageInfo& info, const std::string& where, size_t maxBytes) {
@@ -142,7 +143,7 @@ Raster DecodeNative(TiffFile& file, const StoredLayout& layout, const PageInfo& 
     raster.samplesPerPixel = layout.samples;
     raster.photometric = layout.photometric;
     raster.extraSamples = static_cast<uint16_t>(layout.samples - layout.colourSamples);
-    raster.stride = (static_cast<size_t>(layout.width) * layout.samples * layout.keptBits + 7) / 8;
+    raster.stride = RowBytes(layout.width, size_t{layout.samples} * layout.keptBits);
     CheckSize(static_cast<double>(raster.stride) * layout.height, info, where, maxBytes);
     raster.data.assign(raster.stride * layout.height, 0);
 
@@ -159,7 +160,7 @@ Raster DecodeNative(TiffFile& file, const StoredLayout& layout, const PageInfo& 
         repack.isSigned = layout.isSigned;
         repack.scale = layout.photometric != PHOTOMETRIC_PALETTE;
         const auto planeBits = static_cast<uint16_t>(layout.bits * repack.samplesInPlane);
-        const size_t planeStride = (static_cast<size_t>(layout.width) * planeBits + 7) / 8;
+        const size_t planeStride = RowBytes(layout.width, planeBits);
         std::vector<uint8_t> plane(planeStride * layout.height);
         for (uint16_t s = 0; ok && s < (separate ? layout.samples : 1); ++s) {
             ok = ReadPlane(tif, s, layout.height, planeStride, planeBits, plane.data());
@@ -423,11 +424,7 @@ Raster DecodeThroughRgba(TiffFile& file, uint32_t storedWidth, uint32_t storedHe
         Fail(errors::kUnsupportedCompression, where, UnsupportedLayoutText(why));
     }
     const uint64_t pixels = static_cast<uint64_t>(storedWidth) * storedHeight;
-    if (pixels * 4 > maxBytes) {
-        throw Error(errors::kOutOfMemory, where + ": the page is too large to decode (" +
-                                              std::to_string(info.width) + " x " +
-                                              std::to_string(info.height) + " pixels)");
-    }
+    CheckSize(static_cast<double>(pixels) * 4, info, where, maxBytes);
     std::vector<uint32_t> rgba(static_cast<size_t>(pixels));
     uint16_t orientation = ORIENTATION_TOPLEFT;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
@@ -435,8 +432,8 @@ Raster DecodeThroughRgba(TiffFile& file, uint32_t storedWidth, uint32_t storedHe
     if (TIFFReadRGBAImageOriented(tif, storedWidth, storedHeight, rgba.data(), orientation, 0) !=
         1) {
         const std::string message = file.TakeError();
-        throw Error(errors::kDamagedFile, where + ": the page's image data is damaged" +
-                                              (message.empty() ? "" : " (" + message + ")"));
+        Fail(errors::kDamagedFile, where,
+             "the page's image data is damaged" + (message.empty() ? "" : " (" + message + ")"));
     }
     Raster raster;
     raster.width = storedWidth;

@@ -6,8 +6,6 @@
 
 #include <tiffio.h>
 
-#include <malloc.h>
-
 #include <bit>
 #include <cmath>
 #include <mutex>
@@ -22,9 +20,11 @@
 #include "engine/print/print_job.h"
 #include "engine/render/page_cache.h"
 #include "engine/render/page_renderer.h"
+#include "engine/tiff/located_error.h"
 #include "engine/tiff/page_directory.h"
 #include "engine/tiff/tiff_io.h"
 #include "engine/write/tiff_writer.h"
+#include "sys/memory.h"
 
 namespace folio::engine {
 
@@ -96,9 +96,8 @@ class EngineDocument::Impl {
             limit = decodeLimit;
         }
         if (!entry.info.chainBreak.empty()) {
-            throw Error(
-                errors::kDamagedFile,
-                ChainBreakText(opened->Name() + ", page " + std::to_string(page + 1), entry.info));
+            throw LocatedError(errors::kDamagedFile, PageLocation(opened->Name(), page),
+                               ChainBreakReason(entry.info));
         }
         // Smaller versions of a page are held beside it, under keys above any page's.
         const int key = page | (std::countr_zero(static_cast<unsigned>(denominator)) << 28);
@@ -110,12 +109,12 @@ class EngineDocument::Impl {
         if (auto held = Cached(key)) {
             return held;
         }
-        const std::string where = opened->Name() + ", page " + std::to_string(page + 1);
+        const std::string where = PageLocation(opened->Name(), page);
         opened->TakeError();
         if (!opened->SelectPage(entry.offset)) {
             const std::string why = opened->TakeError();
-            throw Error(errors::kDamagedFile, where + ": the page cannot be read" +
-                                                  (why.empty() ? "" : " (" + why + ")"));
+            throw LocatedError(errors::kDamagedFile, where,
+                               "the page cannot be read" + (why.empty() ? "" : " (" + why + ")"));
         }
         std::shared_ptr<const Raster> raster;
         if (denominator == 1) {
@@ -173,11 +172,8 @@ void CheckFactor(double value, const char* what) {
 
 EngineDocument::EngineDocument(size_t cacheBudgetBytes)
     : impl_(std::make_unique<Impl>(cacheBudgetBytes)) {
-    // Decoded pages (megabytes each) come and go as pages are shown. A fixed mapping
-    // threshold gives each a mapping of its own, returned to the system when let go;
-    // glibc's sliding threshold would move them into the heap, which keeps what it
-    // frees, and the process would grow page after page.
-    static const bool mapped = mallopt(M_MMAP_THRESHOLD, 1 << 20) == 1;
+    // Decoded pages (megabytes each) come and go as pages are shown.
+    static const bool mapped = (sys::MapLargeAllocations(), true);
     (void)mapped;
     impl_->self = std::make_shared<EngineDocument*>(this);
 }

@@ -44,7 +44,7 @@ class PageSource {
 struct SkippedPage {
     const PageSource* source = nullptr;
     int page = 0;        // zero-based
-    std::string reason;  // names the page
+    std::string reason;  // naming neither the file nor the page
 };
 
 // While an object of this class lives, long operations on the same thread (an export,

@@ -40,6 +40,12 @@ struct Raster {
     size_t ByteSize() const { return data.size() + colorMap.size() * sizeof(uint16_t); }
 };
 
+// Bytes of a row of `width` pixels of `pixelBits` bits each, packed most significant
+// bit first with no padding but to the next byte.
+constexpr size_t RowBytes(uint32_t width, size_t pixelBits) {
+    return (size_t{width} * pixelBits + 7) / 8;
+}
+
 // Pixels ready for the screen, a PNG file or a printer: 8-bit gray, or 32-bit
 // 0xAARRGGBB words (QImage::Format_ARGB32 layout; alpha is 255 except where the
 // page itself is transparent).

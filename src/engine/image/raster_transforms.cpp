@@ -29,10 +29,6 @@ struct TargetPixels {
     uint32_t height;
 };
 
-size_t RowBytes(uint32_t width, size_t pixelBits) {
-    return (size_t{width} * pixelBits + 7) / 8;
-}
-
 bool SwapsAxes(PixelTransform t) {
     return t.turns % 2 == 1;
 }

@@ -10,6 +10,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/document/page_source.h"
+#include "engine/tiff/located_error.h"
 #include "imaging/document.h"
 
 namespace folio::engine {
@@ -159,8 +160,8 @@ void PrintDocument(const EngineDocument& document, PrintBackend* backend,
         // The page where the page chain breaks says why in the decoder's error.
         if (!document.Info(page).decodable && document.Info(page).chainBreak.empty()) {
             throw Error(errors::kUnsupportedCompression,
-                        document.DisplayName() + ", page " + std::to_string(page + 1) +
-                            ": its compression (" + document.Info(page).compressionName +
+                        PageLocation(document.DisplayName(), page) + ": its compression (" +
+                            document.Info(page).compressionName +
                             ") cannot be decoded; nothing was printed");
         }
         try {

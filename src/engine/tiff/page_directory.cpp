@@ -105,6 +105,10 @@ std::string UndecodableText(const PageInfo& info) {
     return scheme.decodable ? UnsupportedLayoutText({}) : UnsupportedCompressionText(scheme);
 }
 
+std::string UndecodableReason(const PageInfo& info) {
+    return "it cannot be decoded: " + UndecodableText(info);
+}
+
 double LeastStoredBytes(const PageInfo& info, uint32_t storedHeight, double decodedBytes) {
     switch (info.compression) {
         case COMPRESSION_NONE:
@@ -344,8 +348,8 @@ std::vector<PageEntry> ReadPageDirectory(TiffFile& file, int maxPages,
     return pages;
 }
 
-std::string ChainBreakText(const std::string& where, const PageInfo& info) {
-    return where + ": the rest of the document cannot be read: " + info.chainBreak;
+std::string ChainBreakReason(const PageInfo& info) {
+    return "the rest of the document cannot be read: " + info.chainBreak;
 }
 
 }  // namespace folio::engine

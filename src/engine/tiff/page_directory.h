@@ -73,6 +73,11 @@ struct PageInfo {
     std::string uncopyable;
 
     bool IsBilevel() const { return bitsPerSample == 1 && samplesPerPixel == 1; }
+    // The bytes its pixels take decoded: the engine keeps them in the page's own
+    // depth, a bilevel page at one bit a pixel.
+    uint64_t DecodedBytes() const {
+        return uint64_t{RowBytes(width, size_t{bitsPerSample} * samplesPerPixel)} * height;
+    }
 };
 
 // Decodes the page libtiff is positioned on, for a compression libtiff itself
@@ -102,6 +107,10 @@ std::string UnsupportedLayoutText(const std::string& why);
 // Why a page that is not decodable cannot be decoded, for messages: the reason
 // its directory gave, or else what its compression says.
 std::string UndecodableText(const PageInfo& info);
+
+// "it cannot be decoded: " and UndecodableText: what a writer says of a page that
+// is not decodable.
+std::string UndecodableReason(const PageInfo& info);
 
 // The least number of stored (compressed) bytes that can make a page of
 // `decodedBytes` with its compression, by a generous bound on what each scheme
@@ -149,8 +158,8 @@ struct PageEntry {
 std::vector<PageEntry> ReadPageDirectory(TiffFile& file, int maxPages = kMaxPages,
                                          UndecodableCheck whyUndecodable = nullptr);
 
-// "FILE, page N: the rest of the document cannot be read: REASON", for the page
-// where the chain breaks (zero-based `page`); `where` is "FILE, page N".
-std::string ChainBreakText(const std::string& where, const PageInfo& info);
+// "the rest of the document cannot be read: REASON", for the page where the chain
+// breaks.
+std::string ChainBreakReason(const PageInfo& info);
 
 }  // namespace folio::engine

@@ -5,10 +5,7 @@
 
 #include "engine/tiff/tiff_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -20,6 +17,8 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/tiff/located_error.h"
+#include "sys/files.h"
 
 namespace folio::engine {
 
@@ -181,23 +180,17 @@ int TiffMessageLog::OnError(TIFF*, void* self, const char* module, const char* f
     return 1;  // handled: nothing goes to the process-wide handlers
 }
 
-// Where the bytes come from (a file descriptor or memory), and what libtiff said
-// about the file.
+// Where the bytes come from (a file or memory), and what libtiff said about the
+// file.
 struct TiffFile::Source : TiffStorage {
     explicit Source(const std::string& fileName) : name(fileName), log(fileName) {}
 
     std::string name;
-    int fd = -1;
+    sys::ReadOnlyFile file;
     std::vector<uint8_t> memory;
     uint64_t size = 0;
     ContainerFormat format = ContainerFormat::Unknown;
     TiffMessageLog log;
-
-    ~Source() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
 
     // libtiff reads a page's directory a few bytes at a time (the entry count, the
     // entries, each tag's values): such small reads come from one window of the file
@@ -211,20 +204,9 @@ struct TiffFile::Source : TiffStorage {
 
     // Up to `count` bytes at `offset` from the file itself; how many, or -1.
     int64_t ReadFile(uint64_t offset, uint8_t* out, uint64_t count) const {
-        uint64_t done = 0;
-        while (done < count) {
-            const ssize_t n =
-                ::pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                return -1;
-            }
-            if (n == 0) {
-                break;
-            }
-            done += static_cast<uint64_t>(n);
+        size_t done = 0;
+        if (sys::ReadAllAt(file.Handle(), offset, out, static_cast<size_t>(count), done) != 0) {
+            return -1;
         }
         return static_cast<int64_t>(done);
     }
@@ -254,7 +236,7 @@ struct TiffFile::Source : TiffStorage {
             return 0;
         }
         count = std::min(count, size - offset);
-        if (fd < 0) {
+        if (!file.IsOpen()) {
             std::memcpy(out, memory.data() + offset, count);
         } else {
             const int64_t n = count < kWindowBytes / 4 ? ReadThroughWindow(offset, out, count)
@@ -280,7 +262,7 @@ struct TiffFile::Source : TiffStorage {
 namespace {
 
 [[noreturn]] void Fail(int32_t number, const std::string& name, const std::string& what) {
-    throw Error(number, name + ": " + what);
+    throw LocatedError(number, name, what);
 }
 
 void CheckContainer(const TiffFile::Source& source) {
@@ -309,28 +291,24 @@ TiffFile::~TiffFile() {
 
 std::unique_ptr<TiffFile> TiffFile::Open(const std::string& path, const std::string& name) {
     auto source = std::make_unique<Source>(name);
-    source->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (source->fd < 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR) {
-            Fail(errors::kFileNotFound, name, "file not found");
-        }
-        if (error == EACCES || error == EPERM) {
-            Fail(errors::kPermissionDenied, name, "permission denied");
+    if (const int error = source->file.Open(path); error != 0) {
+        switch (sys::ClassifyWriteError(error)) {
+            case sys::WriteFailure::NotFound:
+                Fail(errors::kFileNotFound, name, "file not found");
+            case sys::WriteFailure::AccessDenied:
+                Fail(errors::kPermissionDenied, name, "permission denied");
+            default:
+                break;
         }
         Fail(errors::kDeviceIoError, name, std::string("cannot open: ") + std::strerror(error));
     }
-    struct stat info {};
-    if (::fstat(source->fd, &info) != 0) {
-        Fail(errors::kDeviceIoError, name, std::string("cannot open: ") + std::strerror(errno));
-    }
-    if (S_ISDIR(info.st_mode)) {
+    if (source->file.FileKind() == sys::ReadOnlyFile::Kind::Folder) {
         Fail(errors::kInvalidFileFormat, name, "is a folder, not a document");
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (source->file.FileKind() != sys::ReadOnlyFile::Kind::Regular) {
         Fail(errors::kInvalidFileFormat, name, "not a regular file");
     }
-    source->size = static_cast<uint64_t>(info.st_size);
+    source->size = source->file.Size();
     uint8_t head[4] = {};
     const int64_t got = source->ReadAt(0, head, sizeof head);
     if (got < 0) {
@@ -363,14 +341,13 @@ bool TiffFile::SelectPage(uint64_t offset) {
 }
 
 std::unique_ptr<TiffFile> TiffFile::Duplicate() const {
-    if (source_->fd < 0) {
+    if (!source_->file.IsOpen()) {
         return nullptr;
     }
     auto source = std::make_unique<Source>(source_->name);
-    source->fd = ::fcntl(source_->fd, F_DUPFD_CLOEXEC, 0);
-    if (source->fd < 0) {
+    if (const int error = source_->file.Duplicate(source->file); error != 0) {
         Fail(errors::kDeviceIoError, source_->name,
-             std::string("cannot open again: ") + std::strerror(errno));
+             std::string("cannot open again: ") + std::strerror(error));
     }
     source->size = source_->size;
     source->format = source_->format;

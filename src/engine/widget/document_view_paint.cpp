@@ -165,16 +165,6 @@ void DocumentView::ForgetRequests() {
     readAhead_ = -1;
 }
 
-namespace {
-
-// What a page needs once decoded (the engine keeps bilevel pages at one bit a pixel).
-size_t DecodedBytes(const engine::PageInfo& info) {
-    const size_t rowBits = size_t{info.width} * info.samplesPerPixel * info.bitsPerSample;
-    return (rowBits + 7) / 8 * info.height;
-}
-
-}  // namespace
-
 void DocumentView::AfterPaint(int first, int last) {
     // Scrolled away, zoomed or turned since they were asked for.
     DropRequests([this](const TileKey& key) { return wanted_.count(key) == 0; });
@@ -183,7 +173,7 @@ void DocumentView::AfterPaint(int first, int last) {
     size_t largest = 0;
     for (int page = first; page < last; ++page) {
         try {
-            largest = std::max(largest, DecodedBytes(document_->Info(page)));
+            largest = std::max(largest, static_cast<size_t>(document_->Info(page).DecodedBytes()));
         } catch (const std::exception&) {
             // A page that cannot be read takes nothing.
         }

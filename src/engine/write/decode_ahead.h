@@ -23,11 +23,6 @@ namespace folio::engine {
 // when that page alone is larger.
 inline constexpr uint64_t kDecodeAheadBytes = uint64_t{256} << 20;
 
-// The bytes a page holds decoded, as its directory says: what it counts in flight.
-inline uint64_t DecodedPageBytes(const PageInfo& info) {
-    return (uint64_t{info.width} * info.bitsPerSample * info.samplesPerPixel + 7) / 8 * info.height;
-}
-
 // The threads that finish pages: the executor's workers, and the writer's own
 // while it waits for a page.
 inline unsigned DecodeAheadWorkers() {

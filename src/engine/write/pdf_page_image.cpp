@@ -14,14 +14,11 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/image/raster_transforms.h"
+#include "engine/tiff/located_error.h"
 #include "engine/write/tiff_pages.h"
 
 namespace folio::engine {
 namespace {
-
-std::string PageName(int page) {
-    return "page " + std::to_string(page + 1);
-}
 
 // Clockwise quarter turns that show a page stored in this Orientation upright;
 // -1 for the mirrored ones, which a turn cannot express, and unknown values.
@@ -30,14 +27,15 @@ int OrientationTurns(uint16_t orientation) {
     return orientation < 1 || orientation > 8 || t.mirror ? -1 : t.turns;
 }
 
-// Resolution of the upright page; 72 dpi when it has none, keeping the shape of
-// its pixels when the tags carry only that.
-void SetResolution(PdfImage& image, const PageInfo& info, bool swapAxes) {
-    if (info.xDpi > 0.0 && info.yDpi > 0.0) {
-        image.xDpi = info.xDpi;
-        image.yDpi = info.yDpi;
+// Dots per inch of the upright page; 72 dpi when it has none, keeping the shape
+// of its pixels when the tags carry only that.
+void SetDotsPerInch(PdfImage& image, const PageInfo& info, bool swapAxes) {
+    const PageResolution page = ResolutionOf(info);
+    if (page.HasSize()) {
+        image.xDpi = page.xDpi;
+        image.yDpi = page.yDpi;
     } else {
-        image.xDpi = 72.0 * (info.pixelAspect > 0.0 ? info.pixelAspect : 1.0);
+        image.xDpi = 72.0 * (page.pixelAspect > 0.0 ? page.pixelAspect : 1.0);
         image.yDpi = 72.0;
     }
     if (swapAxes) {
@@ -165,10 +163,6 @@ bool SetJpegParameters(TIFF* tif, uint16_t photometric, uint16_t samples, PdfIma
 
 // ---- decoded pages
 
-size_t RowBytes(uint32_t width, int bits, int samples) {
-    return (size_t{width} * static_cast<size_t>(bits) * static_cast<size_t>(samples) + 7) / 8;
-}
-
 // One row of the image as the stream holds it, made a row at a time so that no
 // second copy of a page's pixels is ever held: a row of the raster itself where it
 // already is in that form, else one written into `scratch` (RowBytes long).
@@ -191,7 +185,7 @@ class SampleRows : public RowSource {
         if (first_ == 0 && count_ == spp && bits <= 8) {
             return in;
         }
-        std::fill(to, to + RowBytes(r_.width, bits, count_), uint8_t{0});
+        std::fill(to, to + RowBytes(r_.width, static_cast<size_t>(bits * count_)), uint8_t{0});
         for (uint32_t x = 0; x < r_.width; ++x) {
             for (int c = 0; c < count_; ++c) {
                 const size_t from = size_t{x} * spp + static_cast<size_t>(first_ + c);
@@ -273,7 +267,7 @@ class Deflater {
     }
 
     [[noreturn]] void Fail() const {
-        throw Error(errors::kOutOfMemory, PageName(page_) + ": it cannot be compressed");
+        throw LocatedError(errors::kOutOfMemory, PageName(page_), "it cannot be compressed");
     }
 
     int page_;
@@ -327,7 +321,8 @@ std::vector<uint8_t> DeflateWithPredictor(const RowSource& rows, uint32_t height
 std::vector<uint8_t> Deflated(const RowSource& rows, uint32_t width, uint32_t height, int bits,
                               int components, int page) {
     const size_t pixelBytes = std::max<size_t>(1, static_cast<size_t>(bits * components) / 8);
-    return DeflateWithPredictor(rows, height, RowBytes(width, bits, components), pixelBytes, page);
+    return DeflateWithPredictor(
+        rows, height, RowBytes(width, static_cast<size_t>(bits * components)), pixelBytes, page);
 }
 
 uint8_t To8Bits(uint16_t value) {
@@ -362,23 +357,25 @@ void CheckRaster(const Raster& r, int page) {
     const int bits = r.bitsPerSample;
     if (r.width == 0 || r.height == 0 || r.samplesPerPixel == 0 ||
         (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16)) {
-        throw Error(errors::kInvalidFileFormat, PageName(page) + " has no pixels to write");
+        throw LocatedError(errors::kInvalidFileFormat, PageName(page), "it has no pixels to write");
     }
-    const size_t rowBytes = RowBytes(r.width, bits, r.samplesPerPixel);
+    const size_t rowBytes = RowBytes(r.width, static_cast<size_t>(bits) * r.samplesPerPixel);
     if (r.stride < rowBytes || r.data.size() < r.stride * (r.height - 1) + rowBytes ||
         (bits == 16 && r.stride % 2 != 0)) {
-        throw Error(errors::kDamagedFile, PageName(page) + ": its decoded pixels are incomplete");
+        throw LocatedError(errors::kDamagedFile, PageName(page),
+                           "its decoded pixels are incomplete");
     }
     if (r.photometric == PHOTOMETRIC_PALETTE && r.colorMap.size() != (size_t{3} << bits)) {
-        throw Error(errors::kDamagedFile, PageName(page) + ": its colour map is incomplete");
+        throw LocatedError(errors::kDamagedFile, PageName(page), "its colour map is incomplete");
     }
 }
 
 PdfImage::Colour ColourOf(const Raster& r, int colourSamples, int page) {
     const auto unsupported = [&] {
-        return Error(errors::kInvalidFileFormat,
-                     PageName(page) + ": photometric " + std::to_string(r.photometric) + " with " +
-                         std::to_string(colourSamples) + " colour samples cannot be written");
+        return LocatedError(errors::kInvalidFileFormat, PageName(page),
+                            "photometric " + std::to_string(r.photometric) + " with " +
+                                std::to_string(colourSamples) +
+                                " colour samples cannot be written");
     };
     switch (r.photometric) {
         case PHOTOMETRIC_MINISWHITE:
@@ -492,7 +489,7 @@ std::optional<PdfPageBox> FitPageBox(double width, double height) {
 
 std::optional<PdfPageBox> PageBoxOf(const PageInfo& info, double& width, double& height) {
     PdfImage image;
-    SetResolution(image, info, false);
+    SetDotsPerInch(image, info, false);
     width = info.width * 72.0 / image.xDpi;
     height = info.height * 72.0 / image.yDpi;
     return FitPageBox(width, height);
@@ -537,7 +534,7 @@ std::optional<PdfImage> PassThroughImage(TiffSourceFile& in, const PageInfo& inf
     } else if (!ReadJpeg(in, info, directory, offset, bytes, image)) {
         return std::nullopt;
     }
-    SetResolution(image, info, swapped);
+    SetDotsPerInch(image, info, swapped);
     image.turns = NormalQuarterTurns(OrientationTurns(info.orientation) + turns);
     return image;
 }
@@ -550,7 +547,7 @@ PdfImage EncodePdfImage(const Raster& raster, const PageInfo& info, int turns, i
     if (bilevel) {
         EncodedPage g4 = EncodePage(raster, PageResolution{}, page, true);
         if (g4.strips.size() != 1) {
-            throw Error(errors::kDeviceIoError, PageName(page) + ": it cannot be compressed");
+            throw LocatedError(errors::kDeviceIoError, PageName(page), "it cannot be compressed");
         }
         image.width = raster.width;
         image.height = raster.height;
@@ -570,7 +567,7 @@ PdfImage EncodePdfImage(const Raster& raster, const PageInfo& info, int turns, i
     } else {
         image = EncodeFlate(raster, page);
     }
-    SetResolution(image, info, false);
+    SetDotsPerInch(image, info, false);
     image.turns = NormalQuarterTurns(turns);
     return image;
 }
@@ -580,7 +577,7 @@ PdfImage NoticeImage(const PageInfo& info, int turns, std::string notice) {
     if (info.width > 0 && info.height > 0) {
         image.width = info.width;
         image.height = info.height;
-        SetResolution(image, info, false);
+        SetDotsPerInch(image, info, false);
     } else {
         // A4 at 300 dpi.
         image.width = 2480;

@@ -24,33 +24,17 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/document/page_source.h"
+#include "engine/tiff/located_error.h"
 #include "engine/tiff/tiff_io.h"
 #include "engine/write/decode_ahead.h"
+#include "engine/write/output_failure.h"
 #include "engine/write/pdf_page_image.h"
 #include "engine/write/tiff_output.h"
-#include "engine/write/tiff_writer.h"
 
 namespace folio::engine {
 namespace {
 
 using Handle = QPDFObjectHandle;
-
-class PdfFailure {
-  public:
-    explicit PdfFailure(const std::string& target)
-        : prefix_("Cannot write PDF \"" + target + "\": ") {}
-
-    [[noreturn]] void Raise(int32_t number, const std::string& reason) const {
-        throw Error(number, prefix_ + reason);
-    }
-    // Whether `e` came from Raise, whole already.
-    bool Raised(const Error& e) const { return e.Description().rfind(prefix_, 0) == 0; }
-    // The reason Raise was given, for an error that came from it.
-    std::string Reason(const Error& e) const { return e.Description().substr(prefix_.size()); }
-
-  private:
-    std::string prefix_;
-};
 
 struct PageRef {
     const PageSource* source = nullptr;
@@ -60,8 +44,7 @@ struct PageRef {
 // "FILE, page N" as the engine's decoder names pages, or "page N" for a document
 // held in memory.
 std::string Where(const PageRef& ref) {
-    const std::string page = "page " + std::to_string(ref.page + 1);
-    return ref.source->FilePath().empty() ? page : ref.source->FilePath() + ", " + page;
+    return PageLocation(ref.source->FilePath(), ref.page);
 }
 
 // A PDF number: fixed point without trailing zeros, exact enough that a page
@@ -78,15 +61,15 @@ std::string Number(double value) {
 }
 
 // Why the page cannot go into the PDF at all (it cannot be reached, or neither
-// decoded nor passed through), or "".
-std::string Unwritable(const PageRef& ref, const PageInfo& info) {
+// decoded nor passed through), or nothing.
+std::optional<LocatedError> Unwritable(const PageRef& ref, const PageInfo& info) {
     if (!info.chainBreak.empty()) {
-        return ChainBreakText(Where(ref), info);
+        return LocatedError(errors::kDamagedFile, Where(ref), ChainBreakReason(info));
     }
     if (!info.decodable && !MayPassThrough(info)) {
-        return Where(ref) + " cannot be decoded: " + UndecodableText(info);
+        return LocatedError(errors::kUnsupportedCompression, Where(ref), UndecodableReason(info));
     }
-    return {};
+    return std::nullopt;
 }
 
 // What the page standing in for a page that cannot be written says.
@@ -402,42 +385,10 @@ class PageBuilder {
     bool usesUserUnit_ = false;
 };
 
-// Prepares pages in order: passed-through pages are read at once, the others are
-// decoded here (the document decodes one page at a time anyway) and compressed on
-// worker threads, ahead of the one being added as far as the decoded bytes allow.
-class PagePreparer {
+// The documents' own files, each opened once, while the PDF is written.
+class SourceFiles {
   public:
-    // With `skipped`, pages that cannot be written become notices listed there.
-    PagePreparer(const std::vector<PageRef>& pages, const PdfFailure& failure,
-                 std::vector<SkippedPage>* skipped)
-        : pages_(pages),
-          failure_(failure),
-          skipped_(skipped),
-          stage_(Sizes(pages), [this](int index) { return Start(static_cast<size_t>(index)); }) {}
-
-    PdfImage Take(size_t index) {
-        try {
-            PdfImage image = stage_.Take(static_cast<int>(index));
-            if (!image.notice.empty()) {
-                Skip(index, image.notice);
-                image.notice = NoticeText(pages_[index], image.notice);
-            }
-            return image;
-        } catch (const Error& e) {
-            if (skipped_ == nullptr) {
-                if (failure_.Raised(e)) {
-                    throw;
-                }
-                failure_.Raise(e.Number(), Where(pages_[index]) + ": " + Stripped(e.Description()));
-            }
-            return Notice(index, failure_.Raised(e)
-                                     ? failure_.Reason(e)
-                                     : Where(pages_[index]) + ": " + Stripped(e.Description()));
-        }
-    }
-
-    // The document's own file, open until the preparer goes.
-    TiffSourceFile& FileOf(const PageSource* source) {
+    TiffSourceFile& Of(const PageSource* source) {
         std::unique_ptr<TiffSourceFile>& file = files_[source];
         if (!file) {
             file = std::make_unique<TiffSourceFile>(source->OpenFile());
@@ -446,87 +397,77 @@ class PagePreparer {
     }
 
   private:
-    using Stage = DecodeAhead<PdfImage>;
-
-    void Skip(size_t index, const std::string& reason) {
-        skipped_->push_back({pages_[index].source, pages_[index].page, reason});
-    }
-
-    PdfImage Notice(size_t index, const std::string& reason) {
-        Skip(index, reason);
-        const PageRef& ref = pages_[index];
-        return NoticeImage(ref.source->Info(ref.page), ref.source->QuarterTurns(ref.page),
-                           NoticeText(ref, reason));
-    }
-
-    // Every page counts its decoded size, passed through or not: one that cannot be
-    // passed through after all is decoded instead.
-    static std::vector<Stage::Page> Sizes(const std::vector<PageRef>& pages) {
-        std::vector<Stage::Page> sizes;
-        for (const PageRef& ref : pages) {
-            sizes.push_back(Stage::Page{DecodedPageBytes(ref.source->Info(ref.page)), true});
-        }
-        return sizes;
-    }
-
-    // The encoder names the page by number only; the file comes from Where.
-    static std::string Stripped(const std::string& text) {
-        const size_t colon = text.find(": ");
-        return text.rfind("page ", 0) == 0 && colon != std::string::npos ? text.substr(colon + 2)
-                                                                         : text;
-    }
-
-    Stage::Started Start(size_t index) {
-        const PageRef& ref = pages_[index];
-        const PageInfo info = ref.source->Info(ref.page);
-        const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
-        if (const std::string reason = Unwritable(ref, info); !reason.empty()) {
-            return {NoticeImage(info, turns, reason), nullptr};  // only when skipping
-        }
-        if (MayPassThrough(info)) {
-            if (std::optional<PdfImage> image = PassThroughImage(
-                    FileOf(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
-                return {std::move(image), nullptr};
-            }
-        }
-        std::shared_ptr<const Raster> decoded;
-        try {
-            decoded = ref.source->Decode(ref.page);
-        } catch (const Error& e) {
-            if (skipped_ == nullptr) {
-                failure_.Raise(e.Number(), e.Description());  // names the file and page already
-            }
-            return {NoticeImage(info, turns, e.Description()), nullptr};
-        }
-        if (!decoded) {
-            failure_.Raise(errors::kDamagedFile, Where(ref) + ": the page could not be decoded");
-        }
-        const int page = ref.page;
-        return {std::nullopt, [decoded, info, turns, page] {
-                    return EncodePdfImage(*decoded, info, turns, page);
-                }};
-    }
-
-    const std::vector<PageRef>& pages_;
-    const PdfFailure& failure_;
-    std::vector<SkippedPage>* skipped_;
     std::map<const PageSource*, std::unique_ptr<TiffSourceFile>> files_;
-    Stage stage_;
 };
+
+using ImageAhead = DecodeAhead<PdfImage>;
+
+// Every page counts its decoded size, passed through or not: one that cannot be
+// passed through after all is decoded instead.
+std::vector<ImageAhead::Page> StagePages(const std::vector<PageRef>& pages) {
+    std::vector<ImageAhead::Page> sizes;
+    for (const PageRef& ref : pages) {
+        sizes.push_back(ImageAhead::Page{ref.source->Info(ref.page).DecodedBytes(), true});
+    }
+    return sizes;
+}
+
+// A page passed through is read at once; any other is decoded here and left to a
+// worker to compress. Raises what stops the page, for TakeImage to name.
+ImageAhead::Started StartImage(const PageRef& ref, SourceFiles& files) {
+    const PageInfo info = ref.source->Info(ref.page);
+    const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
+    if (std::optional<LocatedError> unwritable = Unwritable(ref, info)) {
+        throw *unwritable;  // only when skipping: refused up front otherwise
+    }
+    if (MayPassThrough(info)) {
+        if (std::optional<PdfImage> image = PassThroughImage(
+                files.Of(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
+            return {std::move(image), nullptr};
+        }
+    }
+    const std::shared_ptr<const Raster> decoded = ref.source->Decode(ref.page);
+    if (!decoded) {
+        throw LocatedError(errors::kDamagedFile, Where(ref), "the page could not be decoded");
+    }
+    const int page = ref.page;
+    return {std::nullopt,
+            [decoded, info, turns, page] { return EncodePdfImage(*decoded, info, turns, page); }};
+}
+
+// The image of page `index`. Raises the page's failure, naming its file and page,
+// unless (given `skipped`) a page that cannot be written becomes a notice listed
+// there.
+PdfImage TakeImage(ImageAhead& stage, size_t index, const PageRef& ref,
+                   const OutputFailure& failure, std::vector<SkippedPage>* skipped) {
+    try {
+        return stage.Take(static_cast<int>(index));
+    } catch (const Error& e) {
+        // Named here, in one way, whoever raised it: the decoder names the
+        // document's file, the encoder only the page, a page's data no place.
+        const std::string reason = ReasonOf(e);
+        const std::string text = Where(ref) + ": " + reason;
+        if (skipped == nullptr) {
+            failure.Raise(e.Number(), text);
+        }
+        skipped->push_back({ref.source, ref.page, reason});
+        return NoticeImage(ref.source->Info(ref.page), ref.source->QuarterTurns(ref.page),
+                           NoticeText(ref, text));
+    }
+}
 
 // Every page; unless `skipping`, fails before anything is written at a page that
 // cannot be written.
 std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
-                               const PdfFailure& failure, bool skipping) {
+                               const OutputFailure& failure, bool skipping) {
     std::vector<PageRef> pages;
     for (const PageSource* source : sources) {
         for (int page = 0; page < source->PageCount(); ++page) {
             const PageRef ref{source, page};
             const PageInfo info = source->Info(page);
-            if (const std::string reason = Unwritable(ref, info); !reason.empty() && !skipping) {
-                failure.Raise(info.chainBreak.empty() ? errors::kUnsupportedCompression
-                                                      : errors::kDamagedFile,
-                              reason);
+            if (const std::optional<LocatedError> unwritable = Unwritable(ref, info);
+                unwritable && !skipping) {
+                failure.Raise(unwritable->Number(), unwritable->Description());
             }
             double width = 0;
             double height = 0;
@@ -547,11 +488,15 @@ std::vector<PageRef> ListPages(const std::vector<const PageSource*>& sources,
 
 // qpdf's output gathered into large writes, each made in the background while
 // qpdf carries on and each starting the disk, so that the flush before the rename
-// has little left to wait for. A failed write stops qpdf with its reason.
+// has little left to wait for. A failed write stops qpdf (Failed; Error() says why).
 class FileOutput : public Pipeline {
   public:
-    FileOutput(int descriptor, size_t capacity)
-        : Pipeline("PDF output", nullptr), buffer_(descriptor, 0, capacity) {}
+    struct Failed : std::runtime_error {
+        Failed() : std::runtime_error("the file could not be written") {}
+    };
+
+    FileOutput(sys::FileHandle file, size_t capacity)
+        : Pipeline("PDF output", nullptr), buffer_(file, 0, capacity) {}
 
     void write(unsigned char const* data, size_t size) override {
         if (!buffer_.Write(buffer_.Size(), data, size)) {
@@ -569,7 +514,7 @@ class FileOutput : public Pipeline {
     int Error() const { return buffer_.Error(); }
 
   private:
-    [[noreturn]] void Throw() const { throw std::runtime_error(std::strerror(buffer_.Error())); }
+    [[noreturn]] static void Throw() { throw Failed(); }
 
     FileWriteBuffer buffer_;
 };
@@ -586,12 +531,12 @@ size_t OutputBufferBytes(const std::deque<PdfImage>& images) {
         std::clamp<uint64_t>(total, 64 << 10, TiffOutputFile::kDefaultBuffer));
 }
 
-void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const std::string& version,
-               const PdfFailure& failure) {
+void WriteFile(QPDF& pdf, sys::FileHandle file, size_t bufferBytes, const std::string& version,
+               const OutputFailure& failure) {
     std::string reason;
     int cause = 0;
     try {
-        FileOutput out(descriptor, bufferBytes);
+        FileOutput out(file, bufferBytes);
         try {
             QPDFWriter writer(pdf);
             writer.setOutputPipeline(&out);
@@ -611,40 +556,38 @@ void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const std::string&
         reason = e.what();  // no memory for the buffer
         cause = ENOMEM;
     }
-    if (reason.empty()) {
-        return;
+    if (!reason.empty()) {
+        failure.RaiseWrite(reason, cause);
     }
-    if (cause != 0 && reason != std::strerror(cause)) {
-        reason += " (" + std::string(std::strerror(cause)) + ")";
-    }
-    failure.Raise(cause == ENOSPC || cause == EDQUOT ? errors::kDiskFull : errors::kDeviceIoError,
-                  reason);
 }
 
 }  // namespace
 
 void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
               sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
-    const PdfFailure failure(targetPath);
+    const OutputFailure failure("Cannot write PDF \"" + targetPath + "\"");
     const std::vector<PageRef> pages = ListPages(sources, failure, skipped != nullptr);
-    AtomicFile temp(targetPath, target);
+    sys::AtomicFile temp;
+    failure.Open(temp, targetPath, target);
     QPDF pdf;
     pdf.emptyPDF();
     // The images' bytes, which the streams point into until the file is written.
     std::deque<PdfImage> images;
-    PagePreparer preparer(pages, failure, skipped);
+    SourceFiles files;
+    ImageAhead stage(StagePages(pages), [&pages, &files](int index) {
+        return StartImage(pages[static_cast<size_t>(index)], files);
+    });
     const int count = static_cast<int>(pages.size());
     ScopedProgress::Report(0, count);
     FileReads reads;
     PageBuilder builder(pdf, reads);
     for (size_t i = 0; i < pages.size(); ++i) {
-        images.push_back(preparer.Take(i));
+        images.push_back(TakeImage(stage, i, pages[i], failure, skipped));
         PdfImage& image = images.back();
         const bool added =
             !image.notice.empty()
                 ? builder.AddNotice(image)
-                : builder.Add(image,
-                              image.data.empty() ? &preparer.FileOf(pages[i].source) : nullptr);
+                : builder.Add(image, image.data.empty() ? &files.Of(pages[i].source) : nullptr);
         if (!added) {
             failure.Raise(errors::kInvalidFileFormat,
                           Where(pages[i]) + ": its image is too large or too small for a PDF page");
@@ -653,13 +596,13 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     }
     // 16-bit images need 1.5, soft masks 1.4: the version the files always had, but
     // for pages in units larger than a point.
-    WriteFile(pdf, temp.Descriptor(), OutputBufferBytes(images),
-              builder.UsesUserUnit() ? "1.6" : "1.5", failure);
+    WriteFile(pdf, temp.Handle(), OutputBufferBytes(images), builder.UsesUserUnit() ? "1.6" : "1.5",
+              failure);
     if (!reads.error.empty()) {
         failure.Raise(errors::kDamagedFile, reads.error);
     }
     // Its failure names the target and the step, as opening it does.
-    temp.Commit();
+    failure.Commit(temp);
 }
 
 }  // namespace folio::engine

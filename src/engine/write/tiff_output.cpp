@@ -1,102 +1,30 @@
-// Writing output files: the target replaced atomically, positioned writes
-// gathered in memory and sent on the executor's workers, and libtiff writing a
-// TIFF through them.
+// Writing output files: positioned writes gathered in memory and sent on the
+// executor's workers, and libtiff writing a TIFF through them.
 
 #include "engine/write/tiff_output.h"
 
 #include <tiffio.h>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <utility>
 #include <vector>
 
-#include "common/error.h"
-#include "common/error_numbers.h"
 #include "engine/tiff/tiff_io.h"
+#include "sys/memory.h"
 
 namespace folio::engine {
 
 namespace {
 
-int32_t NumberFor(int err) {
-    switch (sys::ClassifyWriteError(err)) {
-        case sys::WriteFailure::AccessDenied:
-            return errors::kPermissionDenied;
-        case sys::WriteFailure::DiskFull:
-            return errors::kDiskFull;
-        case sys::WriteFailure::NotFound:
-            return errors::kPathNotFound;
-        default:
-            return errors::kDeviceIoError;
-    }
-}
-
-}  // namespace
-
-AtomicFile::AtomicFile(const std::string& targetPath, sys::AtomicFile::Options options)
-    : target_(targetPath) {
-    if (const int err = file_.Open(targetPath, options); err != 0) {
-        Fail(err);
-    }
-}
-
-void AtomicFile::Commit() {
-    if (const int err = file_.Commit(); err != 0) {
-        Fail(err);
-    }
-}
-
-void AtomicFile::Fail(int err) const {
-    const std::string cannot = "Cannot write \"" + target_ + "\": ";
-    const char* what = "cannot replace the file";
-    switch (file_.FailedStep()) {
-        case sys::AtomicFile::Step::NoFileName:
-            throw Error(errors::kPathNotFound, cannot + "no file name");
-        case sys::AtomicFile::Step::TargetIsFolder:
-            throw Error(errors::kPermissionDenied, cannot + "it is a folder");
-        case sys::AtomicFile::Step::TargetNotFile:
-            throw Error(errors::kPermissionDenied, cannot + "it is " + file_.TargetKind() +
-                                                       ", not a regular file; it is left alone");
-        case sys::AtomicFile::Step::TargetExists:
-            throw Error(errors::kFileAlreadyExists,
-                        cannot + (file_.TempPath().empty()
-                                      ? "it already exists and is kept"
-                                      : "a file of that name appeared meanwhile and is kept"));
-        case sys::AtomicFile::Step::Create:
-            what = "cannot create a file in its folder";
-            break;
-        case sys::AtomicFile::Step::Flush:
-            what = "cannot flush the data to disk";
-            break;
-        case sys::AtomicFile::Step::Close:
-            what = "cannot finish writing";
-            break;
-        default:
-            break;
-    }
-    throw Error(NumberFor(err), cannot + what + ": " + std::strerror(err));
-}
-
-namespace {
-
 // The disk starts on the bytes at once, without waiting for them, so that the
 // flush before the file is committed has little left to do.
-int WriteAndStartDisk(int fd, const uint8_t* data, uint64_t offset, size_t size) {
-    const int error = sys::WriteAllAt(fd, offset, data, size);
-#ifdef __linux__
+int WriteAndStartDisk(sys::FileHandle file, const uint8_t* data, uint64_t offset, size_t size) {
+    const int error = sys::WriteAllAt(file, offset, data, size);
     if (error == 0) {
-        ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(size),
-                          SYNC_FILE_RANGE_WRITE);
+        sys::StartWritingOut(file, offset, size);
     }
-#endif
     return error;
 }
 
@@ -107,7 +35,7 @@ BackgroundWriter::~BackgroundWriter() {
 }
 
 void BackgroundWriter::Start(const uint8_t* data, uint64_t offset, size_t size) {
-    write_.Run([this, data, offset, size] { error_ = WriteAndStartDisk(fd_, data, offset, size); });
+    write_.Run([this, data, offset, size] { error_ = WriteAndStartDisk(file_, data, offset, size); });
 }
 
 int BackgroundWriter::Wait() {
@@ -115,40 +43,17 @@ int BackgroundWriter::Wait() {
     return std::exchange(error_, 0);
 }
 
-namespace {
-
-// Buffers this large are aligned to the size of a large page and marked for one:
-// a single page fault then makes them ready instead of hundreds.
-constexpr size_t kLargePage = size_t{2} << 20;
-
-uint8_t* AllocateBuffers(size_t bytes) {
-    const size_t align = bytes >= kLargePage / 2 ? kLargePage : alignof(std::max_align_t);
-    const size_t rounded = (bytes + align - 1) / align * align;
-    void* block = std::aligned_alloc(align, rounded);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-#ifdef MADV_HUGEPAGE
-    if (align == kLargePage) {
-        ::madvise(block, rounded, MADV_HUGEPAGE);
-    }
-#endif
-    return static_cast<uint8_t*>(block);
-}
-
-}  // namespace
-
 void FileWriteBuffer::Free::operator()(uint8_t* p) const {
-    std::free(p);
+    sys::FreeWriteBuffer(p);
 }
 
-FileWriteBuffer::FileWriteBuffer(int fd, uint64_t existingSize, size_t capacity)
-    : fd_(fd),
+FileWriteBuffer::FileWriteBuffer(sys::FileHandle file, uint64_t existingSize, size_t capacity)
+    : file_(file),
       capacity_(std::max<size_t>(capacity, 1)),
-      storage_(AllocateBuffers(2 * capacity_)),
+      storage_(static_cast<uint8_t*>(sys::AllocateWriteBuffer(2 * capacity_))),
       buffer_(storage_.get()),
       sending_(storage_.get() + capacity_),
-      sender_(fd),
+      sender_(file),
       start_(existingSize),
       written_(existingSize) {}
 
@@ -191,7 +96,7 @@ bool FileWriteBuffer::WriteThrough(uint64_t offset, const uint8_t* data, size_t 
     if (!Settle()) {
         return false;
     }
-    const int err = sys::WriteAllAt(fd_, offset, data, size);
+    const int err = sys::WriteAllAt(file_, offset, data, size);
     return err == 0 || Failed(err);
 }
 
@@ -260,21 +165,15 @@ int64_t FileWriteBuffer::Read(uint64_t offset, uint8_t* out, size_t size) {
     if (offset < start_ && size > 0 && !Settle()) {
         return -1;
     }
-    while (done < size && offset + done < start_) {
-        const size_t want =
-            static_cast<size_t>(std::min<uint64_t>(size - done, start_ - offset - done));
-        const ssize_t n = ::pread(fd_, out + done, want, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            Failed(errno);
+    if (offset < start_ && size > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(size, start_ - offset));
+        if (const int err = sys::ReadAllAt(file_, offset, out, want, done); err != 0) {
+            Failed(err);
             return -1;
         }
-        if (n == 0) {
+        if (done < want) {
             return static_cast<int64_t>(done);
         }
-        done += static_cast<size_t>(n);
     }
     const uint64_t at = offset + done;
     if (done < size && at < Size()) {
@@ -292,7 +191,7 @@ bool FileWriteBuffer::Flush() {
         return false;
     }
     if (length_ > 0) {
-        if (const int err = sys::WriteAllAt(fd_, start_, buffer_, length_); err != 0) {
+        if (const int err = sys::WriteAllAt(file_, start_, buffer_, length_); err != 0) {
             return Failed(err);
         }
         start_ += length_;
@@ -302,9 +201,9 @@ bool FileWriteBuffer::Flush() {
     return true;
 }
 
-TiffOutputFile::TiffOutputFile(int fd, const std::string& name, bool bigTiff,
+TiffOutputFile::TiffOutputFile(sys::FileHandle file, const std::string& name, bool bigTiff,
                                const TiffMessageLog& log, size_t bufferBytes)
-    : buffer_(fd, 0, bufferBytes), client_(buffer_), name_(name), options_(log.Options()) {
+    : buffer_(file, 0, bufferBytes), client_(buffer_), name_(name), options_(log.Options()) {
     tif_ = OpenTiffClient(name, bigTiff ? "w8" : "w", client_, options_);
 }
 

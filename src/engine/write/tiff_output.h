@@ -1,8 +1,7 @@
 #pragma once
 
-// Writing output files: the target replaced atomically, positioned writes
-// gathered in memory and sent on the executor's workers, and libtiff writing a
-// TIFF through them.
+// Writing output files: positioned writes gathered in memory and sent on the
+// executor's workers, and libtiff writing a TIFF through them.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,36 +14,13 @@
 
 namespace folio::engine {
 
-// The file an export writes: a temporary beside the target, renamed over it by
-// Commit(); until then destroying it removes the temporary and the target stays
-// untouched. Failures raise folio::Error naming the target and the reason.
-class AtomicFile {
-  public:
-    explicit AtomicFile(const std::string& targetPath,
-                        sys::AtomicFile::Options options = sys::AtomicFile::Options{});
-
-    // The open descriptor of the temporary file, owned by this object (writers
-    // that close what they are given should get a dup of it).
-    int Descriptor() const { return file_.Descriptor(); }
-    const std::string& TempPath() const { return file_.TempPath(); }
-
-    // Flushes the data to disk and renames the temporary file over the target.
-    void Commit();
-
-  private:
-    [[noreturn]] void Fail(int err) const;
-
-    std::string target_;
-    sys::AtomicFile file_;
-};
-
 // One positioned write at a time to a file, made on one of the executor's workers
 // so that the caller prepares the next meanwhile (or by the caller as it waits,
 // when none was free). Each write also has the disk start on it, so that a final
 // flush has little left to wait for.
 class BackgroundWriter {
   public:
-    explicit BackgroundWriter(int fd) : fd_(fd) {}
+    explicit BackgroundWriter(sys::FileHandle file) : file_(file) {}
     // Waits for the write under way.
     ~BackgroundWriter();
     BackgroundWriter(const BackgroundWriter&) = delete;
@@ -57,12 +33,12 @@ class BackgroundWriter {
     int Wait();
 
   private:
-    int fd_;
+    sys::FileHandle file_;
     int error_ = 0;    // set by the write, read once it is waited for
     TaskGroup write_;  // last: its task uses the members above
 };
 
-// Positioned writes and reads on a file descriptor, gathered in memory so that
+// Positioned writes and reads on a file, gathered in memory so that
 // the file receives a few large writes instead of many small ones, each made in
 // the background while the next is gathered. The buffer always holds the file's
 // tail: writes there (including a little past the end, with the gap read as zeros
@@ -71,8 +47,8 @@ class BackgroundWriter {
 // is done. Reads see the latest data wherever it is.
 class FileWriteBuffer {
   public:
-    // `fd` stays owned by the caller; the file holds `existingSize` bytes.
-    FileWriteBuffer(int fd, uint64_t existingSize, size_t capacity);
+    // `file` stays owned by the caller; it holds `existingSize` bytes.
+    FileWriteBuffer(sys::FileHandle file, uint64_t existingSize, size_t capacity);
     // Waits for the write under way; what is still gathered is dropped.
     ~FileWriteBuffer() = default;
     FileWriteBuffer(const FileWriteBuffer&) = delete;
@@ -111,7 +87,7 @@ class FileWriteBuffer {
     bool Failed(int err);
     bool InBuffers(const uint8_t* data) const;
 
-    int fd_;
+    sys::FileHandle file_;
     size_t capacity_;
     struct Free {
         void operator()(uint8_t* p) const;
@@ -128,18 +104,18 @@ class FileWriteBuffer {
     int error_ = 0;
 };
 
-// A TIFF being written to an open file descriptor through a FileWriteBuffer, so
+// A TIFF being written to an open file through a FileWriteBuffer, so
 // that pages reach the file in a few large writes. libtiff's messages go to `log`.
 class TiffOutputFile {
   public:
     // Bytes gathered before they are written out.
     static constexpr size_t kDefaultBuffer = size_t{1} << 20;
 
-    // `fd` (an empty file) stays owned by the caller and must outlive this object;
+    // `file` (an empty file) stays owned by the caller and must outlive this object;
     // libtiff's messages name it `name`. Handle() is null when libtiff cannot start
     // the file (the reason is in `log`).
-    TiffOutputFile(int fd, const std::string& name, bool bigTiff, const TiffMessageLog& log,
-                   size_t bufferBytes = kDefaultBuffer);
+    TiffOutputFile(sys::FileHandle file, const std::string& name, bool bigTiff,
+                   const TiffMessageLog& log, size_t bufferBytes = kDefaultBuffer);
     ~TiffOutputFile();
     TiffOutputFile(const TiffOutputFile&) = delete;
     TiffOutputFile& operator=(const TiffOutputFile&) = delete;

@@ -13,6 +13,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "engine/image/raster.h"
+#include "engine/tiff/located_error.h"
 #include "engine/tiff/tiff_io.h"
 
 namespace folio::engine {
@@ -60,7 +61,7 @@ uint32_t ChunkCount(TIFF* tif) {
 }
 
 void SetResolution(TIFF* out, const PageResolution& resolution) {
-    if (resolution.xDpi > 0.0 && resolution.yDpi > 0.0) {
+    if (resolution.HasSize()) {
         TIFFSetField(out, TIFFTAG_XRESOLUTION, static_cast<float>(resolution.xDpi));
         TIFFSetField(out, TIFFTAG_YRESOLUTION, static_cast<float>(resolution.yDpi));
         TIFFSetField(out, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
@@ -193,7 +194,7 @@ bool CopyPageUnchanged(TiffSourceFile& in, TiffOutputFile& out, const PageInfo& 
                        PagePosition position) {
     TIFF* const tif = in.Handle();
     TIFF* const target = out.Handle();
-    CopyTags(tif, target, {info.xDpi, info.yDpi, info.pixelAspect}, position);
+    CopyTags(tif, target, ResolutionOf(info), position);
     const bool tiled = TIFFIsTiled(tif) != 0;
     const uint32_t chunks = ChunkCount(tif);
     if (ChunkCount(target) != chunks) {
@@ -234,29 +235,22 @@ namespace {
 // small enough to keep the working buffers small.
 constexpr size_t kStripBytes = size_t{256} << 10;
 
-size_t RowBytes(const Raster& r) {
-    return (size_t{r.width} * r.bitsPerSample * r.samplesPerPixel + 7) / 8;
-}
-
-std::string PageName(int page) {
-    return "page " + std::to_string(page + 1);
-}
-
 void Check(const Raster& r, int page) {
     if (r.width == 0 || r.height == 0 || r.samplesPerPixel == 0 || r.bitsPerSample == 0 ||
         r.bitsPerSample > 16) {
-        throw Error(errors::kInvalidFileFormat, PageName(page) + " has no pixels to write");
+        throw LocatedError(errors::kInvalidFileFormat, PageName(page), "it has no pixels to write");
     }
-    const size_t rowBytes = RowBytes(r);
+    const size_t rowBytes = RowBytes(r.width, size_t{r.bitsPerSample} * r.samplesPerPixel);
     if (r.stride < rowBytes || r.data.size() < r.stride * (r.height - 1) + rowBytes) {
-        throw Error(errors::kDamagedFile, PageName(page) + ": its decoded pixels are incomplete");
+        throw LocatedError(errors::kDamagedFile, PageName(page),
+                           "its decoded pixels are incomplete");
     }
     if (r.photometric == PHOTOMETRIC_PALETTE &&
         r.colorMap.size() != (size_t{3} << r.bitsPerSample)) {
-        throw Error(errors::kDamagedFile, PageName(page) + ": its colour map is incomplete");
+        throw LocatedError(errors::kDamagedFile, PageName(page), "its colour map is incomplete");
     }
     if (r.extraSamples != 0 && r.extraSamples >= r.samplesPerPixel) {
-        throw Error(errors::kDamagedFile, PageName(page) + ": it has no colour samples");
+        throw LocatedError(errors::kDamagedFile, PageName(page), "it has no colour samples");
     }
 }
 
@@ -300,6 +294,13 @@ void SetPixelTags(TIFF* out, const Raster& r, uint32_t rowsPerStrip) {
 
 }  // namespace
 
+PageResolution ResolutionOf(const PageInfo& info, bool turned) {
+    if (!turned) {
+        return {info.xDpi, info.yDpi, info.pixelAspect};
+    }
+    return {info.yDpi, info.xDpi, info.pixelAspect > 0.0 ? 1.0 / info.pixelAspect : 1.0};
+}
+
 uint16_t TargetCompression(const Raster& raster) {
     const bool bilevel = raster.bitsPerSample == 1 && raster.samplesPerPixel == 1 &&
                          (raster.photometric == PHOTOMETRIC_MINISWHITE ||
@@ -313,7 +314,8 @@ EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page
     EncodedPage encoded;
     encoded.header = RasterHeader(raster);
     encoded.resolution = resolution;
-    const size_t rowBytes = RowBytes(raster);
+    const size_t rowBytes =
+        RowBytes(raster.width, size_t{raster.bitsPerSample} * raster.samplesPerPixel);
     encoded.rowsPerStrip =
         singleStrip
             ? raster.height
@@ -334,13 +336,14 @@ EncodedPage EncodePage(const Raster& raster, PageResolution resolution, int page
         }
         if (TIFFWriteEncodedStrip(tif, index, strip.data(),
                                   static_cast<tmsize_t>(rows * rowBytes)) < 0) {
-            throw Error(errors::kDeviceIoError,
-                        PageName(page) + ": " + memory.Log().Reason("it cannot be compressed"));
+            throw LocatedError(errors::kDeviceIoError, PageName(page),
+                               memory.Log().Reason("it cannot be compressed"));
         }
         const uint64_t bytes = TIFFGetStrileByteCount(tif, index);
         encoded.strips.push_back(memory.Bytes(TIFFGetStrileOffset(tif, index), bytes));
         if (bytes == 0 || encoded.strips.back().size() != bytes) {
-            throw Error(errors::kDeviceIoError, PageName(page) + ": its compressed data is lost");
+            throw LocatedError(errors::kDeviceIoError, PageName(page),
+                               "its compressed data is lost");
         }
     }
     return encoded;

@@ -51,7 +51,14 @@ struct PageResolution {
     double xDpi = 0.0;
     double yDpi = 0.0;
     double pixelAspect = 1.0;
+
+    // Whether it gives the page a size, not only the shape of its pixels.
+    bool HasSize() const { return xDpi > 0.0 && yDpi > 0.0; }
 };
+
+// The resolution of the page `info` describes; with `turned`, of that page turned
+// a quarter (its axes swapped).
+PageResolution ResolutionOf(const PageInfo& info, bool turned = false);
 
 // The compression the writer chooses for decoded pixels: CCITT G4 for bilevel
 // (one bit, MinIsWhite or MinIsBlack), Deflate for everything else.

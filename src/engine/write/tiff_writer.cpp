@@ -17,8 +17,10 @@
 #include "common/error_numbers.h"
 #include "engine/document/page_source.h"
 #include "engine/image/raster_transforms.h"
+#include "engine/tiff/located_error.h"
 #include "engine/tiff/tiff_io.h"
 #include "engine/write/decode_ahead.h"
+#include "engine/write/output_failure.h"
 #include "engine/write/tiff_output.h"
 #include "engine/write/tiff_pages.h"
 
@@ -37,37 +39,22 @@ struct PagePlan {
     uint64_t decodedBytes = 0;
 };
 
-std::string PageName(int page) {
-    return "page " + std::to_string(page + 1);
+// Why a libtiff call on the output failed, as far as the system says: a write's
+// own error, or errno when it tells of the storage (libtiff may leave anything
+// else there); 0 when nothing is known.
+int StorageError(const TiffOutputFile& output) {
+    if (output.Error() != 0) {
+        return output.Error();
+    }
+    const int err = errno;
+    return err == ENOSPC || err == EFBIG || err == EDQUOT || err == EIO ? err : 0;
 }
-
-class ExportFailure {
-  public:
-    explicit ExportFailure(const std::string& target)
-        : prefix_("Cannot export to \"" + target + "\": ") {}
-
-    [[noreturn]] void Raise(int32_t number, const std::string& reason) const {
-        throw Error(number, prefix_ + reason);
-    }
-    // A libtiff call failed while writing: says which page and libtiff's reason,
-    // and tells a full disk from other failures.
-    [[noreturn]] void RaiseWrite(int page, const std::string& reason, int err) const {
-        std::string text = PageName(page) + ": " + reason;
-        if (err == ENOSPC || err == EFBIG || err == EDQUOT || err == EIO) {
-            text += " (" + std::string(std::strerror(err)) + ")";
-        }
-        Raise(err == ENOSPC || err == EDQUOT ? errors::kDiskFull : errors::kDeviceIoError, text);
-    }
-
-  private:
-    std::string prefix_;
-};
 
 // Which pages to copy and which to decode, and whether the output needs BigTIFF;
 // fails before anything is written when a page can be neither copied nor decoded,
 // unless such pages are to be left out (listed in `skipped`).
 std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
-                           const ExportFailure& failure, uint64_t& estimate,
+                           const OutputFailure& failure, uint64_t& estimate,
                            std::vector<SkippedPage>* skipped) {
     const int count = source.PageCount();
     std::vector<PagePlan> plan(static_cast<size_t>(count));
@@ -77,25 +64,25 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
         PagePlan& p = plan[static_cast<size_t>(page)];
         const PageInfo info = source.Info(page);
         p.turns = NormalQuarterTurns(source.QuarterTurns(page));
-        p.decodedBytes = DecodedPageBytes(info);
+        p.decodedBytes = info.DecodedBytes();
         // Why the page can be neither copied nor decoded, and the error that says so.
         std::string reason;
         int32_t number = errors::kDamagedFile;
         if (!info.chainBreak.empty()) {
-            reason = ChainBreakText(PageName(page), info);
+            reason = ChainBreakReason(info);
         } else {
             p.copy = file.IsOpen() && MayCopyUnchanged(info, p.turns);
             if (p.copy) {
                 continue;
             }
             if (!info.decodable) {
-                reason = PageName(page) + " cannot be decoded: " + UndecodableText(info);
+                reason = UndecodableReason(info);
                 number = errors::kUnsupportedCompression;
             }
         }
         if (!reason.empty()) {
             if (skipped == nullptr) {
-                failure.Raise(number, reason);
+                failure.Raise(number, PageName(page) + ": " + reason);
             }
             p.skip = true;
             skipped->push_back({&source, page, reason});
@@ -108,55 +95,35 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
     return plan;
 }
 
-// Pages decoded on the calling thread ahead of the one being written, turned and
-// compressed on workers meanwhile; pages planned as copies only when asked for,
-// pages left out never.
-class DecodedPages {
-  public:
-    DecodedPages(const PageSource& source, const std::vector<PagePlan>& plan)
-        : stage_(Pages(plan), [&source, &plan](int page) {
-              return Start(source, plan[static_cast<size_t>(page)], page);
-          }) {}
+using EncodeAhead = DecodeAhead<EncodedPage>;
 
-    // Raises the page's own folio::Error (not yet naming the target) when it cannot
-    // be decoded or compressed: a page decoded ahead fails at its own turn.
-    EncodedPage Take(int page) { return stage_.Take(page); }
-
-  private:
-    using Stage = DecodeAhead<EncodedPage>;
-
-    static std::vector<Stage::Page> Pages(const std::vector<PagePlan>& plan) {
-        std::vector<Stage::Page> pages;
-        for (const PagePlan& p : plan) {
-            pages.push_back(Stage::Page{p.decodedBytes, !p.copy && !p.skip});
-        }
-        return pages;
+// What the stage is to start: pages planned as copies only when asked for (one that
+// cannot be copied after all), pages left out never.
+std::vector<EncodeAhead::Page> StagePages(const std::vector<PagePlan>& plan) {
+    std::vector<EncodeAhead::Page> pages;
+    for (const PagePlan& p : plan) {
+        pages.push_back(EncodeAhead::Page{p.decodedBytes, !p.copy && !p.skip});
     }
+    return pages;
+}
 
-    static Stage::Started Start(const PageSource& source, const PagePlan& plan, int page) {
-        std::shared_ptr<const Raster> decoded = source.Decode(page);
-        if (!decoded) {
-            throw Error(errors::kDamagedFile, PageName(page) + " could not be decoded");
-        }
-        const PageInfo info = source.Info(page);
-        PageResolution resolution{info.xDpi, info.yDpi, info.pixelAspect};
-        const int turns = plan.turns;
-        if (turns % 2 == 1) {
-            std::swap(resolution.xDpi, resolution.yDpi);
-            resolution.pixelAspect = resolution.pixelAspect > 0 ? 1.0 / resolution.pixelAspect : 1;
-        }
-        return {std::nullopt, [decoded = std::move(decoded), turns, resolution, page]() mutable {
-                    if (turns % 4 == 0) {
-                        return EncodePage(*decoded, resolution, page);
-                    }
-                    const Raster turned = RotateRaster(*decoded, turns);
-                    decoded.reset();
-                    return EncodePage(turned, resolution, page);
-                }};
+// Decodes the page here and leaves turning and compressing it to a worker.
+EncodeAhead::Started StartEncoding(const PageSource& source, const PagePlan& plan, int page) {
+    std::shared_ptr<const Raster> decoded = source.Decode(page);
+    if (!decoded) {
+        throw LocatedError(errors::kDamagedFile, PageName(page), "it could not be decoded");
     }
-
-    Stage stage_;
-};
+    const int turns = plan.turns;
+    const PageResolution resolution = ResolutionOf(source.Info(page), turns % 2 == 1);
+    return {std::nullopt, [decoded = std::move(decoded), turns, resolution, page]() mutable {
+                if (turns % 4 == 0) {
+                    return EncodePage(*decoded, resolution, page);
+                }
+                const Raster turned = RotateRaster(*decoded, turns);
+                decoded.reset();
+                return EncodePage(turned, resolution, page);
+            }};
+}
 
 // Pages found damaged only as they were decoded are missing from the page count
 // the pages written before them give: each page's number is written again with
@@ -182,7 +149,7 @@ bool Renumber(TiffOutputFile& output, int count) {
 
 void WriteTiff(const PageSource& source, const std::string& targetPath,
                sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
-    const ExportFailure failure(targetPath);
+    const OutputFailure failure("Cannot export to \"" + targetPath + "\"");
     const int count = source.PageCount();
     if (count <= 0) {
         failure.Raise(errors::kInvalidFileFormat, "the document has no pages");
@@ -197,14 +164,18 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         count - static_cast<int>(skipped != nullptr ? skipped->size() - skippedBefore : 0);
     int written = 0;
 
-    AtomicFile temp(targetPath, target);
+    sys::AtomicFile temp;
+    failure.Open(temp, targetPath, target);
     TiffMessageLog log;
-    TiffOutputFile output(temp.Descriptor(), targetPath, estimate > kClassicLimit, log);
+    TiffOutputFile output(temp.Handle(), targetPath, estimate > kClassicLimit, log);
     TIFF* const out = output.Handle();
     if (out == nullptr) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
-    DecodedPages decoded(source, plan);
+    // A page's own folio::Error (not yet naming the target) comes at its own turn.
+    EncodeAhead stage(StagePages(plan), [&source, &plan](int page) {
+        return StartEncoding(source, plan[static_cast<size_t>(page)], page);
+    });
     ScopedProgress::Report(0, count);
     for (int page = 0; page < count; ++page) {
         if (plan[static_cast<size_t>(page)].skip) {
@@ -222,12 +193,12 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         } else {
             std::optional<EncodedPage> encoded;
             try {
-                encoded = decoded.Take(page);
+                encoded = stage.Take(page);
             } catch (const Error& e) {
                 if (skipped == nullptr) {
                     failure.Raise(e.Number(), e.Description());
                 }
-                skipped->push_back({&source, page, e.Description()});
+                skipped->push_back({&source, page, ReasonOf(e)});
                 ScopedProgress::Report(page + 1, count);
                 continue;
             }
@@ -236,9 +207,9 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         }
         if (!done) {
             // A write that failed may have been one gathered for earlier pages.
-            const int err = output.Error() != 0 ? output.Error() : errno;
+            const int err = StorageError(output);
             const std::string fromSource = file.TakeError("the page could not be written");
-            failure.RaiseWrite(page, log.Reason(fromSource), err);
+            failure.RaiseWrite(PageName(page) + ": " + log.Reason(fromSource), err);
         }
         output.PageWritten();
         ++written;
@@ -250,10 +221,12 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
     errno = 0;
     if (!output.Finish() || !log.FirstError().empty() ||
         (written != outputCount && !Renumber(output, written)) || !log.FirstError().empty()) {
-        failure.RaiseWrite(count - 1, log.Reason("the file could not be finished"), errno);
+        failure.RaiseWrite(
+            PageName(count - 1) + ": " + log.Reason("the file could not be finished"),
+            StorageError(output));
     }
     // Its failure names the target and the step, as opening it does.
-    temp.Commit();
+    failure.Commit(temp);
 }
 
 }  // namespace folio::engine

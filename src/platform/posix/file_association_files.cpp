@@ -83,8 +83,7 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes) {
     if (const int error = file.Open(path, {.followSymlink = true}); error != 0) {
         return error;
     }
-    if (const int error = sys::WriteAll(file.Descriptor(), bytes.data(), bytes.size());
-        error != 0) {
+    if (const int error = sys::WriteAll(file.Handle(), bytes.data(), bytes.size()); error != 0) {
         return error;
     }
     return file.Commit();
