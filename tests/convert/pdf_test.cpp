@@ -990,6 +990,14 @@ TEST(ConvertBatch, UnreadableFolderIsNamedAndTheRestConverted) {
     EXPECT_NE(r.out.find("2 of 3 files converted (2 pages), 1 failed"), std::string::npos) << r.out;
 }
 
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 // Pages skipped make the status 3 and are counted; a file that fails still makes it 1.
 TEST(ConvertBatch, SkippedPagesAreCountedAndAFailedFileStillFails) {
     TempDir dir;
@@ -1004,6 +1012,8 @@ TEST(ConvertBatch, SkippedPagesAreCountedAndAFailedFileStillFails) {
             RunTool({command, "--output-dir", out, "--skip-damaged", dir.File("loop.tif")});
         EXPECT_EQ(skipped.status, 3) << skipped.err;
         EXPECT_NE(skipped.err.find("loop.tif, page 3: "), std::string::npos) << skipped.err;
+        // The file and the page are named once each, whoever found the damage.
+        EXPECT_EQ(Occurrences(skipped.err, "loop.tif"), 1u) << skipped.err;
         EXPECT_NE(skipped.out.find("1 of 1 files converted (3 pages, 1 damaged page skipped)"),
                   std::string::npos)
             << skipped.out;
@@ -1011,6 +1021,7 @@ TEST(ConvertBatch, SkippedPagesAreCountedAndAFailedFileStillFails) {
             RunTool({command, "--output-dir", out, "--skip-damaged", "--overwrite",
                      dir.File("loop.tif"), dir.File("text.tif")});
         EXPECT_EQ(failed.status, 1) << failed.err;
+        EXPECT_EQ(Occurrences(failed.err, "text.tif"), 1u) << failed.err;
         EXPECT_EQ(
             RunTool({command, "--output-dir", out, "--overwrite", dir.File("loop.tif")}).status, 1);
     }
