@@ -406,7 +406,10 @@ void Checker::CheckCycles() {
             }
         }
     }
-    for (const auto& [target, graph] : graphs) {
+    for (const auto& entry : graphs) {
+        // Plain names: clang 14 cannot capture a structured binding in the lambda.
+        const std::string& target = entry.first;
+        const Graph& graph = entry.second;
         // Tarjan's strongly connected components: each of more than one unit holds a
         // circle.
         std::map<Unit, int> index;
