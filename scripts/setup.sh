@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang clang-format
     libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libtiff-dev libtiff-tools libqpdf-dev libgnutls28-dev nettle-dev qpdf zlib1g-dev nlohmann-json3-dev
+    libtiff-dev libtiff-tools libqpdf-dev libgnutls28-dev qpdf zlib1g-dev libpng-dev nlohmann-json3-dev
     libjpeg62-turbo-dev libvips-tools
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth x11-apps xdotool imagemagick poppler-utils hyperfine

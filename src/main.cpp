@@ -18,7 +18,7 @@
 #include "engine/widget/document_view.h"
 #include "engine/widget/modal_progress.h"
 #include "platform/platform_traits.h"
-#include "platform/posix/file_association.h"
+#include "platform/posix/file_association_ports.h"
 #include "platform/posix/posix_command_line_source.h"
 #include "platform/posix/posix_ports.h"
 #include "platform/qt/qstring_conversion.h"

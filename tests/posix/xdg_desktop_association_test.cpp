@@ -11,7 +11,7 @@
 
 #include "application_icon.h"
 #include "common/utf8.h"
-#include "platform/posix/file_association.h"
+#include "platform/posix/file_association_ports.h"
 #include "platform/posix/xdg_desktop_association_texts.h"
 #include "posix/redirected_environment.h"
 #include "shell/file_association.h"

@@ -21,8 +21,8 @@
 #include "engine/work/executor.h"
 #include "engine/write/pdf_writer.h"
 #include "engine/write/tiff_writer.h"
-#include "export_command.h"
 #include "skipped_pages.h"
+#include "writing_commands.h"
 
 namespace folio::convert {
 namespace {

@@ -19,6 +19,7 @@
 #include "sys/memory.h"
 #include "usage_error.h"
 #include "usage_text.h"
+#include "writing_commands.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "export_command.h"
 #include "skipped_pages.h"
 #include "usage_error.h"
+#include "writing_commands.h"
 
 namespace folio::convert {
 

@@ -5,7 +5,7 @@
 #include "argument_list.h"
 #include "command_files.h"
 #include "engine/tiff/page_directory.h"
-#include "png_output.h"
+#include "engine/write/png_writer.h"
 #include "usage_error.h"
 
 namespace folio::convert {
@@ -102,7 +102,7 @@ int RunRender(const std::vector<std::string>& args) {
             std::to_string(engine::kMaxRenderPixels) + " pixels in all");
     }
     const engine::PixelRect region{0, 0, static_cast<int>(w), static_cast<int>(h)};
-    WritePng(request.Render(*document, page, region), list.Value("-o"));
+    engine::WritePng(request.Render(*document, page, region), list.Value("-o"));
     return 0;
 }
 

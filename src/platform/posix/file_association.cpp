@@ -1,4 +1,4 @@
-// The association's real ports, the XDG folders, text lines and helper programs.
+// The association's XDG folders, text lines and helper programs.
 #include "platform/posix/file_association.h"
 
 #include <fcntl.h>
@@ -9,11 +9,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <iostream>
-
-#include "platform/posix/posix_ports.h"
-#include "platform/posix/registry_file.h"
-#include "platform/posix/xdg_desktop_association.h"
 
 extern char** environ;
 
@@ -44,17 +39,6 @@ std::string BaseFolder(const char* variable, const char* underHome) {
 }
 
 }  // namespace
-
-FileAssociationPorts MakePosixFileAssociationPorts(
-    std::span<const std::pair<int, std::string_view>> icons) {
-    XdgDesktopAssociationSettings settings;
-    settings.icons.assign(icons.begin(), icons.end());
-    FileAssociationPorts ports;
-    ports.registry = std::make_unique<RegistryFile>(RegistryFilePath(), std::cerr);
-    ports.codec = std::make_unique<Utf8TextCodec>();
-    ports.desktop = std::make_unique<XdgDesktopAssociation>(std::move(settings));
-    return ports;
-}
 
 std::string UserDataHome() {
     return BaseFolder("XDG_DATA_HOME", "/.local/share");

@@ -1,33 +1,15 @@
 #pragma once
 
-// The POSIX side of the file-type association around its two adapters (the registry
-// stand-in and the desktop association): the real ports it runs on, the user's XDG
-// folders, the line handling of its text files, and the desktop's helper programs.
+// What the POSIX side of the file-type association's two adapters (the registry
+// stand-in and the desktop association) share: the user's XDG folders, the line
+// handling of its text files, and the desktop's helper programs. The ports built on
+// them are in file_association_ports.h.
 
-#include <memory>
-#include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
-#include "platform/desktop_association.h"
-#include "platform/registry.h"
-#include "platform/text_codec.h"
-
 namespace folio::posix {
-
-// The real ports the file-type association needs on POSIX.
-struct FileAssociationPorts {
-    std::unique_ptr<Registry> registry;  // the registry stand-in in the user's data folder
-    std::unique_ptr<TextCodec> codec;    // UTF-8
-    std::unique_ptr<DesktopAssociation> desktop;
-};
-
-// Builds them, the icon files (pixel size and bytes, 0 for the SVG) going to the
-// desktop's icon theme. Problems with the registry file are reported on stderr.
-FileAssociationPorts MakePosixFileAssociationPorts(
-    std::span<const std::pair<int, std::string_view>> icons);
 
 // The user's base folders of the XDG Base Directory rules: the variable when it holds
 // an absolute path, else the default under the home folder. Empty when neither the
