@@ -7,6 +7,8 @@
 
 #include "batch_command.h"
 
+#include "engine/document/page_source.h"
+
 namespace folio::engine {
 class EngineDocument;
 }
@@ -26,6 +28,8 @@ inline constexpr int kInterruptedStatus = 130;
 
 // The angle of `--rotate` (90, -90 or 180), 0 when absent; UsageError otherwise.
 int ParseTurn(const ArgumentList& list);
+// What --verify and --strict ask of a writer.
+engine::DamageChecks DamageChecksFrom(const ArgumentList& list);
 // Turns every page of `document` clockwise by `angle` degrees (0: none).
 void TurnAllPages(engine::EngineDocument& document, int angle);
 // Runs `work`, which writes `pages` pages, with a progress line on a terminal
@@ -34,10 +38,11 @@ void WithPageProgress(int pages, const std::function<void()>& work);
 // The batch conversion asked for with --output-dir, or none when it is absent.
 std::optional<BatchRequest> BatchRequestFrom(const ArgumentList& list, BatchFormat format);
 
-// `export FILE OUT.tiff [--rotate 90|-90|180] [--overwrite] [--skip-damaged]`:
-// every page, turned as asked, to a multi-page TIFF through the document's SaveAs;
-// with --skip-damaged the pages that cannot be decoded or reached are left out,
-// each named, and the status is 3 when any was.
+// `export FILE OUT.tiff [--rotate 90|-90|180] [--overwrite] [--skip-damaged]
+// [--strict] [--verify]`: every page, turned as asked, to a multi-page TIFF; with
+// --skip-damaged the pages that cannot be decoded or reached are left out, each
+// named. Pages written in spite of damage are named too; the status is 3 when any
+// page was left out or damaged, and with --strict a damaged page fails the file.
 int RunExport(const std::vector<std::string>& args);
 
 }  // namespace folio::convert

@@ -4,8 +4,11 @@
 
 #include "argument_list.h"
 #include "command_files.h"
+#include "common/error.h"
+#include "common/error_numbers.h"
 #include "engine/tiff/page_directory.h"
 #include "png_output.h"
+#include "skipped_pages.h"
 #include "usage_error.h"
 
 namespace folio::convert {
@@ -47,7 +50,7 @@ RenderRequest ForWidth(const engine::EngineDocument& document, int page, long wi
 
 int RunRender(const std::vector<std::string>& args) {
     const ArgumentList list(args, {"--page", "--zoom", "--dpi", "--width", "--scale", "-o"},
-                            {"--overwrite"});
+                            {"--overwrite", "--strict"});
     if (list.Positional().size() != 1) {
         throw UsageError("render needs exactly one file");
     }
@@ -102,8 +105,21 @@ int RunRender(const std::vector<std::string>& args) {
             std::to_string(engine::kMaxRenderPixels) + " pixels in all");
     }
     const engine::PixelRect region{0, 0, static_cast<int>(w), static_cast<int>(h)};
-    WritePng(request.Render(*document, page, region), list.Value("-o"));
-    return 0;
+    const engine::RenderedImage rendered = request.Render(*document, page, region);
+    // Known once the page is decoded: the PNG is made only of a page wholly read.
+    const std::string damage = document->Info(page).damage;
+    const std::string named = "page " + std::to_string(page + 1);
+    if (!damage.empty() && list.Has("--strict")) {
+        throw Error(errors::kDamagedFile,
+                    list.Positional()[0] + ", " + named + " is damaged: " + damage);
+    }
+    WritePng(rendered, list.Value("-o"));
+    if (damage.empty()) {
+        return 0;
+    }
+    WarnSkipped(list.Positional()[0], {{document.get(), page, named + ": " + damage}},
+                SkipKind::Damaged);
+    return kSkippedStatus;
 }
 
 }  // namespace folio::convert

@@ -407,12 +407,14 @@ class PageBuilder {
 // worker threads, ahead of the one being added as far as the decoded bytes allow.
 class PagePreparer {
   public:
-    // With `skipped`, pages that cannot be written become notices listed there.
+    // With `skipped`, pages that cannot be written become notices listed there; with
+    // `verify`, pages passed through are decoded too, on the workers.
     PagePreparer(const std::vector<PageRef>& pages, const PdfFailure& failure,
-                 std::vector<SkippedPage>* skipped)
+                 std::vector<SkippedPage>* skipped, bool verify)
         : pages_(pages),
           failure_(failure),
           skipped_(skipped),
+          verify_(verify),
           stage_(Sizes(pages), [this](int index) { return Start(static_cast<size_t>(index)); }) {}
 
     PdfImage Take(size_t index) {
@@ -486,7 +488,15 @@ class PagePreparer {
         if (MayPassThrough(info)) {
             if (std::optional<PdfImage> image = PassThroughImage(
                     FileOf(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
-                return {std::move(image), nullptr};
+                if (!verify_) {
+                    return {std::move(image), nullptr};
+                }
+                // (Shared: the work is copied into the stage.)
+                auto held = std::make_shared<PdfImage>(std::move(*image));
+                return {std::nullopt, [source = ref.source, page = ref.page, held] {
+                            source->Verify(page);
+                            return std::move(*held);
+                        }};
             }
         }
         std::shared_ptr<const Raster> decoded;
@@ -510,6 +520,7 @@ class PagePreparer {
     const std::vector<PageRef>& pages_;
     const PdfFailure& failure_;
     std::vector<SkippedPage>* skipped_;
+    const bool verify_;
     std::map<const PageSource*, std::unique_ptr<TiffSourceFile>> files_;
     Stage stage_;
 };
@@ -624,7 +635,8 @@ void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const std::string&
 }  // namespace
 
 void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
-              sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
+              sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped,
+              DamageChecks checks) {
     const PdfFailure failure(targetPath);
     const std::vector<PageRef> pages = ListPages(sources, failure, skipped != nullptr);
     AtomicFile temp(targetPath, target);
@@ -632,7 +644,7 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     pdf.emptyPDF();
     // The images' bytes, which the streams point into until the file is written.
     std::deque<PdfImage> images;
-    PagePreparer preparer(pages, failure, skipped);
+    PagePreparer preparer(pages, failure, skipped, checks.verify);
     const int count = static_cast<int>(pages.size());
     ScopedProgress::Report(0, count);
     FileReads reads;
@@ -640,6 +652,11 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     for (size_t i = 0; i < pages.size(); ++i) {
         images.push_back(preparer.Take(i));
         PdfImage& image = images.back();
+        const PageRef& ref = pages[i];
+        if (const std::string damage = ref.source->Info(ref.page).damage;
+            checks.strict && image.notice.empty() && !damage.empty()) {
+            failure.Raise(errors::kDamagedFile, Where(ref) + " is damaged: " + damage);
+        }
         const bool added =
             !image.notice.empty()
                 ? builder.AddNotice(image)

@@ -109,31 +109,47 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
 }
 
 // Pages decoded on the calling thread ahead of the one being written, turned and
-// compressed on workers meanwhile; pages planned as copies only when asked for,
-// pages left out never.
+// compressed on workers meanwhile; pages planned as copies only when asked for
+// (or, being verified, decoded on workers and let go), pages left out never.
 class DecodedPages {
   public:
-    DecodedPages(const PageSource& source, const std::vector<PagePlan>& plan)
-        : stage_(Pages(plan), [&source, &plan](int page) {
-              return Start(source, plan[static_cast<size_t>(page)], page);
+    DecodedPages(const PageSource& source, const std::vector<PagePlan>& plan, bool verify)
+        : source_(source),
+          plan_(plan),
+          stage_(Pages(plan, verify), [&source, &plan, verify](int page) {
+              const PagePlan& p = plan[static_cast<size_t>(page)];
+              return Start(source, p, page, verify && p.copy);
           }) {}
 
     // Raises the page's own folio::Error (not yet naming the target) when it cannot
-    // be decoded or compressed: a page decoded ahead fails at its own turn.
+    // be decoded or compressed: a page decoded ahead fails at its own turn. For a
+    // page planned as a copy and verified, nothing but the verification.
     EncodedPage Take(int page) { return stage_.Take(page); }
+    // A page planned as a copy and verified that cannot be copied after all,
+    // decoded here.
+    EncodedPage EncodeHere(int page) {
+        return Start(source_, plan_[static_cast<size_t>(page)], page, false).finish();
+    }
 
   private:
     using Stage = DecodeAhead<EncodedPage>;
 
-    static std::vector<Stage::Page> Pages(const std::vector<PagePlan>& plan) {
+    static std::vector<Stage::Page> Pages(const std::vector<PagePlan>& plan, bool verify) {
         std::vector<Stage::Page> pages;
         for (const PagePlan& p : plan) {
-            pages.push_back(Stage::Page{p.decodedBytes, !p.copy && !p.skip});
+            pages.push_back(Stage::Page{p.decodedBytes, !p.skip && (!p.copy || verify)});
         }
         return pages;
     }
 
-    static Stage::Started Start(const PageSource& source, const PagePlan& plan, int page) {
+    static Stage::Started Start(const PageSource& source, const PagePlan& plan, int page,
+                                bool verifyOnly) {
+        if (verifyOnly) {
+            return {std::nullopt, [&source, page] {
+                        source.Verify(page);
+                        return EncodedPage{};
+                    }};
+        }
         std::shared_ptr<const Raster> decoded = source.Decode(page);
         if (!decoded) {
             throw Error(errors::kDamagedFile, PageName(page) + " could not be decoded");
@@ -155,6 +171,8 @@ class DecodedPages {
                 }};
     }
 
+    const PageSource& source_;
+    const std::vector<PagePlan>& plan_;
     Stage stage_;
 };
 
@@ -181,7 +199,8 @@ bool Renumber(TiffOutputFile& output, int count) {
 }  // namespace
 
 void WriteTiff(const PageSource& source, const std::string& targetPath,
-               sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
+               sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped,
+               DamageChecks checks) {
     const ExportFailure failure(targetPath);
     const int count = source.PageCount();
     if (count <= 0) {
@@ -204,36 +223,41 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
     if (out == nullptr) {
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
-    DecodedPages decoded(source, plan);
+    DecodedPages decoded(source, plan, checks.verify);
     ScopedProgress::Report(0, count);
     for (int page = 0; page < count; ++page) {
-        if (plan[static_cast<size_t>(page)].skip) {
+        const PagePlan& p = plan[static_cast<size_t>(page)];
+        if (p.skip) {
             ScopedProgress::Report(page + 1, count);
             continue;
         }
         const PagePosition position{written, outputCount};
-        bool done = false;
-        errno = 0;
-        const bool copy = plan[static_cast<size_t>(page)].copy &&
-                          file.SelectPage(source.DirectoryOffset(page)) &&
-                          CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
-        if (copy) {
-            done = CopyPageUnchanged(file, output, source.Info(page), position);
-        } else {
-            std::optional<EncodedPage> encoded;
-            try {
-                encoded = decoded.Take(page);
-            } catch (const Error& e) {
-                if (skipped == nullptr) {
-                    failure.Raise(e.Number(), e.Description());
-                }
-                skipped->push_back({&source, page, e.Description()});
-                ScopedProgress::Report(page + 1, count);
-                continue;
+        const bool verified = checks.verify && p.copy;
+        std::optional<EncodedPage> encoded;
+        try {
+            if (verified) {
+                decoded.Take(page);
             }
-            errno = 0;
-            done = WriteEncodedPage(out, *encoded, position);
+            const bool copy =
+                p.copy && file.SelectPage(source.DirectoryOffset(page)) &&
+                CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
+            if (!copy) {
+                encoded = verified ? decoded.EncodeHere(page) : decoded.Take(page);
+            }
+        } catch (const Error& e) {
+            if (skipped == nullptr) {
+                failure.Raise(e.Number(), e.Description());
+            }
+            skipped->push_back({&source, page, e.Description()});
+            ScopedProgress::Report(page + 1, count);
+            continue;
         }
+        if (const std::string damage = source.Info(page).damage; checks.strict && !damage.empty()) {
+            failure.Raise(errors::kDamagedFile, PageName(page) + " is damaged: " + damage);
+        }
+        errno = 0;
+        const bool done = encoded ? WriteEncodedPage(out, *encoded, position)
+                                  : CopyPageUnchanged(file, output, source.Info(page), position);
         if (!done) {
             // A write that failed may have been one gathered for earlier pages.
             const int err = output.Error() != 0 ? output.Error() : errno;
