@@ -305,9 +305,19 @@ bool ReadStrips(TIFF* tif, uint16_t plane, uint32_t height, size_t rowBytes, uin
     for (uint32_t y = 0; y < height; y += rowsPerStrip) {
         const uint32_t rows = std::min(rowsPerStrip, height - y);
         const uint32_t strip = TIFFComputeStrip(tif, y, plane);
-        any = TIFFReadEncodedStrip(tif, strip, out + y * rowBytes,
-                                   static_cast<tmsize_t>(rows * rowBytes)) >= 0 ||
-              any;
+        uint8_t* into = out + y * rowBytes;
+        // A strip the directory does not list (libtiff pads the list with zeros) would
+        // be read from the start of the file: it stays blank.
+        if (TIFFGetStrileByteCount(tif, strip) == 0) {
+            TIFFErrorExtR(tif, "ReadStrips", "strip %u has no data", strip);
+            std::memset(into, 0, rows * rowBytes);
+        } else if (TIFFReadEncodedStrip(tif, strip, into, static_cast<tmsize_t>(rows * rowBytes)) >=
+                   0) {
+            any = true;
+        } else {
+            // libtiff may have read other bytes of the file there before failing.
+            std::memset(into, 0, rows * rowBytes);
+        }
     }
     return any;
 }
