@@ -133,7 +133,8 @@ TEST(ConvertInfo, JsonReportsEachFileAndErrorsInPlaceOfPages) {
                                {"samples", 1},
                                {"compression", 4},
                                {"compression_name", "CCITT G4"},
-                               {"decodable", true}};
+                               {"decodable", true},
+                               {"damage", QJsonValue::Null}};
     EXPECT_EQ(firstPage, expected) << r.out;
     EXPECT_EQ(sample["pages"].toArray().size(), 3);
     const QJsonObject missing = files[1].toObject();
@@ -396,8 +397,8 @@ TEST(ConvertExport, UndecodablePageFailsNamingPageAndSchemeAndWritesNothing) {
 TEST(ConvertHelp, PrintsUsageAndSucceeds) {
     const ToolResult r = RunTool({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* command : {"info [--json] FILE", "render FILE --page N", "export FILE",
-                                "at most 67108864\n      pixels in all"}) {
+    for (const char* command : {"info [--json] [--verify] FILE", "render FILE --page N",
+                                "export FILE", "at most 67108864\n      pixels in all"}) {
         EXPECT_TRUE(Contains(r.out, command)) << command;
     }
 }

@@ -422,16 +422,38 @@ TEST(ConvertPdf, FaxPagesComeOutAtTheirPaperSize) {
     }
 }
 
+// The one CCITT G4 strip of a sound bilevel page of that size, as libtiff writes it.
+std::vector<uint8_t> G4Strip(const TempDir& dir, uint32_t width, uint32_t height) {
+    TestPage sound = engine::testing::BilevelPage(width, height, COMPRESSION_CCITTFAX4);
+    sound.rowsPerStrip = sound.height;
+    const std::string path = dir.File("g4-strip.tif");
+    WriteTiffFile(path, {sound});
+    std::vector<uint8_t> g4;
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    if (tif != nullptr) {
+        g4.resize(TIFFGetStrileByteCount(tif, 0));
+        if (TIFFReadRawStrip(tif, 0, g4.data(), static_cast<tmsize_t>(g4.size())) !=
+            static_cast<tmsize_t>(g4.size())) {
+            g4.clear();
+        }
+        TIFFClose(tif);
+    }
+    std::filesystem::remove(path);
+    return g4;
+}
+
 // A G4 page whose directory does not describe its data soundly is decoded, not
-// passed through: what goes out is exactly the page's own data, never the bytes
-// libtiff guesses at. (libtiff's G4 encoder writes the same bytes again.)
+// passed through: what goes out is the page as libtiff could read it, never the
+// bytes libtiff guesses at, and it is named as damaged. (libtiff's G4 encoder
+// writes the page's own bytes again when all of it could be read.)
 TEST(ConvertPdf, PagesWithUnsoundStripsAreDecodedNotCopied) {
     using Raw = engine::testing::RawTiffBuilder;
     using Tag = Raw::Tag;
     struct Case {
         const char* name;
         std::function<void(std::vector<Tag>&)> damage;
-        int status;  // pdf's and export's: refused (1) where decoding finds the damage
+        int status;  // pdf's and export's: refused (1) where nothing can be read, else 3
+        bool whole;  // all of the page's data was read
     };
     const auto drop = [](std::vector<Tag>& tags, uint16_t tag) {
         std::erase_if(tags, [tag](const Tag& t) { return t.tag == tag; });
@@ -444,24 +466,15 @@ TEST(ConvertPdf, PagesWithUnsoundStripsAreDecodedNotCopied) {
         }
     };
     const Case cases[] = {
-        {"no byte counts", [&](auto& tags) { drop(tags, TIFFTAG_STRIPBYTECOUNTS); }, 0},
+        {"no byte counts", [&](auto& tags) { drop(tags, TIFFTAG_STRIPBYTECOUNTS); }, 3, true},
         {"count past the end", [&](auto& tags) { set(tags, TIFFTAG_STRIPBYTECOUNTS, 0x7FFFFFF0); },
-         1},
-        {"too few strips", [&](auto& tags) { set(tags, TIFFTAG_ROWSPERSTRIP, 10); }, 1},
+         1, false},
+        // The first strip's ten rows are read; the strips the directory lacks stay blank.
+        {"too few strips", [&](auto& tags) { set(tags, TIFFTAG_ROWSPERSTRIP, 10); }, 3, false},
     };
     TempDir dir;
-    TestPage sound = engine::testing::BilevelPage(64, 40, COMPRESSION_CCITTFAX4);
-    sound.rowsPerStrip = sound.height;
-    WriteTiffFile(dir.File("sound.tif"), {sound});
-    std::vector<uint8_t> g4;
-    {
-        TIFF* tif = TIFFOpen(dir.File("sound.tif").c_str(), "r");
-        ASSERT_NE(tif, nullptr);
-        g4.resize(TIFFGetStrileByteCount(tif, 0));
-        ASSERT_EQ(TIFFReadRawStrip(tif, 0, g4.data(), static_cast<tmsize_t>(g4.size())),
-                  static_cast<tmsize_t>(g4.size()));
-        TIFFClose(tif);
-    }
+    const std::vector<uint8_t> g4 = G4Strip(dir, 64, 40);
+    ASSERT_FALSE(g4.empty());
     for (const Case& c : cases) {
         engine::testing::RawTiffBuilder b;
         const uint32_t data = b.AddData(g4);
@@ -487,11 +500,22 @@ TEST(ConvertPdf, PagesWithUnsoundStripsAreDecodedNotCopied) {
         const std::string tiff = dir.File("out.tiff");
         const ToolResult e = RunTool({"export", input, tiff});
         ASSERT_EQ(e.status, c.status) << c.name << ": " << e.err;
-        if (c.status != 0) {
+        if (c.status == 1) {
             EXPECT_NE(r.err.find("image data"), std::string::npos) << c.name << ": " << r.err;
             EXPECT_NE(e.err.find("image data"), std::string::npos) << c.name << ": " << e.err;
             EXPECT_FALSE(std::filesystem::exists(pdf)) << c.name;
             EXPECT_FALSE(std::filesystem::exists(tiff)) << c.name;
+            continue;
+        }
+        for (const std::string& err : {r.err, e.err}) {
+            EXPECT_NE(err.find("warning: page 1 written as read, damaged: "), std::string::npos)
+                << c.name << ": " << err;
+        }
+        if (!c.whole) {
+            EXPECT_EQ(ReadPages(pdf).size(), 1u) << c.name;
+            EXPECT_TRUE(std::filesystem::exists(tiff)) << c.name;
+            std::filesystem::remove(pdf);
+            std::filesystem::remove(tiff);
             continue;
         }
         // pdfimages: "page num type width height color comp bpc enc interp object ID
@@ -836,6 +860,170 @@ TEST_P(DamagedDocumentTest, InfoListsWhatCanBeReadAndSkippingWritesTheRest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DamagedDocumentTest, ::testing::ValuesIn(DamagedCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- pages read in spite of damage: written as read, named, or refused with --strict
+
+struct ReadDamagedCase {
+    const char* name;
+    // The damaged second page, after a sound 100 x 50 one.
+    std::function<void(engine::testing::RawTiffBuilder&, const TempDir&)> addPage;
+    const char* says;  // libtiff's words, in part
+    // The damage lies in CCITT data the structural checks pass: found only once
+    // decoded (--verify, or render), as the page is otherwise passed through.
+    bool inData;
+};
+
+void PrintTo(const ReadDamagedCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+std::vector<ReadDamagedCase> ReadDamagedCases() {
+    using Raw = engine::testing::RawTiffBuilder;
+    // An uncompressed 8-bit gray page of 60 x 80 whose directory is given `tags`.
+    const auto gray = [](Raw& b, std::vector<Raw::Tag> tags, uint32_t rowsPerStrip) {
+        const uint32_t data = b.AddData(std::vector<uint8_t>(60 * 80, 0x80));
+        tags.insert(tags.end(),
+                    {Raw::Long(256, 60), Raw::Long(257, 80), Raw::Short(258, 8),
+                     Raw::Short(259, COMPRESSION_NONE), Raw::Short(262, 1), Raw::Long(273, data),
+                     Raw::Short(277, 1), Raw::Long(278, rowsPerStrip)});
+        b.AddIfd(tags);
+    };
+    return {
+        {"NoByteCounts", [gray](Raw& b, const TempDir&) { gray(b, {}, 80); },
+         "missing required \"StripByteCounts\"", false},
+        {"CountPastTheEnd",
+         [gray](Raw& b, const TempDir&) { gray(b, {Raw::Long(279, 0x7FFFFFF0)}, 80); },
+         "Bogus \"StripByteCounts\"", false},
+        {"FewerStripsThanRowsNeed",
+         [gray](Raw& b, const TempDir&) { gray(b, {Raw::Long(279, 60 * 80)}, 20); },
+         "Incorrect count for \"StripOffsets\"", false},
+        {"GarbageInCcittData",
+         [](Raw& b, const TempDir& dir) {
+             std::vector<uint8_t> g4 = G4Strip(dir, 400, 300);
+             // The middle of the stream overwritten, as by a bad sector.
+             uint32_t noise = 12345;
+             for (size_t i = g4.size() * 2 / 5; i < g4.size() * 3 / 5; ++i) {
+                 noise = noise * 1103515245 + 12345;
+                 g4[i] = static_cast<uint8_t>(noise >> 16);
+             }
+             b.AddSimplePage(400, 300, 1, COMPRESSION_CCITTFAX4, g4, PHOTOMETRIC_MINISWHITE);
+         },
+         "at line", true},
+    };
+}
+
+class ReadDamagedTest : public ::testing::TestWithParam<ReadDamagedCase> {};
+
+TEST_P(ReadDamagedTest, IsNamedWrittenAsReadAndRefusedWhenStrict) {
+    const ReadDamagedCase& c = GetParam();
+    TempDir dir;
+    engine::testing::RawTiffBuilder b;
+    b.AddSimplePage(100, 50, 8, COMPRESSION_NONE, std::vector<uint8_t>(100 * 50, 0x40));
+    c.addPage(b, dir);
+    const std::string input = dir.File("scan.tif");
+    engine::testing::WriteFileBytes(input, b.Bytes());
+    const std::string warning = "warning: page 2 written as read, damaged: ";
+    const auto named = [&](const ToolResult& r) {
+        EXPECT_NE(r.err.find(warning + input + ", page 2: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("page 1"), std::string::npos) << r.err;
+    };
+
+    // info: from the directory, or once every page is decoded.
+    const ToolResult info = RunTool({"info", input});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out.find("page 2: ") != std::string::npos &&
+                  info.out.find("damaged (") != std::string::npos,
+              !c.inData)
+        << info.out;
+    const ToolResult verified = RunTool({"info", "--verify", input});
+    EXPECT_EQ(verified.status, 0) << verified.err;
+    EXPECT_NE(verified.out.find(", damaged ("), std::string::npos) << verified.out;
+    EXPECT_NE(verified.out.find(c.says), std::string::npos) << verified.out;
+    EXPECT_EQ(verified.out.find("damaged"), verified.out.rfind("damaged")) << "page 1 is sound";
+    const ToolResult json = RunTool({"info", "--json", "--verify", input});
+    const QJsonArray pages = QJsonDocument::fromJson(QByteArray::fromStdString(json.out))
+                                 .array()[0]
+                                 .toObject()["pages"]
+                                 .toArray();
+    ASSERT_EQ(pages.size(), 2) << json.out;
+    EXPECT_TRUE(pages[0]["damage"].isNull()) << json.out;
+    EXPECT_NE(pages[1]["damage"].toString().indexOf(QString::fromUtf8(c.says)), -1) << json.out;
+
+    // Written as read, each page named, status 3; CCITT data passed through is
+    // decoded only with --verify.
+    const std::string pdf = dir.File("out.pdf");
+    const std::string tiff = dir.File("out.tiff");
+    const std::string png = dir.File("out.png");
+    std::vector<std::string> pdfArgs{"pdf", input, "-o", pdf};
+    std::vector<std::string> exportArgs{"export", input, tiff};
+    if (c.inData) {
+        const ToolResult passed = RunTool(pdfArgs);
+        EXPECT_EQ(passed.status, 0) << passed.err;
+        EXPECT_EQ(RunTool(exportArgs).status, 0);
+        std::filesystem::remove(pdf);
+        pdfArgs.push_back("--verify");
+        exportArgs.push_back("--verify");
+    }
+    const ToolResult written = RunTool(pdfArgs);
+    EXPECT_EQ(written.status, 3) << written.err;
+    named(written);
+    EXPECT_TRUE(QpdfChecks(pdf));
+    EXPECT_EQ(ReadPages(pdf).size(), 2u);
+    const ToolResult exported = RunTool(exportArgs);
+    EXPECT_EQ(exported.status, 3) << exported.err;
+    named(exported);
+    TIFF* tif = TIFFOpen(tiff.c_str(), "r");
+    ASSERT_NE(tif, nullptr);
+    EXPECT_EQ(TIFFNumberOfDirectories(tif), 2u);
+    TIFFClose(tif);
+    const std::vector<std::string> renderArgs{"render",  input, "--page", "2",
+                                              "--scale", "1",   "-o",     png};
+    const ToolResult rendered = RunTool(renderArgs);
+    EXPECT_EQ(rendered.status, 3) << rendered.err;
+    named(rendered);
+    EXPECT_TRUE(std::filesystem::exists(png));
+
+    // --strict refuses, naming the page, and what was there stays as it was.
+    const std::vector<uint8_t> kept{'k', 'e', 'e', 'p'};
+    for (const std::string& target : {pdf, tiff, png}) {
+        engine::testing::WriteFileBytes(target, kept);
+    }
+    const std::string fresh = dir.File("fresh.pdf");
+    auto strict = [](std::vector<std::string> args) {
+        args.push_back("--strict");
+        return args;
+    };
+    std::vector<std::string> overwrite = strict(pdfArgs);
+    overwrite.push_back("--overwrite");
+    std::vector<std::string> freshArgs = strict(pdfArgs);
+    freshArgs[3] = fresh;
+    for (const auto& args : {overwrite, strict(exportArgs), strict(renderArgs), freshArgs}) {
+        const ToolResult refused = RunTool(args);
+        EXPECT_EQ(refused.status, 1) << args[0] << ": " << refused.err;
+        EXPECT_NE(refused.err.find("page 2 is damaged: "), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find(c.says), std::string::npos) << refused.err;
+    }
+    for (const std::string& target : {pdf, tiff, png}) {
+        EXPECT_EQ(engine::testing::ReadFileBytes(target), kept) << target;
+    }
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+
+    // A batch: written as read and counted; with --strict (which verifies) refused.
+    const std::string out = dir.File("batch");
+    const ToolResult batch = RunTool({"pdf", "--output-dir", out, input});
+    EXPECT_EQ(batch.status, c.inData ? 0 : 3) << batch.err;
+    EXPECT_EQ(batch.out.find("1 page written damaged") != std::string::npos, !c.inData)
+        << batch.out;
+    const ToolResult strictBatch =
+        RunTool({"export", "--output-dir", out, "--strict", "--overwrite", input});
+    EXPECT_EQ(strictBatch.status, 1) << strictBatch.err;
+    EXPECT_NE(strictBatch.err.find("page 2 is damaged: "), std::string::npos) << strictBatch.err;
+    EXPECT_FALSE(std::filesystem::exists(out + "/scan.tiff"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ReadDamagedTest, ::testing::ValuesIn(ReadDamagedCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- batch conversion

@@ -250,6 +250,41 @@ TEST_F(DocumentViewTest, AnUndecodablePageShowsANoticeAndTheOthersStillShow) {
     }
 }
 
+// A page libtiff reads only in part is still drawn, framed, with a badge; its reason
+// is in the page's details and the badge's tooltip.
+TEST_F(DocumentViewTest, APageReadInSpiteOfDamageIsDrawnWithABadge) {
+    using Raw = engine::testing::RawTiffBuilder;
+    Raw builder;
+    // 200 rows in strips of 50, of which the directory lists only the first: black.
+    const uint32_t data = builder.AddData(std::vector<uint8_t>(200 * 200, 0xFF));
+    builder.AddIfd({Raw::Long(256, 200), Raw::Long(257, 200), Raw::Short(258, 8),
+                    Raw::Short(259, 1), Raw::Short(262, 0), Raw::Long(273, data),
+                    Raw::Short(277, 1), Raw::Long(278, 50), Raw::Long(279, 200 * 200)});
+    const std::string path = dir.File("damaged.tif");
+    engine::testing::WriteFileBytes(path, builder.Bytes());
+    ShownView shown(OpenDocument(path), QSize(400, 400));
+    const QImage image = shown.Grab();
+    DocumentView& view = shown.view;
+    EXPECT_TRUE(view.PageNotice(0).isEmpty()) << view.PageNotice(0).toStdString();
+    EXPECT_NE(view.PageDamage(0).indexOf(QStringLiteral("StripOffsets")), -1)
+        << view.PageDamage(0).toStdString();
+    EXPECT_LT(qGray(image.pixel(shown.OnScreen(0, QPointF(40, 25)))), 40) << "the rows read";
+    EXPECT_GT(qGray(image.pixel(shown.OnScreen(0, QPointF(40, 150)))), 230) << "the rows lost";
+    const QRect badge = view.DamageBadge(0);
+    ASSERT_FALSE(badge.isEmpty());
+    EXPECT_TRUE(
+        view.PageRect(0)
+            .translated(-view.horizontalScrollBar()->value(), -view.verticalScrollBar()->value())
+            .contains(badge));
+    const QRgb mark = image.pixel(badge.topLeft() + QPoint(3, badge.height() / 2));
+    EXPECT_GT(qRed(mark), qGreen(mark) + 60) << "the badge";
+    const QRgb frame = image.pixel(shown.OnScreen(0, QPointF(1, 150)));
+    EXPECT_GT(qRed(frame), qGreen(frame) + 60) << "the frame";
+    EXPECT_NE(view.PageDetails().indexOf(QStringLiteral("Page 1 is damaged")), -1)
+        << view.PageDetails().toStdString();
+    EXPECT_NE(view.PageDetails().indexOf(view.PageDamage(0)), -1);
+}
+
 TEST_F(DocumentViewTest, KeysScrollAndTrackTheCurrentPage) {
     ShownView shown(SquareDocument(3), QSize(400, 300));
     DocumentView& view = shown.view;

@@ -169,16 +169,18 @@ class BatchProgress {
           start_(Clock::now()) {}
 
     void Converted(const Job& job, int pages, const std::vector<engine::SkippedPage>& skipped,
-                   SkipKind kind) {
+                   const std::vector<engine::SkippedPage>& damaged, SkipKind kind) {
         std::lock_guard lock(mutex_);
         ++done_;
         pages_ += pages;
         extensionsKept_ += job.extensionKept ? 1 : 0;
         skipped_ += skipped.size();
-        if (!skipped.empty() && terminal_) {
+        damaged_ += damaged.size();
+        if ((!skipped.empty() || !damaged.empty()) && terminal_) {
             std::fputs("\r\033[K", stderr);
         }
         WarnSkipped(job.input, skipped, kind);
+        WarnSkipped(job.input, damaged, SkipKind::Damaged);
         if (terminal_) {
             Redraw();
         } else {
@@ -207,10 +209,14 @@ class BatchProgress {
             std::fputs("\r\033[K", stderr);
         }
         const double seconds = Seconds();
-        const std::string skipped = skipped_ == 0 ? std::string()
-                                                  : ", " + std::to_string(skipped_) +
-                                                        (skipped_ == 1 ? " damaged page skipped"
-                                                                       : " damaged pages skipped");
+        std::string skipped = skipped_ == 0 ? std::string()
+                                            : ", " + std::to_string(skipped_) +
+                                                  (skipped_ == 1 ? " damaged page skipped"
+                                                                 : " damaged pages skipped");
+        if (damaged_ > 0) {
+            skipped += ", " + std::to_string(damaged_) +
+                       (damaged_ == 1 ? " page written damaged" : " pages written damaged");
+        }
         std::fprintf(stdout, "%s%zu of %zu files converted (%zu pages%s), %zu failed, in %.1f s",
                      interrupted ? "Interrupted: " : "", done_ - failed_, total_, pages_,
                      skipped.c_str(), failed_, seconds);
@@ -225,7 +231,8 @@ class BatchProgress {
         return failed_;
     }
 
-    size_t SkippedPages() const { return skipped_; }
+    // Pages left out, stood in for or written damaged.
+    size_t SkippedPages() const { return skipped_ + damaged_; }
 
   private:
     double Seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
@@ -249,6 +256,7 @@ class BatchProgress {
     size_t pages_ = 0;
     size_t extensionsKept_ = 0;
     size_t skipped_ = 0;
+    size_t damaged_ = 0;
 };
 
 // Why `input` was not converted, for a line that names it: without the file's name
@@ -259,9 +267,10 @@ std::string FailureReason(const std::string& input, const Error& e) {
 }
 
 // Converts one file; returns its page count. Raises folio::Error on failure. With
-// `skipped`, pages that cannot be decoded or reached are listed there instead.
+// `skipped`, pages that cannot be decoded or reached are listed there instead;
+// pages written in spite of damage go to `damaged`.
 int Convert(const Job& job, const BatchRequest& request, const InputFiles& inputs,
-            std::vector<engine::SkippedPage>* skipped) {
+            std::vector<engine::SkippedPage>* skipped, std::vector<engine::SkippedPage>& damaged) {
     inputs.CheckTarget(job.output.string(), request.overwrite);
     // Opened first, so that a file that is no document leaves no folder behind.
     const auto document = OpenDocument(job.input);
@@ -277,10 +286,12 @@ int Convert(const Job& job, const BatchRequest& request, const InputFiles& input
     // Without --overwrite a file made at the output meanwhile is kept, too.
     const sys::AtomicFile::Options target = TargetOptions(request.overwrite);
     if (request.format == BatchFormat::Pdf) {
-        engine::WritePdf({document.get()}, job.output.string(), target, skipped);
+        engine::WritePdf({document.get()}, job.output.string(), target, skipped, request.checks);
     } else {
-        engine::WriteTiff(*document, job.output.string(), target, skipped);
+        engine::WriteTiff(*document, job.output.string(), target, skipped, request.checks);
     }
+    static const std::vector<engine::SkippedPage> none;
+    damaged = DamagedPages({document.get()}, skipped != nullptr ? *skipped : none);
     return document->PageCount();
 }
 
@@ -319,9 +330,10 @@ int RunBatch(const BatchRequest& request) {
             }
             try {
                 std::vector<engine::SkippedPage> skipped;
-                const int pages =
-                    Convert(job, request, inputs, request.skipDamaged ? &skipped : nullptr);
-                progress.Converted(job, pages, skipped, kind);
+                std::vector<engine::SkippedPage> damaged;
+                const int pages = Convert(job, request, inputs,
+                                          request.skipDamaged ? &skipped : nullptr, damaged);
+                progress.Converted(job, pages, skipped, damaged, kind);
             } catch (const Error& e) {
                 if (e.Number() != errors::kCancel || !Interrupted()) {
                     progress.Failed(job.input, FailureReason(job.input, e));

@@ -2,10 +2,8 @@
 
 #include "argument_list.h"
 #include "command_files.h"
-#include "common/utf8.h"
 #include "engine/document/page_source.h"
 #include "engine/write/tiff_writer.h"
-#include "imaging/document.h"
 #include "skipped_pages.h"
 #include "usage_error.h"
 #include "writing_commands.h"
@@ -27,6 +25,9 @@ std::optional<BatchRequest> BatchRequestFrom(const ArgumentList& list, BatchForm
     request.overwrite = list.Has("--overwrite");
     request.angle = ParseTurn(list);
     request.skipDamaged = list.Has("--skip-damaged");
+    request.checks = DamageChecksFrom(list);
+    // A batch that must hold no damaged page checks the data passed through as well.
+    request.checks.verify = request.checks.verify || request.checks.strict;
     if (request.outputDir.empty()) {
         throw UsageError("--output-dir needs a folder");
     }
@@ -37,8 +38,9 @@ std::optional<BatchRequest> BatchRequestFrom(const ArgumentList& list, BatchForm
 }
 
 int RunExport(const std::vector<std::string>& args) {
-    const ArgumentList list(args, {"--rotate", "--output-dir"},
-                            {"--recursive", "--overwrite", "--skip-damaged"});
+    const ArgumentList list(
+        args, {"--rotate", "--output-dir"},
+        {"--recursive", "--overwrite", "--skip-damaged", "--strict", "--verify"});
     if (const auto batch = BatchRequestFrom(list, BatchFormat::Tiff)) {
         return RunBatch(*batch);
     }
@@ -46,23 +48,20 @@ int RunExport(const std::vector<std::string>& args) {
         throw UsageError("export needs a file and the TIFF file to write");
     }
     const int angle = ParseTurn(list);
+    const std::string& input = list.Positional()[0];
+    const std::string& target = list.Positional()[1];
     // An existing OUT.tiff is replaced, --overwrite or not (scripts rely on it);
     // the switch is taken so that one command line serves pdf and export.
-    InputFiles({list.Positional()[0]}).CheckTarget(list.Positional()[1], true);
-    const auto document = OpenDocument(list.Positional()[0]);
+    InputFiles({input}).CheckTarget(target, true);
+    const auto document = OpenDocument(input);
     TurnAllPages(*document, angle);
-    if (list.Has("--skip-damaged")) {
-        std::vector<engine::SkippedPage> skipped;
-        WithPageProgress(document->PageCount(),
-                         [&] { engine::WriteTiff(*document, list.Positional()[1], {}, &skipped); });
-        return FinishSkipping(list.Positional()[1], {list.Positional()[0]}, {document.get()},
-                              document->PageCount(), skipped, SkipKind::LeftOut);
-    }
+    std::vector<engine::SkippedPage> skipped;
     WithPageProgress(document->PageCount(), [&] {
-        document->SaveAs(FromUtf8(list.Positional()[1]), imaging::kFileFormatTiff,
-                         imaging::kCompressionDefault);
+        engine::WriteTiff(*document, target, {}, list.Has("--skip-damaged") ? &skipped : nullptr,
+                          DamageChecksFrom(list));
     });
-    return 0;
+    return FinishWriting(target, {input}, {document.get()}, document->PageCount(), skipped,
+                         SkipKind::LeftOut);
 }
 
 }  // namespace folio::convert

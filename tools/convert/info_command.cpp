@@ -27,7 +27,8 @@ Json PageJson(const engine::PageInfo& info) {
             {"samples", info.samplesPerPixel},
             {"compression", info.compression},
             {"compression_name", ShownUtf8(info.compressionName)},
-            {"decodable", info.decodable}};
+            {"decodable", info.decodable},
+            {"damage", info.damage.empty() ? Json(nullptr) : Json(ShownUtf8(info.damage))}};
 }
 
 // The pages that can be reached: all but the last when the page chain breaks.
@@ -51,11 +52,30 @@ void ReportError(const std::string& message) {
     std::fprintf(stderr, "foliolens-convert: %s\n", OneLine(message).c_str());
 }
 
+// With `verify` every readable page is decoded, so that damage in its data is
+// known besides what its directory shows; false, each reason reported, when a page
+// that looked decodable cannot be decoded after all.
+bool VerifyPages(const engine::EngineDocument& document, bool verify) {
+    bool ok = true;
+    for (int page = 0; verify && page < ReadablePages(document); ++page) {
+        try {
+            if (document.Info(page).decodable) {
+                document.Verify(page);
+            }
+        } catch (const Error& e) {
+            ReportError(e.Description());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 // The file's report; `ok` becomes false when it could not be read, or only in part.
-Json FileJson(const std::string& path, bool& ok) {
+Json FileJson(const std::string& path, bool verify, bool& ok) {
     Json file{{"file", ShownUtf8(path)}};
     try {
         const auto document = OpenDocument(path);
+        ok = VerifyPages(*document, verify) && ok;
         Json pages = Json::array();
         for (int page = 0; page < ReadablePages(*document); ++page) {
             pages.push_back(PageJson(document->Info(page)));
@@ -75,9 +95,10 @@ Json FileJson(const std::string& path, bool& ok) {
     return file;
 }
 
-bool ReportText(const std::string& path) {
+bool ReportText(const std::string& path, bool verify) {
     try {
         const auto document = OpenDocument(path);
+        const bool verified = VerifyPages(*document, verify);
         const int pages = ReadablePages(*document);
         const std::string broken = ChainBreak(*document, path);
         // Names and libtiff's texts reach the terminal only escaped.
@@ -93,7 +114,7 @@ bool ReportText(const std::string& path) {
             ReportError(broken);
             return false;
         }
-        return true;
+        return verified;
     } catch (const Error& e) {
         ReportError(e.Description());
         return false;
@@ -103,7 +124,8 @@ bool ReportText(const std::string& path) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& args) {
-    const ArgumentList list(args, {}, {"--json"});
+    const ArgumentList list(args, {}, {"--json", "--verify"});
+    const bool verify = list.Has("--verify");
     if (list.Positional().empty()) {
         throw UsageError("info needs at least one file");
     }
@@ -111,14 +133,14 @@ int RunInfo(const std::vector<std::string>& args) {
     if (list.Has("--json")) {
         Json files = Json::array();
         for (const std::string& path : list.Positional()) {
-            files.push_back(FileJson(path, allOk));
+            files.push_back(FileJson(path, verify, allOk));
         }
         // Every text went in as ShownUtf8 (stray bytes as "\xFF"), so this is valid JSON.
         const std::string text = files.dump(-1, ' ', false, Json::error_handler_t::strict);
         std::printf("%s\n", text.c_str());
     } else {
         for (const std::string& path : list.Positional()) {
-            allOk = ReportText(path) && allOk;
+            allOk = ReportText(path, verify) && allOk;
         }
     }
     return allOk ? 0 : 1;

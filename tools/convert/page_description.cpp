@@ -56,6 +56,8 @@ std::string DescribePage(int number, const engine::PageInfo& info) {
     line += info.compressionName + " (" + std::to_string(info.compression) + ")";
     if (!info.decodable) {
         line += ", cannot be decoded";
+    } else if (!info.damage.empty()) {
+        line += ", damaged (" + info.damage + ")";
     }
     return line;
 }

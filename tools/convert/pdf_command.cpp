@@ -13,8 +13,9 @@
 namespace folio::convert {
 
 int RunPdf(const std::vector<std::string>& args) {
-    const ArgumentList list(args, {"--rotate", "-o", "--output-dir"},
-                            {"--overwrite", "--recursive", "--skip-damaged"});
+    const ArgumentList list(
+        args, {"--rotate", "-o", "--output-dir"},
+        {"--overwrite", "--recursive", "--skip-damaged", "--strict", "--verify"});
     if (const auto batch = BatchRequestFrom(list, BatchFormat::Pdf)) {
         if (list.Has("-o")) {
             throw UsageError("give either -o OUT.pdf or --output-dir DIR, not both");
@@ -40,14 +41,12 @@ int RunPdf(const std::vector<std::string>& args) {
         sources.push_back(documents.back().get());
         pages += documents.back()->PageCount();
     }
-    if (list.Has("--skip-damaged")) {
-        std::vector<engine::SkippedPage> skipped;
-        WithPageProgress(
-            pages, [&] { engine::WritePdf(sources, target, TargetOptions(overwrite), &skipped); });
-        return FinishSkipping(target, list.Positional(), sources, pages, skipped, SkipKind::Notice);
-    }
-    WithPageProgress(pages, [&] { engine::WritePdf(sources, target, TargetOptions(overwrite)); });
-    return 0;
+    std::vector<engine::SkippedPage> skipped;
+    WithPageProgress(pages, [&] {
+        engine::WritePdf(sources, target, TargetOptions(overwrite),
+                         list.Has("--skip-damaged") ? &skipped : nullptr, DamageChecksFrom(list));
+    });
+    return FinishWriting(target, list.Positional(), sources, pages, skipped, SkipKind::Notice);
 }
 
 }  // namespace folio::convert

@@ -4,8 +4,12 @@
 
 #include "argument_list.h"
 #include "command_files.h"
+#include "common/error.h"
+#include "common/error_numbers.h"
+#include "engine/tiff/located_error.h"
 #include "engine/tiff/page_directory.h"
 #include "engine/write/png_writer.h"
+#include "skipped_pages.h"
 #include "usage_error.h"
 
 namespace folio::convert {
@@ -47,7 +51,7 @@ RenderRequest ForWidth(const engine::EngineDocument& document, int page, long wi
 
 int RunRender(const std::vector<std::string>& args) {
     const ArgumentList list(args, {"--page", "--zoom", "--dpi", "--width", "--scale", "-o"},
-                            {"--overwrite"});
+                            {"--overwrite", "--strict"});
     if (list.Positional().size() != 1) {
         throw UsageError("render needs exactly one file");
     }
@@ -102,8 +106,20 @@ int RunRender(const std::vector<std::string>& args) {
             std::to_string(engine::kMaxRenderPixels) + " pixels in all");
     }
     const engine::PixelRect region{0, 0, static_cast<int>(w), static_cast<int>(h)};
-    engine::WritePng(request.Render(*document, page, region), list.Value("-o"));
-    return 0;
+    const engine::RenderedImage rendered = request.Render(*document, page, region);
+    // Known once the page is decoded: the PNG is made only of a page wholly read.
+    const std::string damage = document->Info(page).damage;
+    if (!damage.empty() && list.Has("--strict")) {
+        throw Error(errors::kDamagedFile, engine::PageLocation(list.Positional()[0], page) +
+                                              " is damaged: " + damage);
+    }
+    engine::WritePng(rendered, list.Value("-o"));
+    if (damage.empty()) {
+        return 0;
+    }
+    WarnSkipped(list.Positional()[0], {{document.get(), page, damage}},
+                SkipKind::Damaged);
+    return kSkippedStatus;
 }
 
 }  // namespace folio::convert

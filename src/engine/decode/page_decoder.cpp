@@ -163,6 +163,10 @@ Raster DecodeNative(TiffFile& file, const StoredLayout& layout, const PageInfo& 
         const size_t planeStride = RowBytes(layout.width, planeBits);
         std::vector<uint8_t> plane(planeStride * layout.height);
         for (uint16_t s = 0; ok && s < (separate ? layout.samples : 1); ++s) {
+            if (s > 0) {
+                // A strip that cannot be read leaves zeros, not the plane before.
+                std::fill(plane.begin(), plane.end(), uint8_t{0});
+            }
             ok = ReadPlane(tif, s, layout.height, planeStride, planeBits, plane.data());
             repack.firstSample = s;
             if (ok) {
@@ -298,15 +302,25 @@ bool ReadStrips(TIFF* tif, uint16_t plane, uint32_t height, size_t rowBytes, uin
     if (rowsPerStrip == 0 || rowsPerStrip > height) {
         rowsPerStrip = height;
     }
+    bool any = false;
     for (uint32_t y = 0; y < height; y += rowsPerStrip) {
         const uint32_t rows = std::min(rowsPerStrip, height - y);
         const uint32_t strip = TIFFComputeStrip(tif, y, plane);
-        if (TIFFReadEncodedStrip(tif, strip, out + y * rowBytes,
-                                 static_cast<tmsize_t>(rows * rowBytes)) < 0) {
-            return false;
+        uint8_t* into = out + y * rowBytes;
+        // A strip the directory does not list (libtiff pads the list with zeros) would
+        // be read from the start of the file: it stays blank.
+        if (TIFFGetStrileByteCount(tif, strip) == 0) {
+            TIFFErrorExtR(tif, "ReadStrips", "strip %u has no data", strip);
+            std::memset(into, 0, rows * rowBytes);
+        } else if (TIFFReadEncodedStrip(tif, strip, into, static_cast<tmsize_t>(rows * rowBytes)) >=
+                   0) {
+            any = true;
+        } else {
+            // libtiff may have read other bytes of the file there before failing.
+            std::memset(into, 0, rows * rowBytes);
         }
     }
-    return true;
+    return any;
 }
 
 bool ReadTiles(TIFF* tif, uint16_t plane, uint32_t height, size_t rowBytes, uint16_t pixelBits,
@@ -327,13 +341,15 @@ bool ReadTiles(TIFF* tif, uint16_t plane, uint32_t height, size_t rowBytes, uint
         return false;
     }
     std::vector<uint8_t> tile(static_cast<size_t>(tileBytes));
+    bool any = false;
     for (uint32_t ty = 0; ty < height; ty += tileHeight) {
         for (uint32_t tx = 0; tx < width; tx += tileWidth) {
             const uint32_t index = TIFFComputeTile(tif, tx, ty, 0, plane);
             if (TIFFReadEncodedTile(tif, index, tile.data(), static_cast<tmsize_t>(tileBytes)) <
                 0) {
-                return false;
+                continue;
             }
+            any = true;
             const size_t from = static_cast<size_t>(tx) * pixelBits / 8;
             const size_t count = std::min<size_t>(tileRowBytes, rowBytes - from);
             const uint32_t rows = std::min(tileHeight, height - ty);
@@ -343,10 +359,20 @@ bool ReadTiles(TIFF* tif, uint16_t plane, uint32_t height, size_t rowBytes, uint
             }
         }
     }
-    return true;
+    return any;
 }
 
 }  // namespace
+
+std::string DecodeDamage(const std::vector<std::string>& messages) {
+    for (const std::string& message : messages) {
+        // libtiff's notice about the format itself, given for every such page.
+        if (message.rfind("Deprecated and troublesome old-style JPEG", 0) != 0) {
+            return message;
+        }
+    }
+    return "";
+}
 
 bool TilesAreByteAligned(TIFF* tif, uint16_t pixelBits) {
     uint32_t tileWidth = 0;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/image/raster.h"
 #include "engine/tiff/page_directory.h"
@@ -28,11 +29,18 @@ std::string WhyUndecodable(TIFF* tif, const PageInfo& info);
 // data, or a page that would need more than `maxBytes` once decoded.
 Raster DecodePage(TiffFile& file, const PageInfo& info, const std::string& where, size_t maxBytes);
 
+// What libtiff said while a page decoded without failing, as the damage it found in
+// the page's data (PageInfo::damage): its first error or warning, or "" for none.
+// Call with the file's messages from just before DecodePage.
+std::string DecodeDamage(const std::vector<std::string>& messages);
+
 // Reads every strip or tile of one sample plane (plane 0 of a chunky page holds
 // all samples) of the page libtiff stands on into `out`: `height` rows of
 // `rowBytes`, as stored. `pixelBits` is the bits per pixel within the plane; a
-// tiled page needs tiles whose width makes whole bytes. Returns false when libtiff
-// fails (its message is in the file's error) or a tile is implausibly large.
+// tiled page needs tiles whose width makes whole bytes. A strip or tile libtiff
+// cannot read is left as zeros, so that the rest of the page is still shown, and
+// libtiff's message stays in the file's messages. Returns false when none of them
+// can be read (the message is in the file's error) or a tile is implausibly large.
 bool ReadPlane(TIFF* tif, uint16_t plane, uint32_t height, size_t rowBytes, uint16_t pixelBits,
                uint8_t* out);
 

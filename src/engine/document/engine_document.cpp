@@ -39,7 +39,8 @@ class EngineDocument::Impl {
     mutable std::mutex mutex;
     std::shared_ptr<TiffFile> file;
     std::shared_ptr<std::mutex> decoding;  // the handle of `file`
-    std::vector<PageEntry> pages;
+    // Decoding adds the damage it finds to a page's info.
+    mutable std::vector<PageEntry> pages;
     std::vector<int> turns;
     std::string path;
     mutable std::mutex cacheMutex;
@@ -80,56 +81,113 @@ class EngineDocument::Impl {
         return cache.Find(key);
     }
 
-    // The page decoded whole (`denominator` 1), or at 1/2, 1/4 or 1/8 of its size when
-    // its layout allows (null when it does not), from the cache when held there.
-    std::shared_ptr<const Raster> Load(int page, int denominator) const {
-        std::shared_ptr<TiffFile> opened;
-        std::shared_ptr<std::mutex> handle;
+    // What decoding a page needs, taken under `mutex`.
+    struct Decoding {
+        std::shared_ptr<TiffFile> file;
+        std::shared_ptr<std::mutex> handle;  // the lock of `file`'s handle
         PageEntry entry;
         size_t limit = 0;
+        std::string where;  // "FILE, page N"
+    };
+
+    // Raises folio::Error for no such page, or one where the page chain breaks.
+    Decoding Prepare(int page) const {
+        Decoding d;
         {
             std::lock_guard lock(mutex);
             Check(page);
-            opened = file;
-            handle = decoding;
-            entry = pages[static_cast<size_t>(page)];
-            limit = decodeLimit;
+            d.file = file;
+            d.handle = decoding;
+            d.entry = pages[static_cast<size_t>(page)];
+            d.limit = decodeLimit;
         }
-        if (!entry.info.chainBreak.empty()) {
-            throw LocatedError(errors::kDamagedFile, PageLocation(opened->Name(), page),
-                               ChainBreakReason(entry.info));
+        d.where = PageLocation(d.file->Name(), page);
+        if (!d.entry.info.chainBreak.empty()) {
+            throw LocatedError(errors::kDamagedFile, d.where, ChainBreakReason(d.entry.info));
         }
+        return d;
+    }
+
+    // Makes the page `file`'s current one, with nothing yet said about its data.
+    static void Select(TiffFile& on, const Decoding& d) {
+        on.TakeError();
+        if (!on.SelectPage(d.entry.offset)) {
+            const std::string why = on.TakeError();
+            throw LocatedError(errors::kDamagedFile, d.where,
+                               "the page cannot be read" + (why.empty() ? "" : " (" + why + ")"));
+        }
+        // (Reading the directory again says again what opening said of it.)
+        on.TakeMessages();
+    }
+
+    // Keeps the damage a decode of `page` found, the first found; pages decode on
+    // several threads.
+    void NoteDamage(int page, const std::shared_ptr<TiffFile>& decoded, std::string damage) const {
+        if (damage.empty()) {
+            return;
+        }
+        std::lock_guard lock(mutex);
+        std::string& known = pages[static_cast<size_t>(page)].info.damage;
+        if (file == decoded && known.empty()) {  // not closed or replaced meanwhile
+            known = std::move(damage);
+        }
+    }
+
+    // The page decoded whole (`denominator` 1), or at 1/2, 1/4 or 1/8 of its size when
+    // its layout allows (null when it does not), from the cache when held there.
+    std::shared_ptr<const Raster> Load(int page, int denominator) const {
+        const Decoding d = Prepare(page);
         // Smaller versions of a page are held beside it, under keys above any page's.
         const int key = page | (std::countr_zero(static_cast<unsigned>(denominator)) << 28);
         if (auto held = Cached(key)) {
             return held;
         }
-        std::lock_guard decode(*handle);
+        std::lock_guard decode(*d.handle);
         // Another thread may have decoded the page while this one waited.
         if (auto held = Cached(key)) {
             return held;
         }
-        const std::string where = PageLocation(opened->Name(), page);
-        opened->TakeError();
-        if (!opened->SelectPage(entry.offset)) {
-            const std::string why = opened->TakeError();
-            throw LocatedError(errors::kDamagedFile, where,
-                               "the page cannot be read" + (why.empty() ? "" : " (" + why + ")"));
-        }
+        Select(*d.file, d);
         std::shared_ptr<const Raster> raster;
         if (denominator == 1) {
-            raster = std::make_shared<const Raster>(DecodePage(*opened, entry.info, where, limit));
-        } else if (auto smaller = DecodeJpegScaled(*opened, entry.info, denominator, where)) {
+            raster =
+                std::make_shared<const Raster>(DecodePage(*d.file, d.entry.info, d.where, d.limit));
+        } else if (auto smaller = DecodeJpegScaled(*d.file, d.entry.info, denominator, d.where)) {
             raster = std::make_shared<const Raster>(std::move(*smaller));
         } else {
             return nullptr;
         }
+        NoteDamage(page, d.file, DecodeDamage(d.file->TakeMessages()));
         std::lock_guard lock(mutex);
-        if (file == opened) {  // not closed or replaced meanwhile
+        if (file == d.file) {  // not closed or replaced meanwhile
             std::lock_guard cacheLock(cacheMutex);
             cache.Put(key, raster);
         }
         return raster;
+    }
+
+    // The page decoded on a libtiff handle of its own and let go: several run at once.
+    std::string Verify(int page) const {
+        const Decoding d = Prepare(page);
+        if (Cached(page)) {
+            return d.entry.info.damage;  // decoded whole already, so its damage is known
+        }
+        std::unique_ptr<TiffFile> own;
+        try {
+            own = d.file->Duplicate();
+        } catch (const Error&) {
+            // No descriptor to spare: the document's own handle, one page at a time.
+        }
+        if (!own) {
+            Load(page, 1);
+        } else {
+            Select(*own, d);
+            DecodePage(*own, d.entry.info, d.where, d.limit);
+            NoteDamage(page, d.file, DecodeDamage(own->TakeMessages()));
+        }
+        std::lock_guard lock(mutex);
+        Check(page);
+        return pages[static_cast<size_t>(page)].info.damage;
     }
 
     // A JPEG page drawn below half its size comes from a smaller decode (libjpeg's
@@ -270,6 +328,10 @@ int EngineDocument::QuarterTurns(int page) const {
 
 std::shared_ptr<const Raster> EngineDocument::Decode(int page) const {
     return impl_->Load(page, 1);
+}
+
+std::string EngineDocument::Verify(int page) const {
+    return impl_->Verify(page);
 }
 
 const std::string& EngineDocument::FilePath() const {

@@ -53,6 +53,7 @@ class EngineDocument : public imaging::Document, public PageSource {
     PageInfo Info(int page) const override;
     int QuarterTurns(int page) const override;
     std::shared_ptr<const Raster> Decode(int page) const override;
+    std::string Verify(int page) const override;
     const std::string& FilePath() const override;
     uint64_t DirectoryOffset(int page) const override;
     std::unique_ptr<TiffFile> OpenFile() const override;

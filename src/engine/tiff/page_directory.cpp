@@ -283,6 +283,22 @@ PageInfo ReadPageInfo(TIFF* tif, UndecodableCheck whyUndecodable) {
 
 namespace {
 
+// What libtiff said as it read a page's directory that means it mended where the
+// page's data lies (byte counts estimated, a short list of strips padded), or "".
+// Its other warnings (tags it does not know, such as the .mdi text tags) say
+// nothing of the pixels.
+std::string LayoutDamage(const std::vector<std::string>& messages) {
+    for (const std::string& message : messages) {
+        for (const char* tag :
+             {"StripByteCounts", "StripOffsets", "TileByteCounts", "TileOffsets"}) {
+            if (message.find(tag) != std::string::npos) {
+                return message;
+            }
+        }
+    }
+    return "";
+}
+
 // What the directory in the file says where libtiff has mended it. libtiff reads a
 // palette page without its colour map as gray (or RGB): its colours are unknown.
 void CheckStoredLayout(const TiffFile& file, PageEntry& page) {
@@ -293,6 +309,10 @@ void CheckStoredLayout(const TiffFile& file, PageEntry& page) {
         info.photometric = PHOTOMETRIC_PALETTE;
     }
     info.uncopyable = StoredLayoutFault(file, page.offset, tif, info);
+    // Whatever libtiff mended is its guess, not the file's data.
+    if (info.uncopyable.empty()) {
+        info.uncopyable = info.damage;
+    }
     if (info.photometric == PHOTOMETRIC_PALETTE && info.uncopyable == MissingColourMapText()) {
         info.decodable = false;
         info.undecodable = info.uncopyable;
@@ -315,7 +335,10 @@ std::vector<PageEntry> ReadPageDirectory(TiffFile& file, int maxPages,
         if (static_cast<int>(pages.size()) >= maxPages) {
             Fail(file, "more than " + std::to_string(maxPages) + " pages");
         }
+        // (What libtiff said of this page's directory, as it was read.)
+        const std::string damage = LayoutDamage(file.TakeMessages());
         pages.push_back({TIFFCurrentDirOffset(tif), ReadPageInfo(tif, whyUndecodable)});
+        pages.back().info.damage = damage;
         CheckStoredLayout(file, pages.back());
         if (TIFFLastDirectory(tif)) {
             break;
@@ -342,6 +365,7 @@ std::vector<PageEntry> ReadPageDirectory(TiffFile& file, int maxPages,
         // The size of the page before it, so that the break takes a page's place.
         PageInfo info = pages.back().info;
         info.decodable = false;
+        info.damage.clear();
         info.chainBreak = std::move(broken);
         pages.push_back({0, std::move(info)});
     }

@@ -71,6 +71,11 @@ struct PageInfo {
     // fewer strips than its rows need, a palette without its colour map; "" when
     // nothing is amiss.
     std::string uncopyable;
+    // Why the page is shown only as libtiff could read it, in libtiff's words: it
+    // mended where the data lies as it read the directory (byte counts estimated,
+    // missing strips), or warned or failed on part of the data as it was decoded; ""
+    // while no damage is known. A document adds what decoding finds.
+    std::string damage;
 
     bool IsBilevel() const { return bitsPerSample == 1 && samplesPerPixel == 1; }
     // The bytes its pixels take decoded: the engine keeps them in the page's own

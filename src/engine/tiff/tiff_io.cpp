@@ -119,10 +119,6 @@ int MapNothing(thandle_t, void**, toff_t*) {
 
 void UnmapNothing(thandle_t, void*, toff_t) {}
 
-int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) {
-    return 1;
-}
-
 }  // namespace
 
 TIFF* OpenTiffClient(const std::string& name, const char* mode, TiffStorage& storage,
@@ -144,7 +140,7 @@ template uint32_t Defaulted<uint32_t>(TIFF*, uint32_t);
 TiffMessageLog::TiffMessageLog(std::string fileName)
     : options_(TIFFOpenOptionsAlloc()), prefix_(fileName.empty() ? "" : fileName + ": ") {
     TIFFOpenOptionsSetErrorHandlerExtR(options_, &TiffMessageLog::OnError, this);
-    TIFFOpenOptionsSetWarningHandlerExtR(options_, IgnoreWarning, this);
+    TIFFOpenOptionsSetWarningHandlerExtR(options_, &TiffMessageLog::OnWarning, this);
     // Refuse absurd single allocations.
     TIFFOpenOptionsSetMaxSingleMemAlloc(options_, kMaxLibtiffAllocation);
 }
@@ -153,31 +149,69 @@ TiffMessageLog::~TiffMessageLog() {
     TIFFOpenOptionsFree(options_);
 }
 
+void TiffMessageLog::Clear() {
+    firstError_.clear();
+    messages_.clear();
+}
+
 std::string TiffMessageLog::Take() {
     std::string error;
     error.swap(firstError_);
+    messages_.clear();
     return error;
+}
+
+std::vector<std::string> TiffMessageLog::TakeMessages() {
+    std::vector<std::string> messages;
+    messages.swap(messages_);
+    firstError_.clear();
+    return messages;
 }
 
 std::string TiffMessageLog::Reason(const std::string& fallback) const {
     return firstError_.empty() ? fallback : firstError_;
 }
 
+std::string TiffMessageLog::Text(const char* module, const char* format, std::va_list args) const {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    std::string message = text;
+    if (!prefix_.empty() && message.rfind(prefix_, 0) == 0) {
+        message.erase(0, prefix_.size());
+    }
+    if (message.empty() && module != nullptr) {
+        message = module;
+    }
+    return message;
+}
+
+void TiffMessageLog::Keep(std::string text) {
+    if (messages_.size() < kKeptMessages) {
+        messages_.push_back(std::move(text));
+    }
+}
+
 int TiffMessageLog::OnError(TIFF*, void* self, const char* module, const char* format,
                             std::va_list args) {
     auto* log = static_cast<TiffMessageLog*>(self);
-    if (log->firstError_.empty()) {
-        char text[512];
-        std::vsnprintf(text, sizeof text, format, args);
-        log->firstError_ = text;
-        if (!log->prefix_.empty() && log->firstError_.rfind(log->prefix_, 0) == 0) {
-            log->firstError_.erase(0, log->prefix_.size());
-        }
-        if (log->firstError_.empty() && module != nullptr) {
-            log->firstError_ = module;
-        }
+    if (!log->firstError_.empty() && log->messages_.size() >= kKeptMessages) {
+        return 1;  // nothing more is kept
     }
+    std::string text = log->Text(module, format, args);
+    if (log->firstError_.empty()) {
+        log->firstError_ = text;
+    }
+    log->Keep(std::move(text));
     return 1;  // handled: nothing goes to the process-wide handlers
+}
+
+int TiffMessageLog::OnWarning(TIFF*, void* self, const char* module, const char* format,
+                              std::va_list args) {
+    auto* log = static_cast<TiffMessageLog*>(self);
+    if (log->messages_.size() < kKeptMessages) {
+        log->Keep(log->Text(module, format, args));
+    }
+    return 1;
 }
 
 // Where the bytes come from (a file or memory), and what libtiff said about the
@@ -467,6 +501,10 @@ std::optional<TiffFile::StoredEntry> TiffFile::FindStoredEntry(uint64_t director
 
 std::string TiffFile::TakeError() {
     return source_->log.Take();
+}
+
+std::vector<std::string> TiffFile::TakeMessages() {
+    return source_->log.TakeMessages();
 }
 
 int64_t MemoryTiff::Store::ReadAt(uint64_t offset, uint8_t* out, uint64_t count) {

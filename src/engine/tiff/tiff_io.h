@@ -56,8 +56,8 @@ TIFF* OpenTiffClient(const std::string& name, const char* mode, TiffStorage& sto
 template <typename T>
 T Defaulted(TIFF* tif, uint32_t tag);
 
-// Collects libtiff's errors for one file through the per-file handlers, so that
-// nothing is printed and no process-wide handler is touched. Warnings are dropped.
+// Collects libtiff's errors and warnings for one file through the per-file
+// handlers, so that nothing is printed and no process-wide handler is touched.
 class TiffMessageLog {
   public:
     // Messages that start with "`fileName`: " lose that prefix: ours name the file
@@ -71,19 +71,32 @@ class TiffMessageLog {
     TIFFOpenOptions* Options() const { return options_; }
     // The first error reported since the last Clear(), or "".
     const std::string& FirstError() const { return firstError_; }
-    void Clear() { firstError_.clear(); }
-    // The first error (or ""), forgotten.
+    // Every error and warning since the last Clear(), in order: the first few.
+    const std::vector<std::string>& Messages() const { return messages_; }
+    void Clear();
+    // The first error (or ""); everything reported is forgotten.
     std::string Take();
+    // The messages, forgotten.
+    std::vector<std::string> TakeMessages();
     // `fallback` when no error was reported.
     std::string Reason(const std::string& fallback) const;
 
   private:
     static int OnError(TIFF*, void* self, const char* module, const char* format,
                        std::va_list args);
+    static int OnWarning(TIFF*, void* self, const char* module, const char* format,
+                         std::va_list args);
+    // The message as our own messages word it (without the file's name).
+    std::string Text(const char* module, const char* format, std::va_list args) const;
+    void Keep(std::string text);
+
+    // A damaged page can make libtiff report every row of it.
+    static constexpr size_t kKeptMessages = 8;
 
     TIFFOpenOptions* options_;
     std::string prefix_;
     std::string firstError_;
+    std::vector<std::string> messages_;
 };
 
 // One TIFF or .mdi file opened for reading with libtiff. libtiff's errors and
@@ -132,9 +145,12 @@ class TiffFile {
     // the file holds it now (not as read for an earlier page); false when it cannot.
     bool SelectPage(uint64_t offset);
 
-    // libtiff's first error for this file since the last call ("" if none), and
-    // forgets it.
+    // libtiff's first error for this file since the last call ("" if none); forgets
+    // all it reported.
     std::string TakeError();
+    // libtiff's errors and warnings for this file since the last call, in order (the
+    // first few), forgotten.
+    std::vector<std::string> TakeMessages();
 
     struct Source;
 

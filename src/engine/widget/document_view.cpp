@@ -204,6 +204,26 @@ QString DocumentView::PageNotice(int page) const {
     return found == pageErrors_.end() ? QString() : found->second;
 }
 
+QString DocumentView::PageDamage(int page) const {
+    if (!document_ || page < 0 || page >= layout_.PageCount()) {
+        return {};
+    }
+    try {
+        return QString::fromStdString(ShownUtf8(document_->Info(page).damage));
+    } catch (const std::exception&) {
+        return {};  // the page's own notice says what is wrong
+    }
+}
+
+QRect DocumentView::DamageBadge(int page) const {
+    if (PageDamage(page).isEmpty() || pageErrors_.count(page) != 0) {
+        return {};
+    }
+    const QRect onScreen = layout_.Page(page).translated(-VisibleArea().topLeft());
+    const QRect shown = onScreen.intersected(viewport()->rect());
+    return shown.isEmpty() ? QRect() : DamageBadgeRect(viewport()->font(), shown);
+}
+
 double DocumentView::DeviceScale() const {
     return devicePixelRatioF();
 }

@@ -97,6 +97,11 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     QRect PageRect(int page) const;
     // Why a page cannot be shown, once the view has tried; empty when it can.
     QString PageNotice(int page) const;
+    // Why a page is shown only as far as it could be read, once known (the engine
+    // finds it as the page decodes); empty for a sound page.
+    QString PageDamage(int page) const;
+    // Where the badge of a damaged page sits in the viewport; empty when none shows.
+    QRect DamageBadge(int page) const;
 
   signals:
     // From a worker thread: a tile asked for is ready (or `error` says why not).

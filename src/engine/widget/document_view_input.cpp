@@ -32,9 +32,13 @@ QString DocumentView::PageDetails() const {
         return NoticeText(currentPage_, error->second);
     }
     try {
-        return PageIndicator::Details(currentPage_ + 1, layout_.PageCount(),
-                                      document_->Info(currentPage_),
-                                      document_->QuarterTurns(currentPage_), zoomX_, zoomY_);
+        const QString details = PageIndicator::Details(
+            currentPage_ + 1, layout_.PageCount(), document_->Info(currentPage_),
+            document_->QuarterTurns(currentPage_), zoomX_, zoomY_);
+        const QString damage = PageDamage(currentPage_);
+        return damage.isEmpty()
+                   ? details
+                   : details + QStringLiteral("\n\n") + DamageText(currentPage_, damage);
     } catch (const std::exception& e) {
         return NoticeText(currentPage_, ErrorText(e));
     }
@@ -182,8 +186,16 @@ bool DocumentView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QRect indicator = PageIndicatorRect();
+        const int page =
+            document_
+                ? layout_.MostVisiblePage(QRect(help->pos() + VisibleArea().topLeft(), QSize(1, 1)))
+                : -1;
+        const QRect badge = page >= 0 ? DamageBadge(page) : QRect();
         if (indicator.contains(help->pos())) {
             QToolTip::showText(help->globalPos(), PageDetails(), viewport(), indicator);
+        } else if (badge.contains(help->pos())) {
+            QToolTip::showText(help->globalPos(), DamageText(page, PageDamage(page)), viewport(),
+                               badge);
         } else {
             QToolTip::hideText();
             event->ignore();

@@ -90,6 +90,9 @@ void DocumentView::PaintPage(QPainter& painter, int page, const QRect& visible) 
             }
         }
     }
+    if (!PageDamage(page).isEmpty()) {
+        DrawDamageBadge(painter, onScreen.intersected(viewport()->rect()));
+    }
 }
 
 QImage DocumentView::Tile(int page, const QSize& pageSize, int column, int row) {

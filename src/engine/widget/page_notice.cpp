@@ -34,19 +34,74 @@ QFont NoticeFont(QFont font, const QSize& box, const QString& message) {
     return font;
 }
 
+namespace {
+
+const QColor kNoticeRed(0xb0, 0x30, 0x30);
+
+void DrawFrame(QPainter& painter, const QRect& shown) {
+    painter.setPen(QPen(kNoticeRed, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(shown.adjusted(1, 1, -2, -2));
+}
+
+QString BadgeLabel() {
+    return QCoreApplication::translate("folio::viewer::DocumentView", "Damaged");
+}
+
+QFont BadgeFont(QFont font) {
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    font.setBold(true);
+    return font;
+}
+
+}  // namespace
+
 void DrawNotice(QPainter& painter, const QRect& shown, const QString& message) {
     if (shown.isEmpty()) {
         return;
     }
     painter.save();
-    painter.setPen(QPen(QColor(0xb0, 0x30, 0x30), 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(shown.adjusted(1, 1, -2, -2));
+    DrawFrame(painter, shown);
     painter.setPen(QColor(0x40, 0x40, 0x40));
     const int margin = std::min(16, std::min(shown.width(), shown.height()) / 10);
     const QRect box = shown.adjusted(margin, margin, -margin, -margin);
     painter.setFont(NoticeFont(painter.font(), box.size(), message));
     painter.drawText(box, kNoticeFlags, message);
+    painter.restore();
+}
+
+QString DamageText(int page, const QString& damage) {
+    return QCoreApplication::translate("folio::viewer::DocumentView",
+                                       "Page %1 is damaged: it shows what could be read of it.")
+               .arg(page + 1) +
+           QStringLiteral("\n\n") + damage;
+}
+
+QRect DamageBadgeRect(const QFont& font, const QRect& shown) {
+    constexpr int kInset = 6;
+    const QFontMetrics metrics(BadgeFont(font));
+    const QSize size(metrics.horizontalAdvance(BadgeLabel()) + 2 * kInset,
+                     metrics.height() + kInset / 2);
+    // In the corner of the part in view, so that it is seen wherever the page is scrolled.
+    return QRect(shown.right() + 1 - kInset - size.width(), shown.top() + kInset, size.width(),
+                 size.height())
+        .intersected(shown);
+}
+
+void DrawDamageBadge(QPainter& painter, const QRect& shown) {
+    if (shown.isEmpty()) {
+        return;
+    }
+    painter.save();
+    DrawFrame(painter, shown);
+    const QRect badge = DamageBadgeRect(painter.font(), shown);
+    painter.setFont(BadgeFont(painter.font()));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kNoticeRed);
+    painter.drawRoundedRect(badge, 4, 4);
+    painter.setPen(Qt::white);
+    painter.drawText(badge, Qt::AlignCenter, BadgeLabel());
     painter.restore();
 }
 

@@ -23,4 +23,13 @@ QFont NoticeFont(QFont font, const QSize& box, const QString& message);
 // large as fits.
 void DrawNotice(QPainter& painter, const QRect& shown, const QString& message);
 
+// A page shown in spite of damage keeps its pixels and gets the notice's frame with
+// a small badge in its corner; the reason goes into its details and tooltip.
+// "Page 3 is damaged: it shows what could be read of it." and why; `page` from 0.
+QString DamageText(int page, const QString& damage);
+// Where the badge goes on `shown` (the part of the page in view), drawn in `font`.
+QRect DamageBadgeRect(const QFont& font, const QRect& shown);
+// Frames `shown` and draws the badge on it.
+void DrawDamageBadge(QPainter& painter, const QRect& shown);
+
 }  // namespace folio::viewer

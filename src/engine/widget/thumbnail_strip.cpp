@@ -206,6 +206,9 @@ void ThumbnailStrip::PaintThumbnail(QPainter& painter, int page, const QRect& bo
             DrawNotice(painter, box, NoticeText(page, thumbnail->error));
         } else {
             painter.drawImage(QRectF(box), thumbnail->image);
+            if (Damaged(page)) {
+                DrawDamageBadge(painter, box);
+            }
         }
     }
     if (page == current_) {
@@ -219,6 +222,14 @@ void ThumbnailStrip::PaintThumbnail(QPainter& painter, int page, const QRect& bo
     const QRect labelBox(0, box.bottom() + 1 + kLabelGap, viewport()->width(),
                          fontMetrics().height());
     painter.drawText(labelBox, Qt::AlignHCenter | Qt::AlignTop, QString::number(page + 1));
+}
+
+bool ThumbnailStrip::Damaged(int page) const {
+    try {
+        return !document_->Info(page).damage.empty();
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 const ThumbnailStrip::Thumbnail* ThumbnailStrip::Find(int page) const {

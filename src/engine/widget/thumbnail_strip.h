@@ -83,6 +83,8 @@ class ThumbnailStrip : public QAbstractScrollArea {
     // Keeps only the requests for pages in [first, last).
     void DropOutside(int first, int last);
     void PaintThumbnail(QPainter& painter, int page, const QRect& box);
+    // Whether the page is known to be shown in spite of damage (it gets the badge).
+    bool Damaged(int page) const;
     const Thumbnail* Find(int page) const;
 
     engine::RenderQueue& queue_;

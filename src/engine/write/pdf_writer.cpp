@@ -412,9 +412,10 @@ std::vector<ImageAhead::Page> StagePages(const std::vector<PageRef>& pages) {
     return sizes;
 }
 
-// A page passed through is read at once; any other is decoded here and left to a
+// A page passed through is read at once (and, with `verify`, also decoded on a
+// worker, to find damage in its data); any other is decoded here and left to a
 // worker to compress. Raises what stops the page, for TakeImage to name.
-ImageAhead::Started StartImage(const PageRef& ref, SourceFiles& files) {
+ImageAhead::Started StartImage(const PageRef& ref, SourceFiles& files, bool verify) {
     const PageInfo info = ref.source->Info(ref.page);
     const int turns = NormalQuarterTurns(ref.source->QuarterTurns(ref.page));
     if (std::optional<LocatedError> unwritable = Unwritable(ref, info)) {
@@ -423,7 +424,15 @@ ImageAhead::Started StartImage(const PageRef& ref, SourceFiles& files) {
     if (MayPassThrough(info)) {
         if (std::optional<PdfImage> image = PassThroughImage(
                 files.Of(ref.source), info, ref.source->DirectoryOffset(ref.page), turns)) {
-            return {std::move(image), nullptr};
+            if (!verify) {
+                return {std::move(image), nullptr};
+            }
+            // (Shared: the work is copied into the stage.)
+            auto held = std::make_shared<PdfImage>(std::move(*image));
+            return {std::nullopt, [source = ref.source, page = ref.page, held] {
+                        source->Verify(page);
+                        return std::move(*held);
+                    }};
         }
     }
     const std::shared_ptr<const Raster> decoded = ref.source->Decode(ref.page);
@@ -564,7 +573,8 @@ void WriteFile(QPDF& pdf, sys::FileHandle file, size_t bufferBytes, const std::s
 }  // namespace
 
 void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
-              sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
+              sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped,
+              DamageChecks checks) {
     const OutputFailure failure("Cannot write PDF \"" + targetPath + "\"");
     const std::vector<PageRef> pages = ListPages(sources, failure, skipped != nullptr);
     sys::AtomicFile temp;
@@ -574,8 +584,8 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     // The images' bytes, which the streams point into until the file is written.
     std::deque<PdfImage> images;
     SourceFiles files;
-    ImageAhead stage(StagePages(pages), [&pages, &files](int index) {
-        return StartImage(pages[static_cast<size_t>(index)], files);
+    ImageAhead stage(StagePages(pages), [&pages, &files, verify = checks.verify](int index) {
+        return StartImage(pages[static_cast<size_t>(index)], files, verify);
     });
     const int count = static_cast<int>(pages.size());
     ScopedProgress::Report(0, count);
@@ -584,6 +594,11 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     for (size_t i = 0; i < pages.size(); ++i) {
         images.push_back(TakeImage(stage, i, pages[i], failure, skipped));
         PdfImage& image = images.back();
+        const PageRef& ref = pages[i];
+        if (const std::string damage = ref.source->Info(ref.page).damage;
+            checks.strict && image.notice.empty() && !damage.empty()) {
+            failure.Raise(errors::kDamagedFile, Where(ref) + " is damaged: " + damage);
+        }
         const bool added =
             !image.notice.empty()
                 ? builder.AddNotice(image)

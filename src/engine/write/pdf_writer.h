@@ -18,9 +18,11 @@ namespace folio::engine {
 // names the page and the reason, and the target is untouched with no stray file.
 // `target` says whether an existing file is replaced. Given `skipped`, a page that
 // cannot be decoded or reached becomes a page of its size stating its number and
-// why, instead of failing the file; each such page is listed there.
+// why, instead of failing the file; each such page is listed there. Pages found
+// damaged as they are decoded are written as read, their damage kept in their
+// source's page info, unless `checks` say otherwise.
 void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
               sys::AtomicFile::Options target = sys::AtomicFile::Options{},
-              std::vector<SkippedPage>* skipped = nullptr);
+              std::vector<SkippedPage>* skipped = nullptr, DamageChecks checks = {});
 
 }  // namespace folio::engine

@@ -98,17 +98,26 @@ std::vector<PagePlan> Plan(const PageSource& source, const TiffSourceFile& file,
 using EncodeAhead = DecodeAhead<EncodedPage>;
 
 // What the stage is to start: pages planned as copies only when asked for (one that
-// cannot be copied after all), pages left out never.
-std::vector<EncodeAhead::Page> StagePages(const std::vector<PagePlan>& plan) {
+// cannot be copied after all) or, being verified, decoded on workers and let go;
+// pages left out never.
+std::vector<EncodeAhead::Page> StagePages(const std::vector<PagePlan>& plan, bool verify) {
     std::vector<EncodeAhead::Page> pages;
     for (const PagePlan& p : plan) {
-        pages.push_back(EncodeAhead::Page{p.decodedBytes, !p.copy && !p.skip});
+        pages.push_back(EncodeAhead::Page{p.decodedBytes, !p.skip && (!p.copy || verify)});
     }
     return pages;
 }
 
-// Decodes the page here and leaves turning and compressing it to a worker.
-EncodeAhead::Started StartEncoding(const PageSource& source, const PagePlan& plan, int page) {
+// Decodes the page here and leaves turning and compressing it to a worker; for a
+// page planned as a copy and verified, only the verification, on a worker.
+EncodeAhead::Started StartEncoding(const PageSource& source, const PagePlan& plan, int page,
+                                   bool verifyOnly) {
+    if (verifyOnly) {
+        return {std::nullopt, [&source, page] {
+                    source.Verify(page);
+                    return EncodedPage{};
+                }};
+    }
     std::shared_ptr<const Raster> decoded = source.Decode(page);
     if (!decoded) {
         throw LocatedError(errors::kDamagedFile, PageName(page), "it could not be decoded");
@@ -148,7 +157,8 @@ bool Renumber(TiffOutputFile& output, int count) {
 }  // namespace
 
 void WriteTiff(const PageSource& source, const std::string& targetPath,
-               sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
+               sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped,
+               DamageChecks checks) {
     const OutputFailure failure("Cannot export to \"" + targetPath + "\"");
     const int count = source.PageCount();
     if (count <= 0) {
@@ -173,38 +183,45 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
     // A page's own folio::Error (not yet naming the target) comes at its own turn.
-    EncodeAhead stage(StagePages(plan), [&source, &plan](int page) {
-        return StartEncoding(source, plan[static_cast<size_t>(page)], page);
-    });
+    EncodeAhead stage(StagePages(plan, checks.verify),
+                      [&source, &plan, verify = checks.verify](int page) {
+                          const PagePlan& p = plan[static_cast<size_t>(page)];
+                          return StartEncoding(source, p, page, verify && p.copy);
+                      });
     ScopedProgress::Report(0, count);
     for (int page = 0; page < count; ++page) {
-        if (plan[static_cast<size_t>(page)].skip) {
+        const PagePlan& p = plan[static_cast<size_t>(page)];
+        if (p.skip) {
             ScopedProgress::Report(page + 1, count);
             continue;
         }
         const PagePosition position{written, outputCount};
-        bool done = false;
-        errno = 0;
-        const bool copy = plan[static_cast<size_t>(page)].copy &&
-                          file.SelectPage(source.DirectoryOffset(page)) &&
-                          CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
-        if (copy) {
-            done = CopyPageUnchanged(file, output, source.Info(page), position);
-        } else {
-            std::optional<EncodedPage> encoded;
-            try {
-                encoded = stage.Take(page);
-            } catch (const Error& e) {
-                if (skipped == nullptr) {
-                    failure.Raise(e.Number(), e.Description());
-                }
-                skipped->push_back({&source, page, ReasonOf(e)});
-                ScopedProgress::Report(page + 1, count);
-                continue;
+        const bool verified = checks.verify && p.copy;
+        std::optional<EncodedPage> encoded;
+        try {
+            if (verified) {
+                stage.Take(page);
             }
-            errno = 0;
-            done = WriteEncodedPage(out, *encoded, position);
+            const bool copy =
+                p.copy && file.SelectPage(source.DirectoryOffset(page)) &&
+                CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
+            if (!copy) {
+                encoded = verified ? StartEncoding(source, p, page, false).finish() : stage.Take(page);
+            }
+        } catch (const Error& e) {
+            if (skipped == nullptr) {
+                failure.Raise(e.Number(), e.Description());
+            }
+            skipped->push_back({&source, page, ReasonOf(e)});
+            ScopedProgress::Report(page + 1, count);
+            continue;
         }
+        if (const std::string damage = source.Info(page).damage; checks.strict && !damage.empty()) {
+            failure.Raise(errors::kDamagedFile, PageName(page) + " is damaged: " + damage);
+        }
+        errno = 0;
+        const bool done = encoded ? WriteEncodedPage(out, *encoded, position)
+                                  : CopyPageUnchanged(file, output, source.Info(page), position);
         if (!done) {
             // A write that failed may have been one gathered for earlier pages.
             const int err = StorageError(output);

@@ -17,9 +17,11 @@ namespace folio::engine {
 // failure folio::Error is raised, the target is untouched and no stray file remains.
 // `target` says whether an existing file is replaced. Given `skipped`, pages that
 // cannot be decoded or reached are left out instead of failing the export, each
-// listed there; the file then needs one page written.
+// listed there; the file then needs one page written. Pages found damaged as they
+// are decoded are written as read, their damage kept in the source's page info,
+// unless `checks` say otherwise.
 void WriteTiff(const PageSource& source, const std::string& targetPath,
                sys::AtomicFile::Options target = sys::AtomicFile::Options{},
-               std::vector<SkippedPage>* skipped = nullptr);
+               std::vector<SkippedPage>* skipped = nullptr, DamageChecks checks = {});
 
 }  // namespace folio::engine
