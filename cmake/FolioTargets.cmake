@@ -9,6 +9,8 @@ function(folio_test name)
     add_executable(${name} ${T_SOURCES})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
+    # The test programs' own files only (the code they test keeps the build's flags).
+    target_compile_options(${name} PRIVATE ${FOLIO_TEST_COMPILE_OPTIONS})
     if(FOLIO_PCH)
         # GoogleTest (and Qt for the programs that use it) is most of what each test file
         # parses; one parse per program instead of one per file.

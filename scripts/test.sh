@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every FolioLens test, each configuration a preset of
 # CMakePresets.json:
-#   check     one clang build (ASan+UBSan at -O1, fuzzer coverage in the libraries,
-#             warnings as errors): every test (the fuzz targets' seeds and crashers
+#   check     one clang build (ASan+UBSan at -O1, the test programs' own files at -O0,
+#             fuzzer coverage in the libraries, warnings as errors): every test (the fuzz targets' seeds and crashers
 #             among them), the benchmarks compiled but not run;
 #   programs  the two programs with GCC at -O2 and warnings as errors, for the warnings
 #             only the optimiser finds;
