@@ -7,10 +7,8 @@
 
 #include "argument_list.h"
 #include "command_files.h"
-#include "common/utf8.h"
 #include "engine/document/page_source.h"
 #include "engine/write/tiff_writer.h"
-#include "imaging/document.h"
 #include "skipped_pages.h"
 #include "usage_error.h"
 
@@ -81,18 +79,18 @@ void ShowProgress(int done, int total) {
 
 }  // namespace
 
-void WithPageProgress(int pages, const std::function<void()>& work) {
+void WithPageProgress(int pages, const std::function<void(const engine::Progress&)>& work) {
     CatchInterrupts();
     const bool progress = ::isatty(STDERR_FILENO) == 1 && pages >= kLongDocument;
     // Ctrl+C cancels at the next page; the writer removes what it began.
-    engine::ScopedProgress watch([progress](int done, int total) {
+    const engine::Progress watch = [progress](int done, int total) {
         if (progress) {
             ShowProgress(done, total);
         }
         return !Interrupted();
-    });
+    };
     try {
-        work();
+        work(watch);
     } catch (...) {
         if (progress) {
             std::fputc('\n', stderr);
@@ -142,14 +140,14 @@ int RunExport(const std::vector<std::string>& args) {
     TurnAllPages(*document, angle);
     if (list.Has("--skip-damaged")) {
         std::vector<engine::SkippedPage> skipped;
-        WithPageProgress(document->PageCount(),
-                         [&] { engine::WriteTiff(*document, list.Positional()[1], {}, &skipped); });
+        WithPageProgress(document->PageCount(), [&](const engine::Progress& progress) {
+            engine::WriteTiff(*document, list.Positional()[1], {}, &skipped, progress);
+        });
         return FinishSkipping(list.Positional()[1], {list.Positional()[0]}, {document.get()},
                               document->PageCount(), skipped, SkipKind::LeftOut);
     }
-    WithPageProgress(document->PageCount(), [&] {
-        document->SaveAs(FromUtf8(list.Positional()[1]), imaging::kFileFormatTiff,
-                         imaging::kCompressionDefault);
+    WithPageProgress(document->PageCount(), [&](const engine::Progress& progress) {
+        engine::WriteTiff(*document, list.Positional()[1], {}, nullptr, progress);
     });
     return 0;
 }

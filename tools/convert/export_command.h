@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch_command.h"
+#include "engine/document/progress.h"
 
 namespace folio::engine {
 class EngineDocument;
@@ -28,14 +29,15 @@ inline constexpr int kInterruptedStatus = 130;
 int ParseTurn(const ArgumentList& list);
 // Turns every page of `document` clockwise by `angle` degrees (0: none).
 void TurnAllPages(engine::EngineDocument& document, int angle);
-// Runs `work`, which writes `pages` pages, with a progress line on a terminal
-// for long documents; Ctrl+C cancels it, leaving no partial file.
-void WithPageProgress(int pages, const std::function<void()>& work);
+// Runs `work`, which writes `pages` pages reporting to the progress it is given,
+// with a progress line on a terminal for long documents; Ctrl+C cancels it, leaving
+// no partial file.
+void WithPageProgress(int pages, const std::function<void(const engine::Progress&)>& work);
 // The batch conversion asked for with --output-dir, or none when it is absent.
 std::optional<BatchRequest> BatchRequestFrom(const ArgumentList& list, BatchFormat format);
 
 // `export FILE OUT.tiff [--rotate 90|-90|180] [--overwrite] [--skip-damaged]`:
-// every page, turned as asked, to a multi-page TIFF through the document's SaveAs;
+// every page, turned as asked, to a multi-page TIFF, as the viewer's export writes it;
 // with --skip-damaged the pages that cannot be decoded or reached are left out,
 // each named, and the status is 3 when any was.
 int RunExport(const std::vector<std::string>& args);

@@ -41,11 +41,14 @@ int RunPdf(const std::vector<std::string>& args) {
     }
     if (list.Has("--skip-damaged")) {
         std::vector<engine::SkippedPage> skipped;
-        WithPageProgress(
-            pages, [&] { engine::WritePdf(sources, target, TargetOptions(overwrite), &skipped); });
+        WithPageProgress(pages, [&](const engine::Progress& progress) {
+            engine::WritePdf(sources, target, TargetOptions(overwrite), &skipped, progress);
+        });
         return FinishSkipping(target, list.Positional(), sources, pages, skipped, SkipKind::Notice);
     }
-    WithPageProgress(pages, [&] { engine::WritePdf(sources, target, TargetOptions(overwrite)); });
+    WithPageProgress(pages, [&](const engine::Progress& progress) {
+        engine::WritePdf(sources, target, TargetOptions(overwrite), nullptr, progress);
+    });
     return 0;
 }
 

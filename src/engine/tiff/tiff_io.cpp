@@ -307,7 +307,8 @@ TiffFile::~TiffFile() {
     }
 }
 
-std::unique_ptr<TiffFile> TiffFile::Open(const std::string& path, const std::string& name) {
+std::unique_ptr<TiffFile> TiffFile::Open(const std::filesystem::path& path,
+                                         const std::string& name) {
     auto source = std::make_unique<Source>(name);
     source->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (source->fd < 0) {

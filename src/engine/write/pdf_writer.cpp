@@ -61,7 +61,8 @@ struct PageRef {
 // held in memory.
 std::string Where(const PageRef& ref) {
     const std::string page = "page " + std::to_string(ref.page + 1);
-    return ref.source->FilePath().empty() ? page : ref.source->FilePath() + ", " + page;
+    const std::filesystem::path file = ref.source->FilePath();
+    return file.empty() ? page : file.string() + ", " + page;
 }
 
 // A PDF number: fixed point without trailing zeros, exact enough that a page
@@ -623,8 +624,9 @@ void WriteFile(QPDF& pdf, int descriptor, size_t bufferBytes, const std::string&
 
 }  // namespace
 
-void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
-              sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
+void WritePdf(const std::vector<const PageSource*>& sources,
+              const std::filesystem::path& targetPath, sys::AtomicFile::Options target,
+              std::vector<SkippedPage>* skipped, const Progress& progress) {
     const PdfFailure failure(targetPath);
     const std::vector<PageRef> pages = ListPages(sources, failure, skipped != nullptr);
     AtomicFile temp(targetPath, target);
@@ -634,7 +636,7 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
     std::deque<PdfImage> images;
     PagePreparer preparer(pages, failure, skipped);
     const int count = static_cast<int>(pages.size());
-    ScopedProgress::Report(0, count);
+    ReportProgress(progress, 0, count);
     FileReads reads;
     PageBuilder builder(pdf, reads);
     for (size_t i = 0; i < pages.size(); ++i) {
@@ -649,7 +651,7 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
             failure.Raise(errors::kInvalidFileFormat,
                           Where(pages[i]) + ": its image is too large or too small for a PDF page");
         }
-        ScopedProgress::Report(static_cast<int>(i) + 1, count);
+        ReportProgress(progress, static_cast<int>(i) + 1, count);
     }
     // 16-bit images need 1.5, soft masks 1.4: the version the files always had, but
     // for pages in units larger than a point.

@@ -180,8 +180,9 @@ bool Renumber(TiffOutputFile& output, int count) {
 
 }  // namespace
 
-void WriteTiff(const PageSource& source, const std::string& targetPath,
-               sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped) {
+void WriteTiff(const PageSource& source, const std::filesystem::path& targetPath,
+               sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped,
+               const Progress& progress) {
     const ExportFailure failure(targetPath);
     const int count = source.PageCount();
     if (count <= 0) {
@@ -205,10 +206,10 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         failure.Raise(errors::kDeviceIoError, log.Reason("libtiff cannot create the file"));
     }
     DecodedPages decoded(source, plan);
-    ScopedProgress::Report(0, count);
+    ReportProgress(progress, 0, count);
     for (int page = 0; page < count; ++page) {
         if (plan[static_cast<size_t>(page)].skip) {
-            ScopedProgress::Report(page + 1, count);
+            ReportProgress(progress, page + 1, count);
             continue;
         }
         const PagePosition position{written, outputCount};
@@ -228,7 +229,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
                     failure.Raise(e.Number(), e.Description());
                 }
                 skipped->push_back({&source, page, e.Description()});
-                ScopedProgress::Report(page + 1, count);
+                ReportProgress(progress, page + 1, count);
                 continue;
             }
             errno = 0;
@@ -242,7 +243,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         }
         output.PageWritten();
         ++written;
-        ScopedProgress::Report(page + 1, count);
+        ReportProgress(progress, page + 1, count);
     }
     if (written == 0) {
         failure.Raise(errors::kDamagedFile, "no page of the document can be decoded");
