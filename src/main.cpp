@@ -13,7 +13,7 @@
 #include "application_icon.h"
 #include "build_info.h"
 #include "cmdline/command_line.h"
-#include "engine/document/engine_document.h"
+#include "engine/contract/contract_document.h"
 #include "engine/print/qt_print_backend.h"
 #include "engine/widget/document_view.h"
 #include "engine/widget/modal_progress.h"
@@ -78,9 +78,13 @@ int main(int argc, char** argv) {
                                             .arg(folio::build_info::kVersionMinor)
                                             .arg(folio::build_info::kVersionRevision));
 
+    // The documents outlive the window, whose viewer shows them.
+    folio::engine::ContractDocumentFactory documents;
     auto* viewer = new folio::viewer::DocumentView;
+    viewer->SetEngineLookup([&documents](const folio::imaging::Document& document) {
+        return documents.EngineOf(document);
+    });
     folio::qt::QtMainWindow window(folio::app::MainMenus(), viewer);
-    folio::engine::EngineDocumentFactory documents;
     folio::qt::QtPrinters printers;
     // Jobs go out with what the print dialog chose for their printer.
     documents.SetPrintBackend(
@@ -123,12 +127,14 @@ int main(int argc, char** argv) {
         return *ended;
     }
     commandLine.reset();
-    window.SetCommandHandler([&form, &window](const std::u16string& name) {
+    window.SetCommandHandler([&form, &window, &documents](const std::u16string& name) {
         // Long exports and print jobs show their progress, with Cancel, over the window.
         const QString label =
             name == u"filePrint" ? QObject::tr("Printing...") : QObject::tr("Exporting...");
         folio::viewer::ModalProgress progress(&window, label);
-        form.RunCommand(name);
+        documents.SetProgress(progress.Listener());
+        form.RunCommand(name);  // reports every failure itself
+        documents.SetProgress(nullptr);
     });
 
     window.show();

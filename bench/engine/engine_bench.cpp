@@ -9,9 +9,8 @@
 #include <string>
 
 #include "bench_documents.h"
-#include "common/utf8.h"
 #include "engine/document/engine_document.h"
-#include "imaging/document.h"
+#include "engine/write/tiff_writer.h"
 
 namespace folio::bench {
 namespace {
@@ -32,7 +31,7 @@ const std::string& Document(int pages) {
 
 std::unique_ptr<engine::EngineDocument> Open(int pages) {
     auto document = std::make_unique<engine::EngineDocument>();
-    document->Create(FromUtf8(Document(pages)));
+    document->Open(Document(pages));
     return document;
 }
 
@@ -81,9 +80,9 @@ void BM_Export200PagesG4(benchmark::State& state) {
             document->RotatePage(page, angle);
         }
     }
-    const std::u16string target = FromUtf8(BenchFolder() + "/export.tiff");
+    const std::string target = BenchFolder() + "/export.tiff";
     for (auto _ : state) {
-        document->SaveAs(target, imaging::kFileFormatTiff, imaging::kCompressionDefault);
+        engine::WriteTiff(*document, target);
     }
 }
 BENCHMARK(BM_Export200PagesG4)->Arg(0)->Arg(90)->Unit(benchmark::kMillisecond)->Iterations(3);

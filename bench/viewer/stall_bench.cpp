@@ -36,7 +36,6 @@
 #include <string>
 #include <vector>
 
-#include "common/utf8.h"
 #include "engine/document/engine_document.h"
 #include "engine/widget/document_view.h"
 #include "engine/widget/thumbnail_strip.h"
@@ -192,13 +191,13 @@ int Run(const std::string& scenario, const std::string& folder) {
                                        : scenario == "end-600" ? "/g4-600.tif"
                                                                : "/g4.tif");
     auto document = std::make_shared<folio::engine::EngineDocument>();
-    document->Create(folio::FromUtf8(path));
+    document->Open(path);
     folio::viewer::DocumentView view;
     view.resize(900, 700);
     view.show();
     QApplication::processEvents();
     view.resize(view.size() * 2 - view.viewport()->size());  // the viewer area at 900 x 700
-    view.SetDocument(document);
+    view.Show(document);
     view.SetFitMode(folio::imaging::kFitWidth);
     // The first screen is drawn before the measurement starts.
     LargestGap([] { return false; }, 1, 1500);

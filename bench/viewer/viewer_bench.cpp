@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-#include "common/utf8.h"
 #include "engine/document/engine_document.h"
 #include "engine/widget/document_view.h"
 #include "support/test_document.h"
@@ -37,11 +36,11 @@ struct BenchView {
 
     explicit BenchView(const std::string& path) {
         auto document = std::make_shared<folio::engine::EngineDocument>();
-        document->Create(folio::FromUtf8(path));
+        document->Open(path);
         view.resize(kViewSize);
         view.show();
         QApplication::processEvents();
-        view.SetDocument(document);
+        view.Show(document);
     }
 
     void Paint() {

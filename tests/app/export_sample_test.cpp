@@ -8,8 +8,7 @@
 
 #include "app/output_fakes.h"
 #include "common/utf8.h"
-#include "engine/document/engine_document.h"
-#include "engine/document/page_source.h"
+#include "engine/contract/contract_document.h"
 #include "output/export_command.h"
 #include "support/raster_oracle.h"
 #include "support/temp_dir.h"
@@ -50,7 +49,7 @@ class MemorySettings : public SettingsStore {
 class ExportSample : public ::testing::Test {
   protected:
     ExportSample() {
-        document.Create(FromUtf8(FOLIO_SOURCE_TREE "/samples/sample.mdi"));
+        contract->Create(FromUtf8(FOLIO_SOURCE_TREE "/samples/sample.mdi"));
         EXPECT_CALL(rig.saveDialog, GetSaveFileName(_))
             .WillRepeatedly([this](SaveFileRecord& record) {
                 const std::u16string chosen = FromUtf8(dir.File("scan"));
@@ -58,10 +57,12 @@ class ExportSample : public ::testing::Test {
                 return SaveDialogResult::Chosen;
             });
     }
-    void Run() { output::ExportToTiff(ports, true, &document); }
+    void Run() { output::ExportToTiff(ports, true, contract.get()); }
 
     engine::testing::TempDir dir;
-    engine::EngineDocument document;
+    engine::ContractDocumentFactory documents;
+    std::shared_ptr<imaging::Document> contract = documents.NewDocument();
+    engine::EngineDocument& document = *documents.EngineOf(*contract);
     DialogRig rig;
     FileSystemAttributes files;
     MemorySettings settings;
@@ -122,7 +123,7 @@ TEST_F(ExportSample, TypedNameIsAskedAboutAsTheTiffFileWritten) {
 TEST_F(ExportSample, CancelInTheMiddleLeavesTheFolderAsItWas) {
     std::ofstream(dir.File("scan.tiff")) << "old";
     EXPECT_CALL(questions, AskYesNo(_, _)).WillOnce(Return(true));
-    engine::ScopedProgress cancelAtPageTwo([](int done, int) { return done < 2; });
+    documents.SetProgress([](int done, int) { return done < 2; });
     EXPECT_NO_THROW(Run());
     EXPECT_EQ(FileText(dir.File("scan.tiff")), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);

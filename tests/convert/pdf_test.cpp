@@ -15,7 +15,6 @@
 #include <functional>
 #include <sstream>
 
-#include "common/utf8.h"
 #include "convert/tool_run.h"
 #include "engine/document/engine_document.h"
 #include "support/raw_tiff_builder.h"
@@ -154,7 +153,7 @@ QImage RenderPdf(const std::string& pdf, int page, double xDpi, double yDpi, boo
 // What the viewer shows of the page at one image pixel per pixel, over white paper.
 QImage EngineRender(const std::string& path, int page, int angle) {
     engine::EngineDocument document;
-    document.Create(FromUtf8(path));
+    document.Open(path);
     if (angle != 0) {
         document.RotatePage(page, angle);
     }
@@ -320,7 +319,7 @@ TEST_P(PdfPageKindTest, PageComesOutAtItsSizeWithItsPixels) {
     EXPECT_TRUE(QpdfChecks(pdf));
 
     engine::EngineDocument source;
-    source.Create(FromUtf8(tif));
+    source.Open(tif);
     const engine::PageInfo info = source.Info(0);
     const double xDpi = info.xDpi > 0 ? info.xDpi : 72.0;
     const double yDpi = info.yDpi > 0 ? info.yDpi : 72.0;

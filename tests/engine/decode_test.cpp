@@ -7,7 +7,6 @@
 #include <string>
 
 #include "common/error.h"
-#include "common/utf8.h"
 #include "engine/document/engine_document.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"
@@ -159,7 +158,7 @@ TEST_P(DecodeTest, DecodedPixelsMatchWhatWasWritten) {
     testing::WriteTiffFile(path, {c.layout});
 
     EngineDocument document;
-    document.Create(FromUtf8(path));
+    document.Open(path);
     ASSERT_EQ(document.PageCount(), 1);
     const PageInfo info = document.Info(0);
     EXPECT_TRUE(info.decodable);
@@ -222,7 +221,7 @@ TEST_P(WidenTest, SamplesAreWidenedToTheKeptDepth) {
     testing::TempDir dir;
     testing::WriteTiffFile(dir.File("page.tif"), {c.layout});
     EngineDocument document;
-    document.Create(FromUtf8(dir.File("page.tif")));
+    document.Open(dir.File("page.tif"));
     const auto raster = document.Decode(0);
     ASSERT_EQ(raster->bitsPerSample, c.keptBits);
     ASSERT_EQ(raster->samplesPerPixel, c.layout.samplesPerPixel);
@@ -304,7 +303,7 @@ TEST(OtherModelsTest, NeutralPagesComeOutAsMatchingRgb) {
         testing::TempDir dir;
         testing::WriteTiffFile(dir.File("page.tif"), {layout});
         EngineDocument document;
-        document.Create(FromUtf8(dir.File("page.tif")));
+        document.Open(dir.File("page.tif"));
         const auto raster = document.Decode(0);
         ASSERT_EQ(raster->photometric, PHOTOMETRIC_RGB);
         ASSERT_EQ(raster->bitsPerSample, 8);

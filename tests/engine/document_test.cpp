@@ -1,13 +1,20 @@
 // The imaging contract on top of the engine: page collection, turning, the codes
-// SaveAs accepts, printing, closing, and the page cache's budget.
+// SaveAs accepts, printing, closing, file names, the factory; the page cache's
+// budget; and the document read on several threads while it is opened and closed.
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "common/utf8.h"
+#include "engine/contract/contract_document.h"
 #include "engine/document/engine_document.h"
+#include "engine/tiff/tiff_io.h"
 #include "support/open_page.h"
 
 namespace folio::engine {
@@ -28,13 +35,20 @@ int32_t ErrorNumber(const std::function<void()>& call, std::string* message = nu
 class DocumentTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        document_ = testing::OpenPages(
-            dir_, {testing::GrayPage(20, 10, 8),
+        const std::string path = dir_.File("pages.tif");
+        testing::WriteTiffFile(
+            path, {testing::GrayPage(20, 10, 8),
                    testing::BilevelPage(30, 12, COMPRESSION_CCITTFAX4), testing::RgbPage(8, 8, 8)});
+        document_ = factory_.NewDocument();
+        document_->Create(FromUtf8(path));
+        engine_ = factory_.EngineOf(*document_);
+        ASSERT_NE(engine_, nullptr);
     }
 
     testing::TempDir dir_;
-    std::unique_ptr<EngineDocument> document_;
+    ContractDocumentFactory factory_;
+    std::shared_ptr<imaging::Document> document_;
+    std::shared_ptr<EngineDocument> engine_;
 };
 
 TEST_F(DocumentTest, ImagesCountsPagesAndItemRefusesIndexesOutsideThem) {
@@ -44,28 +58,28 @@ TEST_F(DocumentTest, ImagesCountsPagesAndItemRefusesIndexesOutsideThem) {
     EXPECT_NE(images->Item(2), nullptr);
     EXPECT_EQ(ErrorNumber([&] { images->Item(3); }), errors::kSubscriptOutOfRange);
     EXPECT_EQ(ErrorNumber([&] { images->Item(-1); }), errors::kSubscriptOutOfRange);
-    EXPECT_EQ(ErrorNumber([&] { document_->Info(3); }), errors::kSubscriptOutOfRange);
+    EXPECT_EQ(ErrorNumber([&] { engine_->Info(3); }), errors::kSubscriptOutOfRange);
 }
 
 TEST_F(DocumentTest, RotateKeepsQuarterTurnsPerPageAndTellsTheListener) {
     std::vector<int> changed;
-    document_->SetChangeListener([&](int page) { changed.push_back(page); });
+    engine_->SetChangeListener([&](int page) { changed.push_back(page); });
     auto images = document_->Images();
     images->Item(1)->Rotate(90);
     images->Item(1)->Rotate(90);
     images->Item(2)->Rotate(-90);
-    EXPECT_EQ(document_->QuarterTurns(0), 0);
-    EXPECT_EQ(document_->QuarterTurns(1), 2);
-    EXPECT_EQ(document_->QuarterTurns(2), 3);
+    EXPECT_EQ(engine_->QuarterTurns(0), 0);
+    EXPECT_EQ(engine_->QuarterTurns(1), 2);
+    EXPECT_EQ(engine_->QuarterTurns(2), 3);
     EXPECT_EQ(changed, (std::vector<int>{1, 1, 2}));
     images->Item(2)->Rotate(720);  // a full turn changes nothing
-    EXPECT_EQ(document_->QuarterTurns(2), 3);
+    EXPECT_EQ(engine_->QuarterTurns(2), 3);
     EXPECT_EQ(changed.size(), 3u);
 }
 
 TEST_F(DocumentTest, AnglesThatAreNotQuarterTurnsAreRefusedAndChangeNothing) {
     int calls = 0;
-    document_->SetChangeListener([&](int) { ++calls; });
+    engine_->SetChangeListener([&](int) { ++calls; });
     auto image = document_->Images()->Item(0);
     image->Rotate(90);
     for (const int32_t angle : {45, 1, -30, 100, 89}) {
@@ -73,7 +87,7 @@ TEST_F(DocumentTest, AnglesThatAreNotQuarterTurnsAreRefusedAndChangeNothing) {
         EXPECT_EQ(ErrorNumber([&] { image->Rotate(angle); }, &message),
                   errors::kInvalidProcedureCall);
         EXPECT_NE(message.find(std::to_string(angle)), std::string::npos) << message;
-        EXPECT_EQ(document_->QuarterTurns(0), 1);
+        EXPECT_EQ(engine_->QuarterTurns(0), 1);
     }
     EXPECT_EQ(calls, 1);
 }
@@ -101,30 +115,74 @@ TEST_F(DocumentTest, CloseLetsGoOfTheFileAndImagesStopWorking) {
     auto images = document_->Images();
     auto image = images->Item(0);
     EXPECT_NE(ErrorNumber([&] { document_->Close(true); }), 0);
-    EXPECT_TRUE(document_->IsOpen()) << "a refused close must leave the document open";
+    EXPECT_TRUE(engine_->IsOpen()) << "a refused close must leave the document open";
     document_->Close(false);
-    EXPECT_FALSE(document_->IsOpen());
-    EXPECT_EQ(document_->PageCount(), 0);
+    EXPECT_FALSE(engine_->IsOpen());
+    EXPECT_EQ(engine_->PageCount(), 0);
     EXPECT_EQ(ErrorNumber([&] { document_->Images(); }), errors::kObjectNotSet);
     EXPECT_EQ(ErrorNumber([&] { images->Count(); }), errors::kObjectNotSet);
     EXPECT_EQ(ErrorNumber([&] { image->Rotate(90); }), errors::kObjectNotSet);
-    EXPECT_EQ(ErrorNumber([&] { document_->Decode(0); }), errors::kObjectNotSet);
+    EXPECT_EQ(ErrorNumber([&] { engine_->Decode(0); }), errors::kObjectNotSet);
     EXPECT_EQ(ErrorNumber([&] { document_->SaveAs(u"x.tiff", 1, 1); }), errors::kObjectNotSet);
     // Objects handed out earlier outlive the document itself safely.
     document_.reset();
+    engine_.reset();
     EXPECT_EQ(ErrorNumber([&] { image->Rotate(90); }), errors::kObjectNotSet);
 }
 
-TEST(DocumentFactoryTest, MakesFreshEmptyDocuments) {
-    EngineDocumentFactory factory(1 << 20);
+// A name's bytes that are not UTF-8 reach the file system unchanged, both ways.
+TEST_F(DocumentTest, NamesKeepTheirBytesThatAreNotUtf8) {
+    const std::string stray = dir_.File("scan\xff.tiff");
+    document_->SaveAs(FromUtf8(stray), 1, 1);
+    ASSERT_TRUE(std::filesystem::exists(stray));
+    auto copy = factory_.NewDocument();
+    copy->Create(FromUtf8(stray));
+    EXPECT_EQ(copy->Images()->Count(), 3);
+    EXPECT_EQ(factory_.EngineOf(*copy)->FilePath(), stray);
+}
+
+// The front end hands in its progress after the documents exist, once per command.
+TEST_F(DocumentTest, SaveAsReportsToTheProgressSetOnTheFactoryAndStopsWhenItCancels) {
+    std::vector<int> reported;
+    factory_.SetProgress([&reported](int done, int total) {
+        reported.push_back(done);
+        EXPECT_EQ(total, 3);
+        return done < 2;
+    });
+    EXPECT_EQ(ErrorNumber([&] { document_->SaveAs(FromUtf8(dir_.File("out.tiff")), 1, 1); }),
+              errors::kCancel);
+    EXPECT_EQ(reported, (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("out.tiff")));
+    factory_.SetProgress(nullptr);
+    document_->SaveAs(FromUtf8(dir_.File("out.tiff")), 1, 1);
+    EXPECT_EQ(reported.size(), 3u) << "reported after the progress was taken away";
+}
+
+class ForeignDocument : public imaging::Document {
+  public:
+    void Create(const std::u16string&) override {}
+    std::shared_ptr<imaging::ImageCollection> Images() override { return nullptr; }
+    void Close(bool) override {}
+    void SaveAs(const std::u16string&, int32_t, int32_t) override {}
+    void PrintOut(int32_t, int32_t, int32_t, const std::u16string&, const std::u16string&, bool,
+                  int32_t) override {}
+};
+
+TEST(DocumentFactoryTest, MakesFreshEmptyDocumentsAndKnowsTheEngineOfItsOwnOnly) {
+    ContractDocumentFactory factory(1 << 20);
     auto first = factory.NewDocument();
     auto second = factory.NewDocument();
     EXPECT_NE(first, second);
-    auto* engine = dynamic_cast<EngineDocument*>(first.get());
+    const auto engine = factory.EngineOf(*first);
     ASSERT_NE(engine, nullptr);
+    EXPECT_NE(engine, factory.EngineOf(*second));
     EXPECT_FALSE(engine->IsOpen());
     EXPECT_EQ(engine->CacheBudget(), size_t{1} << 20);
     EXPECT_EQ(ErrorNumber([&] { first->Images(); }), errors::kObjectNotSet);
+
+    ContractDocumentFactory other;
+    EXPECT_EQ(other.EngineOf(*first), nullptr);
+    EXPECT_EQ(factory.EngineOf(ForeignDocument()), nullptr);
 }
 
 TEST(PageCacheBudgetTest, DecodedBytesStayWithinTheBudgetWhateverThePageCount) {
@@ -162,6 +220,49 @@ TEST(PageCacheBudgetTest, BilevelPagesAreHeldAtOneBitPerPixel) {
         testing::OpenPages(dir, {testing::BilevelPage(2480, 3508, COMPRESSION_CCITTFAX4)});
     document->Decode(0);
     EXPECT_EQ(document->CacheBytes(), size_t{2480 / 8} * 3508);
+}
+
+// Readers on worker threads (the render queue, a writer) while the owning thread
+// opens and closes: every answer is one of an open or a closed document's, and the
+// thread sanitizer sees every read of the document's state under its lock.
+TEST(DocumentThreadsTest, ReadsWhileTheDocumentIsOpenedAndClosed) {
+    testing::TempDir dir;
+    const std::string path = dir.File("pages.tif");
+    testing::WriteTiffFile(path, {testing::GrayPage(16, 16, 8), testing::GrayPage(8, 8, 8)});
+    EngineDocument document;
+    std::atomic<bool> stop{false};
+    std::atomic<int> answered{0};
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 2; ++r) {
+        readers.emplace_back([&] {
+            while (!stop) {
+                const std::filesystem::path file = document.FilePath();
+                EXPECT_TRUE(file.empty() || file == path) << file;
+                try {
+                    EXPECT_EQ(document.DisplayName(), path);
+                    EXPECT_EQ(document.FormatName(), "TIFF");
+                    EXPECT_EQ(document.Info(1).width, 8u);
+                    EXPECT_EQ(document.Decode(0)->width, 16u);
+                    document.OpenFile();
+                    ++answered;
+                } catch (const Error& e) {
+                    // Closed meanwhile: said so, nothing else.
+                    EXPECT_EQ(e.Number(), errors::kObjectNotSet) << e.what();
+                }
+            }
+        });
+    }
+    for (int round = 0; round < 200 || (answered < 20 && round < 100000); ++round) {
+        document.Open(path);
+        document.RotatePage(1, 90);
+        std::this_thread::yield();
+        document.Close();
+    }
+    stop = true;
+    for (auto& reader : readers) {
+        reader.join();
+    }
+    EXPECT_GE(answered, 20) << "the readers never saw the document open";
 }
 
 }  // namespace

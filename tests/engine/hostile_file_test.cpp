@@ -217,7 +217,7 @@ TEST_P(HostileFileTest, FailsWithAClearErrorNamingTheFile) {
     testing::WriteFileBytes(path, c.bytes(dir));
     EngineDocument document;
     try {
-        document.Create(FromUtf8(path));
+        document.Open(path);
         ASSERT_TRUE(c.failsOnDecode) << "opened a file that should have been refused";
         for (int page = 0; page < document.PageCount(); ++page) {
             document.Decode(page);
@@ -349,7 +349,7 @@ TEST(PageChainTest, ALoopIsNamedInEveryByteOrderAndOffsetWidth) {
 int32_t OpenError(const std::string& path, std::string* message = nullptr) {
     EngineDocument document;
     try {
-        document.Create(FromUtf8(path));
+        document.Open(path);
     } catch (const Error& e) {
         if (message) {
             *message = e.Description();
@@ -389,8 +389,8 @@ TEST(HostilePathTest, AFailedOpenKeepsTheDocumentThatWasOpen) {
     testing::WriteTiffFile(good, {testing::GrayPage(4, 4, 8), testing::GrayPage(4, 4, 8)});
     testing::WriteFileBytes(dir.File("bad.mdi"), {'n', 'o', 'p', 'e', 0, 0, 0, 0});
     EngineDocument document;
-    document.Create(FromUtf8(good));
-    EXPECT_THROW(document.Create(FromUtf8(dir.File("bad.mdi"))), Error);
+    document.Open(good);
+    EXPECT_THROW(document.Open(dir.File("bad.mdi")), Error);
     EXPECT_EQ(document.PageCount(), 2);
     EXPECT_EQ(document.FilePath(), good);
 }

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "common/error.h"
-#include "common/utf8.h"
 #include "engine/document/engine_document.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"
@@ -77,7 +76,7 @@ TEST(RenderQueueTest, RendersOnWorkersWhileTheOwnerTurnsAndCloses) {
     }
     testing::WriteTiffFile(path, pages);
     auto document = std::make_shared<EngineDocument>();
-    document->Create(FromUtf8(path));
+    document->Open(path);
     const PixelRect region{10, 20, 120, 90};
     std::vector<RenderedImage> expected;
     for (int page = 0; page < 4; ++page) {
@@ -124,7 +123,7 @@ TEST(RenderQueueTest, RendersOnWorkersWhileTheOwnerTurnsAndCloses) {
             document->SetCacheBudget(turn % 2 == 0 ? 1 : size_t{64} << 20);
             std::this_thread::yield();
         }
-        document->Close(false);
+        document->Close();
         queue.WaitIdle();
     }
     EXPECT_EQ(rendered.load() + refused.load(), 60);

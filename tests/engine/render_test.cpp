@@ -226,7 +226,7 @@ TEST_P(TurnedRenderTest, RenderOfATurnedPageIsTheTurnedPixels) {
     const int turns = ((angle / 90) % 4 + 4) % 4;
     const TestPage layout = testing::GrayPage(23, 13, 8);
     auto document = testing::OpenPages(dir_, {layout});
-    document->Images()->Item(0)->Rotate(angle);
+    document->RotatePage(0, angle);
     EXPECT_EQ(document->QuarterTurns(0), turns);
     const DisplaySize size = document->ShownSize(0, 1.0, 1.0, kDpi, kDpi);
     const bool odd = turns % 2 == 1;

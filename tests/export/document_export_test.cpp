@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
-#include "common/utf8.h"
 #include "engine/document/engine_document.h"
+#include "engine/write/tiff_writer.h"
 #include "support/raster_oracle.h"
 #include "support/temp_dir.h"
 #include "support/tiff_readback.h"
@@ -82,7 +82,7 @@ TEST_P(DocumentExport, ReopenedExportDecodesToTheTurnedSourcePixels) {
     const std::string input = dir.File(std::string(file.name) + ".mdi");
     WriteTiffFile(input, file.pages, file.options);
     EngineDocument source;
-    source.Create(FromUtf8(input));
+    source.Open(input);
     for (int page = 0; page < source.PageCount(); ++page) {
         // Turn every other page, so turned and unturned pages mix.
         if (page % 2 == 0) {
@@ -90,10 +90,10 @@ TEST_P(DocumentExport, ReopenedExportDecodesToTheTurnedSourcePixels) {
         }
     }
 
-    source.SaveAs(FromUtf8(dir.File("out.tiff")), 1, 1);
+    WriteTiff(source, dir.File("out.tiff"));
 
     EngineDocument exported;
-    exported.Create(FromUtf8(dir.File("out.tiff")));
+    exported.Open(dir.File("out.tiff"));
     ASSERT_EQ(exported.PageCount(), source.PageCount());
     const auto raw = ReadBack(dir.File("out.tiff"));
     for (int page = 0; page < source.PageCount(); ++page) {

@@ -35,7 +35,7 @@ class FakePageSource : public PageSource {
     PageInfo Info(int page) const override { return pages_.at(static_cast<size_t>(page)).info; }
     int QuarterTurns(int page) const override { return pages_.at(static_cast<size_t>(page)).turns; }
     std::shared_ptr<const Raster> Decode(int page) const override;
-    const std::string& FilePath() const override { return path_; }
+    std::filesystem::path FilePath() const override { return path_; }
     uint64_t DirectoryOffset(int page) const override {
         return pages_.at(static_cast<size_t>(page)).directoryOffset;
     }

@@ -9,10 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "common/utf8.h"
 #include "engine/document/engine_document.h"
 #include "engine/write/pdf_writer.h"
-#include "imaging/document.h"
+#include "engine/write/tiff_writer.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"
 #include "support/tiff_readback.h"
@@ -39,7 +38,7 @@ TEST_P(RenamedSource, TheOutputHasTheOpenedPages) {
     const std::string path = dir.File("doc.tif");
     testing::WriteTiffFile(path, pages);
     EngineDocument document;
-    document.Create(FromUtf8(path));
+    document.Open(path);
     // The other file is this one with every page's data scrambled: its directories
     // lie where the opened one's do, so only what is copied tells them apart.
     const std::string other = dir.File("other.tif");
@@ -79,7 +78,7 @@ TEST_P(RenamedSource, TheOutputHasTheOpenedPages) {
             EXPECT_TRUE(std::string(file.begin(), file.end()) == expected) << "page " << i + 1;
         }
     } else {
-        document.SaveAs(FromUtf8(out), imaging::kFileFormatTiff, imaging::kCompressionDefault);
+        WriteTiff(document, out);
         const auto back = testing::ReadBack(out);
         ASSERT_EQ(back.size(), pages.size());
         for (size_t i = 0; i < pages.size(); ++i) {

@@ -18,8 +18,8 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "engine/write/decode_ahead.h"
 #include "engine/document/page_source.h"
+#include "engine/write/decode_ahead.h"
 #include "engine/write/pdf_writer.h"
 #include "export/fake_page_source.h"
 #include "support/raster_oracle.h"
@@ -137,32 +137,21 @@ INSTANTIATE_TEST_SUITE_P(KindsAndTurns, DecodedPageExport,
                                     std::to_string(std::get<1>(info.param));
                          });
 
-TEST(TiffWriterExport, ReportsEachPageToTheInnermostProgressListener) {
+TEST(TiffWriterExport, ReportsEachPageToTheProgressItIsGivenOnly) {
     TempDir dir;
     FakePageSource source;
     source.Add(PageFromLayout(GrayPage(10, 10, 8)));
     source.Add(PageFromLayout(BilevelPage(40, 30, COMPRESSION_NONE)));
     source.Add(PageFromLayout(RgbPage(12, 7, 8)));
-    std::vector<std::pair<int, int>> outer;
-    std::vector<std::pair<int, int>> inner;
-    {
-        ScopedProgress watchOuter([&](int done, int total) {
-            outer.emplace_back(done, total);
-            return true;
-        });
-        {
-            ScopedProgress watchInner([&](int done, int total) {
-                inner.emplace_back(done, total);
-                return true;
-            });
-            WriteTiff(source, dir.File("inner.tiff"));
-        }
-        WriteTiff(source, dir.File("outer.tiff"));
-    }
+    std::vector<std::pair<int, int>> reported;
+    const Progress watch = [&](int done, int total) {
+        reported.emplace_back(done, total);
+        return true;
+    };
+    WriteTiff(source, dir.File("watched.tiff"), {}, nullptr, watch);
     WriteTiff(source, dir.File("unwatched.tiff"));
     const std::vector<std::pair<int, int>> each{{0, 3}, {1, 3}, {2, 3}, {3, 3}};
-    EXPECT_EQ(inner, each);
-    EXPECT_EQ(outer, each) << "the outer listener is back once the inner one is gone";
+    EXPECT_EQ(reported, each);
 }
 
 // Cancelling at the start, in the middle or after the last page: nothing is left
@@ -176,9 +165,9 @@ TEST(TiffWriterExport, CancelledExportLeavesTheFolderAsItWas) {
         }
         WriteFileBytes(dir.File("out.tiff"), {'o', 'l', 'd'});
         const std::vector<std::string> before = FolderEntries(dir.Path());
-        ScopedProgress watch([cancelAt](int done, int) { return done != cancelAt; });
+        const Progress watch = [cancelAt](int done, int) { return done != cancelAt; };
         try {
-            WriteTiff(source, dir.File("out.tiff"));
+            WriteTiff(source, dir.File("out.tiff"), {}, nullptr, watch);
             ADD_FAILURE() << "export cancelled at " << cancelAt << " went on";
         } catch (const Error& e) {
             EXPECT_EQ(e.Number(), errors::kCancel) << e.what();
@@ -656,19 +645,19 @@ TEST_P(KeptTarget, IsNeverReplacedAndNothingIsLeftBehind) {
     source.Add(PageFromLayout(GrayPage(8, 8, 8)));
     source.Add(PageFromLayout(GrayPage(8, 8, 8)));
     // The file appears once the export has begun writing.
-    ScopedProgress race([&](int done, int) {
+    const Progress race = [&](int done, int) {
         if (meanwhile && done == 1) {
             WriteFileBytes(target, {'t', 'h', 'e', 'i', 'r', 's'});
         }
         return true;
-    });
+    };
     sys::AtomicFile::Options keep;
     keep.replace = false;
     try {
         if (pdf) {
-            WritePdf({&source}, target, keep);
+            WritePdf({&source}, target, keep, nullptr, race);
         } else {
-            WriteTiff(source, target, keep);
+            WriteTiff(source, target, keep, nullptr, race);
         }
         ADD_FAILURE() << "the existing file was replaced";
     } catch (const Error& e) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "common/utf8.h"
+#include "engine/contract/contract_document.h"
 #include "engine/document/engine_document.h"
 #include "engine/print/qt_print_backend.h"
 #include "engine/widget/document_view.h"
@@ -41,23 +42,32 @@ void WriteBusyDocument(const std::string& path) {
                                           gray, viewer::testing::TextLikePage(1700, 2200, 200, 2)});
 }
 
-// A document of `path` that prints on the private queue, its first page turned.
-std::shared_ptr<EngineDocument> Open(const std::string& path) {
-    engine::EngineDocumentFactory factory;
-    factory.SetPrintBackend(std::make_shared<QtPrintBackend>());
-    auto document = std::static_pointer_cast<EngineDocument>(factory.NewDocument());
-    document->Create(FromUtf8(path));
-    document->RotatePage(0, 90);
-    return document;
-}
+// Documents that print on the private queue, as the program makes them.
+class Documents {
+  public:
+    Documents() { factory.SetPrintBackend(std::make_shared<QtPrintBackend>()); }
+
+    // The document of `path`, its first page turned.
+    std::shared_ptr<imaging::Document> Open(const std::string& path) {
+        auto document = factory.NewDocument();
+        document->Create(FromUtf8(path));
+        factory.EngineOf(*document)->RotatePage(0, 90);
+        return document;
+    }
+
+    engine::ContractDocumentFactory factory;
+};
 
 // A view drawing `document` at twice its size, its workers busy with tiles of
 // the first pages and then of the last.
 class BusyView {
   public:
-    explicit BusyView(std::shared_ptr<EngineDocument> document) {
+    BusyView(Documents& documents, std::shared_ptr<imaging::Document> document) {
         view_.resize(500, 500);
         view_.show();
+        view_.SetEngineLookup([&documents](const imaging::Document& shown) {
+            return documents.factory.EngineOf(shown);
+        });
         view_.SetDocument(std::move(document));
         double two = 2.0;
         double alsoTwo = 2.0;
@@ -83,7 +93,7 @@ class BusyView {
 // Every page of the document at `path` decoded as exported, pages as turned.
 std::vector<engine::RenderedImage> DecodeAll(const std::string& path) {
     EngineDocument document;
-    document.Create(FromUtf8(path));
+    document.Open(path);
     std::vector<engine::RenderedImage> pages;
     for (int page = 0; page < document.PageCount(); ++page) {
         const auto size = document.ScaledSize(page, 1.0);
@@ -99,10 +109,12 @@ TEST(OutputWhileRendering, AnExportIsTheSameAsWithNoViewer) {
     const std::string path = dir.File("busy.tif");
     WriteBusyDocument(path);
     const std::string quiet = dir.File("quiet.tiff");
-    Open(path)->SaveAs(FromUtf8(quiet), imaging::kFileFormatTiff, imaging::kCompressionDefault);
+    Documents documents;
+    documents.Open(path)->SaveAs(FromUtf8(quiet), imaging::kFileFormatTiff,
+                                 imaging::kCompressionDefault);
 
-    auto document = Open(path);
-    BusyView view(document);
+    auto document = documents.Open(path);
+    BusyView view(documents, document);
     ASSERT_GT(view.Requested(), 0u) << "the workers have nothing to do";
     const std::string busy = dir.File("busy.tiff");
     document->SaveAs(FromUtf8(busy), imaging::kFileFormatTiff, imaging::kCompressionDefault);
@@ -129,16 +141,17 @@ TEST(OutputWhileRendering, APrintIsTheSameAsWithNoViewer) {
     TempDir dir;
     const std::string path = dir.File("busy.tif");
     WriteBusyDocument(path);
-    const auto print = [&](EngineDocument& document) {
+    const auto print = [&](imaging::Document& document) {
         document.PrintOut(0, -1, 1, FromUtf8(kQueue), u"", true, 1);
         cups.WaitForJobs();
     };
 
-    print(*Open(path));
+    Documents documents;
+    print(*documents.Open(path));
     const std::string quiet = dir.File("quiet.pdf");
     std::filesystem::copy_file(output, quiet);
-    auto document = Open(path);
-    BusyView view(document);
+    auto document = documents.Open(path);
+    BusyView view(documents, document);
     ASSERT_GT(view.Requested(), 0u) << "the workers have nothing to do";
     print(*document);
     view.ExpectItFinishes();

@@ -11,8 +11,7 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
-#include "engine/document/engine_document.h"
-#include "engine/document/page_source.h"
+#include "engine/contract/contract_document.h"
 #include "engine/print/qt_print_backend.h"
 #include "support/pdf_readback.h"
 #include "support/private_cups.h"
@@ -42,19 +41,18 @@ class CupsPrintTest : public ::testing::Test {
     }
 
     // A document from `path` that prints through Qt, with the setup the dialog chose.
-    std::shared_ptr<engine::EngineDocument> Open(const std::string& path, PrinterSetup setup = {}) {
-        engine::EngineDocumentFactory factory;
-        factory.SetPrintBackend(std::make_shared<QtPrintBackend>([setup](const QString& device) {
+    std::shared_ptr<imaging::Document> Open(const std::string& path, PrinterSetup setup = {}) {
+        factory_.SetPrintBackend(std::make_shared<QtPrintBackend>([setup](const QString& device) {
             EXPECT_EQ(device.toStdString(), kQueue);
             return setup;
         }));
-        auto document = std::static_pointer_cast<engine::EngineDocument>(factory.NewDocument());
+        auto document = factory_.NewDocument();
         document->Create(FromUtf8(path));
         return document;
     }
 
     // Prints and waits for the queue's PDF.
-    PdfFacts Print(engine::EngineDocument& document, int from, int to, int copies) {
+    PdfFacts Print(imaging::Document& document, int from, int to, int copies) {
         document.PrintOut(from, to, copies, u"folio-pdf", u"", true, 1);
         cups_->WaitForJobs();
         return ReadPdf(output_);
@@ -63,6 +61,7 @@ class CupsPrintTest : public ::testing::Test {
     static constexpr const char* kQueue = "folio-pdf";
     static std::string Sample() { return FOLIO_SOURCE_TREE "/samples/sample.mdi"; }
 
+    engine::ContractDocumentFactory factory_;
     std::unique_ptr<PrivateCups> cups_;
     std::string output_;
 };
@@ -102,7 +101,7 @@ TEST_F(CupsPrintTest, ATurnedPagePrintsTurned) {
     const std::string path = dir.File("square.tif");
     engine::testing::WriteTiffFile(path, {viewer::testing::SquarePage(200, 400, 100, 0, 0, 100)});
     auto document = Open(path);
-    document->RotatePage(0, 90);
+    factory_.EngineOf(*document)->RotatePage(0, 90);
     ASSERT_EQ(Print(*document, 0, 0, 1).pages, 1) << cups_->Log();
 
     const auto [sheet, ink] = RenderBack(output_, dir.File("back"));
@@ -185,7 +184,7 @@ TEST_F(CupsPrintTest, AJobTheQueueRefusesIsAnError) {
 TEST_F(CupsPrintTest, CancellingAfterTheFirstPageWithdrawsTheJob) {
     auto document = Open(Sample());
     std::vector<int> reported;
-    engine::ScopedProgress progress([&reported](int done, int total) {
+    factory_.SetProgress([&reported](int done, int total) {
         EXPECT_EQ(total, 3);
         reported.push_back(done);
         return done < 1;

@@ -5,6 +5,7 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
+#include "engine/contract/contract_document.h"
 #include "engine/document/engine_document.h"
 #include "engine/print/print_job.h"
 #include "support/open_page.h"
@@ -47,6 +48,17 @@ std::vector<uint8_t> MixedDocument() {
     return file.Bytes();
 }
 
+// The contract's document on `bytes`, printing through `backend`; it outlives the
+// factory that made it.
+std::shared_ptr<imaging::Document> Printable(std::shared_ptr<PrintBackend> backend,
+                                             std::vector<uint8_t> bytes, const std::string& name) {
+    ContractDocumentFactory factory;
+    factory.SetPrintBackend(std::move(backend));
+    auto document = factory.NewDocument();
+    factory.EngineOf(*document)->OpenBytes(std::move(bytes), name);
+    return document;
+}
+
 struct Request {
     const char* name;
     int from;
@@ -64,10 +76,7 @@ class PrintOutTest : public ::testing::TestWithParam<Request> {};
 TEST_P(PrintOutTest, ChecksEverythingBeforeSendingAndPrintsTheRange) {
     const Request& r = GetParam();
     auto backend = std::make_shared<RecordingBackend>();
-    EngineDocumentFactory factory;
-    factory.SetPrintBackend(backend);
-    auto document = std::static_pointer_cast<EngineDocument>(factory.NewDocument());
-    document->OpenBytes(MixedDocument(), "mixed.mdi");
+    auto document = Printable(backend, MixedDocument(), "mixed.mdi");
     try {
         document->PrintOut(r.from, r.to, r.copies, r.printer, u"", true, r.fitMode);
         ASSERT_EQ(r.error, 0) << "printed although it should have failed";
@@ -165,15 +174,13 @@ TEST(PrintOutOfABrokenChain, PrintsThePagesBeforeTheBreakAndFailsAtIt) {
     }
     file.SetNext(1, file.IfdOffset(0));
     auto backend = std::make_shared<RecordingBackend>();
-    EngineDocument document;
-    document.SetPrintBackend(backend);
-    document.OpenBytes(file.Bytes(), "loop.mdi");
-    document.PrintOut(0, 1, 1, u"Office", u"", true, 1);
+    auto document = Printable(backend, file.Bytes(), "loop.mdi");
+    document->PrintOut(0, 1, 1, u"Office", u"", true, 1);
     ASSERT_TRUE(backend->job.has_value());
     EXPECT_EQ(backend->job->heights, (std::vector<int>{1000, 500}));
     backend->job.reset();
     try {
-        document.PrintOut(0, -1, 1, u"Office", u"", true, 1);
+        document->PrintOut(0, -1, 1, u"Office", u"", true, 1);
         FAIL() << "printed past the break";
     } catch (const Error& e) {
         EXPECT_EQ(e.Number(), errors::kDamagedFile);
@@ -187,11 +194,9 @@ TEST(PrintOutOfABrokenChain, PrintsThePagesBeforeTheBreakAndFailsAtIt) {
 TEST(PrintOutWithoutPrinters, SaysThatNoPrinterCanBeReached) {
     auto backend = std::make_shared<RecordingBackend>();
     backend->names.clear();
-    EngineDocument document;
-    document.SetPrintBackend(backend);
-    document.OpenBytes(MixedDocument(), "mixed.mdi");
+    auto document = Printable(backend, MixedDocument(), "mixed.mdi");
     try {
-        document.PrintOut(2, 2, 1, u"Office", u"", true, 1);
+        document->PrintOut(2, 2, 1, u"Office", u"", true, 1);
         FAIL() << "printed without a printer";
     } catch (const Error& e) {
         EXPECT_EQ(e.Number(), errors::kPrinterError);

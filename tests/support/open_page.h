@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "common/utf8.h"
 #include "engine/document/engine_document.h"
 #include "support/temp_dir.h"
 #include "support/tiff_fixture.h"
@@ -18,7 +17,7 @@ inline std::unique_ptr<EngineDocument> OpenPages(
     const std::string path = dir.File(options.mdiHeader ? "pages.mdi" : "pages.tif");
     WriteTiffFile(path, pages, options);
     auto document = std::make_unique<EngineDocument>(cacheBudget);
-    document->Create(FromUtf8(path));
+    document->Open(path);
     return document;
 }
 

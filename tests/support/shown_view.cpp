@@ -6,7 +6,6 @@
 #include <QScrollBar>
 #include <vector>
 
-#include "common/utf8.h"
 #include "support/test_document.h"
 #include "support/tiff_fixture.h"
 
@@ -14,7 +13,7 @@ namespace folio::viewer::testing {
 
 std::shared_ptr<engine::EngineDocument> OpenDocument(const std::string& path) {
     auto document = std::make_shared<engine::EngineDocument>();
-    document->Create(FromUtf8(path));
+    document->Open(path);
     return document;
 }
 
@@ -45,7 +44,7 @@ ShownView::ShownView(std::shared_ptr<engine::EngineDocument> document, QSize siz
     view.resize(size);
     view.show();
     QApplication::processEvents();
-    view.SetDocument(std::move(document));
+    view.Show(std::move(document));
     QApplication::processEvents();
 }
 

@@ -13,6 +13,8 @@
 #include "common/error.h"
 #include "common/error_numbers.h"
 #include "common/utf8.h"
+#include "engine/contract/contract_document.h"
+#include "engine/write/tiff_writer.h"
 #include "support/raw_tiff_builder.h"
 #include "support/shown_view.h"
 #include "support/temp_dir.h"
@@ -45,7 +47,7 @@ TEST_F(DocumentViewTest, ShowsPagesAtPhysicalSizeWithTheirContent) {
     EXPECT_EQ(view.NumPages(), 3);
     EXPECT_EQ(view.PageNum(), 1);
     EXPECT_EQ(view.PageIndicatorText(), QStringLiteral("1 / 3"));
-    EXPECT_EQ(view.GetDocument(), document);
+    EXPECT_EQ(view.Shown(), document);
 
     const engine::DisplaySize size =
         document->ShownSize(0, 1.0, 1.0, view.logicalDpiX(), view.logicalDpiY());
@@ -83,7 +85,7 @@ TEST_P(ViewZoom, KeepsFactorsExactlyOrClampsAndReports) {
         std::shared_ptr<EngineDocument> document;
         if (withDocument) {
             document = SquareDocument(1);
-            view.SetDocument(document);
+            view.Show(document);
         }
         double first = GetParam().first;
         double second = GetParam().second;
@@ -119,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DocumentViewTest, ImpossibleFactorsRaiseAndChangeNothing) {
     DocumentView view;
-    view.SetDocument(SquareDocument(1));
+    view.Show(SquareDocument(1));
     const double bad[] = {0.0, -1.0, std::numeric_limits<double>::infinity(),
                           std::numeric_limits<double>::quiet_NaN()};
     for (const double value : bad) {
@@ -435,7 +437,7 @@ TEST_F(DocumentViewTest, TilesRenderOffThisThreadAndArriveLater) {
     DocumentView& view = shown.view;
     {
         HeldQueue held(view);
-        view.SetDocument(SquareDocument(1));
+        view.Show(SquareDocument(1));
         const QImage before = shown.GrabNow();
         EXPECT_GT(view.RequestedTiles(), 0u);
         EXPECT_EQ(view.Queue().Queued(), view.RequestedTiles());
@@ -466,7 +468,7 @@ TEST_F(DocumentViewTest, RequestsNoLongerShownAreDroppedBeforeTheyStart) {
     DocumentView& view = shown.view;
     {
         HeldQueue held(view);
-        view.SetDocument(SquareDocument(4));
+        view.Show(SquareDocument(4));
         shown.GrabNow();  // asks for page 1's first tile
         ASSERT_GT(view.RequestedTiles(), 0u);
         QTest::keyClick(&view, Qt::Key_End);  // scrolled away to page 4
@@ -502,7 +504,7 @@ TEST_F(DocumentViewTest, TurningReplacingExportingAndClosingWhileTilesRender) {
     view.SetZoom(three, three);
     shown.GrabNow();
     const std::string copy = dir.File("copy.tif");
-    document->SaveAs(FromUtf8(copy), imaging::kFileFormatTiff, imaging::kCompressionDefault);
+    engine::WriteTiff(*document, copy);
     EXPECT_EQ(OpenDocument(copy)->PageCount(), 2);
 
     // Replaced while its tiles render: only the new document's pages show.
@@ -510,7 +512,7 @@ TEST_F(DocumentViewTest, TurningReplacingExportingAndClosingWhileTilesRender) {
     WriteTiffFile(otherPath, {testing::SquarePage(240, 320, 96.0, 0, 0, 240)});
     auto other = OpenDocument(otherPath);
     shown.GrabNow();
-    view.SetDocument(other);
+    view.Show(other);
     double one = 1.0;
     view.SetZoom(one, one);
     const QImage replaced = shown.Grab();
@@ -521,7 +523,7 @@ TEST_F(DocumentViewTest, TurningReplacingExportingAndClosingWhileTilesRender) {
     view.SetZoom(three, three);
     shown.GrabNow();
     view.SetFileName(u"");
-    other->Close(false);
+    other->Close();
     view.Queue().WaitIdle();
     QApplication::processEvents();
     EXPECT_EQ(view.RequestedTiles(), 0u);
@@ -550,23 +552,40 @@ class ForeignDocument : public imaging::Document {
                   int32_t) override {}
 };
 
+// The contract's documents reach the view through the factory that made them.
 TEST_F(DocumentViewTest, LettingGoAndForeignDocuments) {
-    auto document = SquareDocument(2);
-    ShownView shown(document, QSize(300, 300));
+    engine::ContractDocumentFactory documents;
+    auto contract = documents.NewDocument();
+    contract->Create(FromUtf8(SquareDocument(2)->FilePath().string()));
+    std::shared_ptr<EngineDocument> document = documents.EngineOf(*contract);
+    ShownView shown(nullptr, QSize(300, 300));
     DocumentView& view = shown.view;
+    view.SetEngineLookup(
+        [&documents](const imaging::Document& given) { return documents.EngineOf(given); });
+    view.SetDocument(contract);
+    EXPECT_EQ(view.GetDocument(), contract);
+    EXPECT_EQ(view.Shown(), document);
+    EXPECT_EQ(view.NumPages(), 2);
     EXPECT_NE(view.LivenessProbe(), 0);
-    EXPECT_EQ(view.GetFileName(), FromUtf8(document->FilePath()));
-    try {
-        view.SetDocument(std::make_shared<ForeignDocument>());
-        ADD_FAILURE() << "a document the engine did not open was accepted";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Number(), errors::kTypeMismatch);
+    EXPECT_EQ(view.GetFileName(), FromUtf8(document->FilePath().string()));
+    engine::ContractDocumentFactory others;
+    for (const auto& foreign :
+         {std::shared_ptr<imaging::Document>(std::make_shared<ForeignDocument>()),
+          others.NewDocument()}) {
+        try {
+            view.SetDocument(foreign);
+            ADD_FAILURE() << "a document of another maker was accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Number(), errors::kTypeMismatch);
+        }
+        EXPECT_EQ(view.GetDocument(), contract) << "the shown document stays";
     }
-    EXPECT_EQ(view.GetDocument(), document) << "the shown document stays";
     EXPECT_THROW(view.SetFileName(u"/some/file.mdi"), Error);
 
     view.SetFileName(u"");
     EXPECT_EQ(view.GetDocument(), nullptr);
+    EXPECT_EQ(view.Shown(), nullptr);
+    contract.reset();
     EXPECT_EQ(view.NumPages(), 0);
     EXPECT_EQ(view.PageNum(), 0);
     EXPECT_TRUE(view.PageIndicatorText().isEmpty());
@@ -612,7 +631,7 @@ TEST_F(DocumentViewTest, EmptyStateTextShowsOnOneLineUntilADocumentIsShown) {
     EXPECT_LT(rows.front(), 150);
     EXPECT_GT(rows.back(), 150);
 
-    view.SetDocument(SquareDocument(1));
+    view.Show(SquareDocument(1));
     EXPECT_TRUE(view.EmptyText().isEmpty());
     view.SetFileName(u"");
     EXPECT_TRUE(InkedRows(shown.Grab()).empty()) << "the old reason does not come back";

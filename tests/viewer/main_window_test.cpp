@@ -16,6 +16,7 @@
 #include "app/form1.h"
 #include "app/menu_layout.h"
 #include "common/utf8.h"
+#include "engine/contract/contract_document.h"
 #include "engine/document/engine_document.h"
 #include "engine/widget/document_view.h"
 #include "platform/posix/posix_ports.h"
@@ -151,8 +152,8 @@ TEST(MainWindow, MenuShortcutsReachTheirCommandsWhileTheViewerHasTheFocus) {
     const std::string path = dir.File("pages.tif");
     testing::WriteTextDocument(path, 12, 850, 1100, 100.0);
     auto document = std::make_shared<engine::EngineDocument>();
-    document->Create(FromUtf8(path));
-    viewer->SetDocument(document);
+    document->Open(path);
+    viewer->Show(document);
     viewer->setFocus();
     ASSERT_TRUE(viewer->hasFocus());
     const std::vector<std::u16string> commands{u"fileOpen",  u"fileExport", u"filePrint",
@@ -185,9 +186,9 @@ class WiredProgram : public ::testing::Test {
     TempDir config;
     TempDir documents;
     QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    engine::ContractDocumentFactory factory;
     DocumentView* viewer = new DocumentView;
     qt::QtMainWindow window{app::MainMenus(), viewer};
-    engine::EngineDocumentFactory factory;
     qt::QtSettingsStore settings;
     qt::QtOpenFileDialog dialog;
     qt::QtMessageBox messages{&window};
@@ -207,6 +208,8 @@ class WiredProgram : public ::testing::Test {
 
     WiredProgram() {
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+        viewer->SetEngineLookup(
+            [this](const imaging::Document& document) { return factory.EngineOf(document); });
         window.SetCommandHandler([this](const std::u16string& name) { form.RunCommand(name); });
         window.show();
     }

@@ -14,18 +14,18 @@
 namespace folio::viewer {
 namespace {
 
-using engine::ScopedProgress;
+using engine::ReportProgress;
 using std::chrono::milliseconds;
 using testing::WhenModalShown;
 
-// Steps of an operation of `steps` steps taking `stepTime` each; the step at which a
-// cancel stopped it, or -1 when it ran to the end.
-int RunOperation(int steps, milliseconds stepTime) {
-    ScopedProgress::Report(0, steps);
+// Steps of an operation of `steps` steps taking `stepTime` each, reported to
+// `progress`; the step at which a cancel stopped it, or -1 when it ran to the end.
+int RunOperation(const engine::Progress& progress, int steps, milliseconds stepTime) {
+    ReportProgress(progress, 0, steps);
     for (int done = 1; done <= steps; ++done) {
         std::this_thread::sleep_for(stepTime);
         try {
-            ScopedProgress::Report(done, steps);
+            ReportProgress(progress, done, steps);
         } catch (const Error& e) {
             EXPECT_EQ(e.Number(), errors::kCancel) << e.what();
             return done;
@@ -46,7 +46,7 @@ TEST(ModalProgress, LongOperationShowsAModalDialogWhoseCancelStopsIt) {
         EXPECT_EQ(dialog->maximum(), 40);
         dialog->cancel();
     });
-    const int stoppedAt = RunOperation(40, milliseconds(30));
+    const int stoppedAt = RunOperation(progress.Listener(), 40, milliseconds(30));
     EXPECT_TRUE(shown);
     EXPECT_GT(stoppedAt, 0) << "the operation ran on after Cancel";
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the dialog stays up after Cancel";
@@ -56,7 +56,7 @@ TEST(ModalProgress, ShortOperationsShowNothingAndTheNextOneStartsAfresh) {
     QWidget window;
     ModalProgress progress(&window, QStringLiteral("Printing..."));
     for (int run = 0; run < 2; ++run) {
-        EXPECT_EQ(RunOperation(5, milliseconds(1)), -1);
+        EXPECT_EQ(RunOperation(progress.Listener(), 5, milliseconds(1)), -1);
         EXPECT_TRUE(window.findChildren<QProgressDialog*>().isEmpty()) << "run " << run;
     }
 }

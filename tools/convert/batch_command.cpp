@@ -282,13 +282,14 @@ int Convert(const Job& job, const BatchRequest& request, const InputFiles& input
     }
     TurnAllPages(*document, request.angle);
     // Each page written checks for Ctrl+C; the writer then removes its file.
-    engine::ScopedProgress interruptible([](int, int) { return !Interrupted(); });
+    const engine::Progress interruptible = [](int, int) { return !Interrupted(); };
     // Without --overwrite a file made at the output meanwhile is kept, too.
     const sys::AtomicFile::Options target = TargetOptions(request.overwrite);
     if (request.format == BatchFormat::Pdf) {
-        engine::WritePdf({document.get()}, job.output.string(), target, skipped, request.checks);
+        engine::WritePdf({document.get()}, job.output, target, skipped, request.checks,
+                         interruptible);
     } else {
-        engine::WriteTiff(*document, job.output.string(), target, skipped, request.checks);
+        engine::WriteTiff(*document, job.output, target, skipped, request.checks, interruptible);
     }
     static const std::vector<engine::SkippedPage> none;
     damaged = DamagedPages({document.get()}, skipped != nullptr ? *skipped : none);

@@ -9,10 +9,9 @@
 namespace folio::convert {
 
 std::unique_ptr<engine::EngineDocument> OpenDocument(const std::string& path) {
-    // The engine names files in UTF-16; bytes that are not UTF-8 are kept there
-    // and come back unchanged when the file is opened.
+    // The argument's bytes are the file's name, UTF-8 or not.
     auto document = std::make_unique<engine::EngineDocument>();
-    document->Create(FromUtf8(path));
+    document->Open(path);
     return document;
 }
 

@@ -56,9 +56,9 @@ int RunExport(const std::vector<std::string>& args) {
     const auto document = OpenDocument(input);
     TurnAllPages(*document, angle);
     std::vector<engine::SkippedPage> skipped;
-    WithPageProgress(document->PageCount(), [&] {
+    WithPageProgress(document->PageCount(), [&](const engine::Progress& progress) {
         engine::WriteTiff(*document, target, {}, list.Has("--skip-damaged") ? &skipped : nullptr,
-                          DamageChecksFrom(list));
+                          DamageChecksFrom(list), progress);
     });
     return FinishWriting(target, {input}, {document.get()}, document->PageCount(), skipped,
                          SkipKind::LeftOut);

@@ -42,9 +42,10 @@ int RunPdf(const std::vector<std::string>& args) {
         pages += documents.back()->PageCount();
     }
     std::vector<engine::SkippedPage> skipped;
-    WithPageProgress(pages, [&] {
+    WithPageProgress(pages, [&](const engine::Progress& progress) {
         engine::WritePdf(sources, target, TargetOptions(overwrite),
-                         list.Has("--skip-damaged") ? &skipped : nullptr, DamageChecksFrom(list));
+                         list.Has("--skip-damaged") ? &skipped : nullptr, DamageChecksFrom(list),
+                         progress);
     });
     return FinishWriting(target, list.Positional(), sources, pages, skipped, SkipKind::Notice);
 }

@@ -53,6 +53,10 @@ int ParseTurn(const ArgumentList& list) {
     throw UsageError("--rotate takes 90, -90 or 180, not \"" + angle + "\"");
 }
 
+engine::DamageChecks DamageChecksFrom(const ArgumentList& list) {
+    return {list.Has("--verify"), list.Has("--strict")};
+}
+
 void TurnAllPages(engine::EngineDocument& document, int angle) {
     if (angle == 0) {
         return;
@@ -77,18 +81,18 @@ void ShowProgress(int done, int total) {
 
 }  // namespace
 
-void WithPageProgress(int pages, const std::function<void()>& work) {
+void WithPageProgress(int pages, const std::function<void(const engine::Progress&)>& work) {
     CatchInterrupts();
     const bool progress = ::isatty(STDERR_FILENO) == 1 && pages >= kLongDocument;
     // Ctrl+C cancels at the next page; the writer removes what it began.
-    engine::ScopedProgress watch([progress](int done, int total) {
+    const engine::Progress watch = [progress](int done, int total) {
         if (progress) {
             ShowProgress(done, total);
         }
         return !Interrupted();
-    });
+    };
     try {
-        work();
+        work(watch);
     } catch (...) {
         if (progress) {
             std::fputc('\n', stderr);

@@ -1,6 +1,5 @@
-// The document: EngineDocument (the imaging contract's Document on top of libtiff,
-// plus what the viewer, the exporter and the printer need), its pages as the
-// contract's ImageCollection, and the factory that makes documents.
+// The document: a TIFF or .mdi file opened for viewing, turning, exporting and
+// printing, its pages decoded on demand into a byte-budgeted cache.
 
 #include "engine/document/engine_document.h"
 
@@ -14,16 +13,13 @@
 
 #include "common/error.h"
 #include "common/error_numbers.h"
-#include "common/utf8.h"
 #include "engine/decode/page_decoder.h"
 #include "engine/document/page_source.h"
-#include "engine/print/print_job.h"
 #include "engine/render/page_cache.h"
 #include "engine/render/page_renderer.h"
 #include "engine/tiff/located_error.h"
 #include "engine/tiff/page_directory.h"
 #include "engine/tiff/tiff_io.h"
-#include "engine/write/tiff_writer.h"
 #include "sys/memory.h"
 
 namespace folio::engine {
@@ -33,25 +29,24 @@ class EngineDocument::Impl {
     explicit Impl(size_t budget) : cache(budget) {}
 
     // Pages render on worker threads while the user-interface thread turns pages or
-    // closes the document, so the state is guarded (held briefly), the libtiff handle
-    // by a lock of its own held for a whole page decode, and the cache by a third.
-    // A decode keeps its file alive, so closing never waits for one.
+    // closes the document, so the state (the file, its path and its pages) is read
+    // and written only under `mutex` (held briefly), the libtiff handle under a lock
+    // of its own held for a whole page decode, and the cache under a third. A decode
+    // keeps its file alive, so closing never waits for one.
     mutable std::mutex mutex;
     std::shared_ptr<TiffFile> file;
     std::shared_ptr<std::mutex> decoding;  // the handle of `file`
     // Decoding adds the damage it finds to a page's info.
     mutable std::vector<PageEntry> pages;
     std::vector<int> turns;
-    std::string path;
+    std::filesystem::path path;
     mutable std::mutex cacheMutex;
     mutable PageCache cache;
     size_t decodeLimit = kMaxDecodedPageBytes;
+    // The turning thread's alone.
     std::function<void(int)> listener;
-    std::shared_ptr<PrintBackend> printBackend;
-    // Lets image objects outlive the document safely.
-    std::shared_ptr<EngineDocument*> self;
 
-    void Adopt(std::unique_ptr<TiffFile> opened, std::string openedPath) {
+    void Adopt(std::unique_ptr<TiffFile> opened, std::filesystem::path openedPath) {
         auto entries = ReadPageDirectory(*opened, kMaxPages, WhyUndecodable);
         std::lock_guard lock(mutex);
         file = std::move(opened);
@@ -63,12 +58,18 @@ class EngineDocument::Impl {
         cache.Clear();
     }
 
-    // Raises folio::Error unless a document is open and `page` is one of its pages;
-    // `mutex` is held.
-    void Check(int page) const {
+    // The open file; raises when there is none. `mutex` is held.
+    const TiffFile& OpenedFile() const {
         if (!file) {
             throw Error(errors::kObjectNotSet, "No document is open");
         }
+        return *file;
+    }
+
+    // Raises folio::Error unless a document is open and `page` is one of its pages;
+    // `mutex` is held.
+    void Check(int page) const {
+        OpenedFile();
         if (page < 0 || page >= static_cast<int>(pages.size())) {
             throw Error(errors::kSubscriptOutOfRange,
                         file->Name() + ": there is no page " + std::to_string(page + 1) +
@@ -215,10 +216,6 @@ class EngineDocument::Impl {
 
 namespace {
 
-[[noreturn]] void NotOpen() {
-    throw Error(errors::kObjectNotSet, "No document is open");
-}
-
 void CheckFactor(double value, const char* what) {
     if (!std::isfinite(value) || value <= 0.0 || value > 1e6) {
         throw Error(errors::kInvalidProcedureCall,
@@ -233,37 +230,22 @@ EngineDocument::EngineDocument(size_t cacheBudgetBytes)
     // Decoded pages (megabytes each) come and go as pages are shown.
     static const bool mapped = (sys::MapLargeAllocations(), true);
     (void)mapped;
-    impl_->self = std::make_shared<EngineDocument*>(this);
 }
 
-EngineDocument::~EngineDocument() {
-    *impl_->self = nullptr;
-}
+EngineDocument::~EngineDocument() = default;
 
-void EngineDocument::Create(const std::u16string& path) {
-    const std::string utf8 = ToUtf8(path);
-    if (utf8.empty()) {
+void EngineDocument::Open(const std::filesystem::path& path) {
+    if (path.empty()) {
         throw Error(errors::kFileNotFound, "No file name given");
     }
-    impl_->Adopt(TiffFile::Open(utf8, utf8), utf8);
+    impl_->Adopt(TiffFile::Open(path, path.string()), path);
 }
 
 void EngineDocument::OpenBytes(std::vector<uint8_t> bytes, const std::string& name) {
-    impl_->Adopt(TiffFile::OpenBytes(std::move(bytes), name), std::string());
+    impl_->Adopt(TiffFile::OpenBytes(std::move(bytes), name), {});
 }
 
-std::shared_ptr<imaging::ImageCollection> EngineDocument::Images() {
-    if (!IsOpen()) {
-        NotOpen();
-    }
-    return MakeImageCollection(impl_->self);
-}
-
-void EngineDocument::Close(bool save) {
-    if (save) {
-        throw Error(errors::kNotImplemented,
-                    "Changes cannot be saved into the open document; use Save As");
-    }
+void EngineDocument::Close() {
     std::lock_guard lock(impl_->mutex);
     {
         std::lock_guard cacheLock(impl_->cacheMutex);
@@ -274,39 +256,6 @@ void EngineDocument::Close(bool save) {
     impl_->file.reset();
     impl_->decoding.reset();
     impl_->path.clear();
-}
-
-void EngineDocument::SaveAs(const std::u16string& path, int32_t fileFormat, int32_t compression) {
-    if (!IsOpen()) {
-        NotOpen();
-    }
-    if (fileFormat != imaging::kFileFormatTiff) {
-        throw Error(errors::kInvalidProcedureCall, "Unknown file format code " +
-                                                       std::to_string(fileFormat) +
-                                                       "; only 1 (TIFF) can be written");
-    }
-    if (compression != imaging::kCompressionDefault) {
-        throw Error(errors::kInvalidProcedureCall,
-                    "Unknown compression code " + std::to_string(compression) +
-                        "; only 1 (lossless, G4 for bilevel pages) can be written");
-    }
-    WriteTiff(*this, ToUtf8(path));
-}
-
-// Annotations are always printed: the engine keeps none apart from the pages.
-void EngineDocument::PrintOut(int32_t fromPage, int32_t toPage, int32_t copies,
-                              const std::u16string& printer, const std::u16string& printToFileName,
-                              bool, int32_t fitMode) {
-    if (!IsOpen()) {
-        NotOpen();
-    }
-    PrintDocument(
-        *this, impl_->printBackend.get(),
-        PrintRequest{fromPage, toPage, copies, ToUtf8(printer), ToUtf8(printToFileName), fitMode});
-}
-
-void EngineDocument::SetPrintBackend(std::shared_ptr<PrintBackend> backend) {
-    impl_->printBackend = std::move(backend);
 }
 
 int EngineDocument::PageCount() const {
@@ -334,7 +283,8 @@ std::string EngineDocument::Verify(int page) const {
     return impl_->Verify(page);
 }
 
-const std::string& EngineDocument::FilePath() const {
+std::filesystem::path EngineDocument::FilePath() const {
+    std::lock_guard lock(impl_->mutex);
     return impl_->path;
 }
 
@@ -366,28 +316,26 @@ bool EngineDocument::IsOpen() const {
 }
 
 std::string EngineDocument::FormatName() const {
-    if (!IsOpen()) {
-        NotOpen();
-    }
-    return ContainerName(impl_->file->Format());
+    std::lock_guard lock(impl_->mutex);
+    return ContainerName(impl_->OpenedFile().Format());
 }
 
-const std::string& EngineDocument::DisplayName() const {
-    if (!IsOpen()) {
-        NotOpen();
-    }
-    return impl_->file->Name();
+std::string EngineDocument::DisplayName() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->OpenedFile().Name();
 }
 
 void EngineDocument::RotatePage(int page, int32_t angle) {
-    CheckPage(page);
-    if (angle % 90 != 0) {
-        throw Error(errors::kInvalidProcedureCall,
-                    "A page can only be turned by a multiple of 90 degrees, not by " +
-                        std::to_string(angle));
-    }
     {
+        // Checked under the same hold as the turn: a close on another thread
+        // meanwhile would leave no page to turn.
         std::lock_guard lock(impl_->mutex);
+        impl_->Check(page);
+        if (angle % 90 != 0) {
+            throw Error(errors::kInvalidProcedureCall,
+                        "A page can only be turned by a multiple of 90 degrees, not by " +
+                            std::to_string(angle));
+        }
         int& turns = impl_->turns[static_cast<size_t>(page)];
         const int turned = NormalQuarterTurns(turns + angle / 90 % 4);
         if (turned == turns) {
@@ -451,80 +399,6 @@ void EngineDocument::SetCacheBudget(size_t bytes) {
 void EngineDocument::SetDecodeLimit(size_t bytes) {
     std::lock_guard lock(impl_->mutex);
     impl_->decodeLimit = bytes;
-}
-
-void EngineDocument::CheckPage(int page) const {
-    std::lock_guard lock(impl_->mutex);
-    impl_->Check(page);
-}
-
-namespace {
-
-EngineDocument& Resolve(const std::weak_ptr<EngineDocument*>& handle) {
-    const auto document = handle.lock();
-    if (!document || !*document || !(*document)->IsOpen()) {
-        throw Error(errors::kObjectNotSet, "The document is no longer open");
-    }
-    return **document;
-}
-
-class EngineImage : public imaging::Image {
-  public:
-    EngineImage(std::weak_ptr<EngineDocument*> document, int page)
-        : document_(std::move(document)), page_(page) {}
-
-    void Rotate(int32_t angle) override { Resolve(document_).RotatePage(page_, angle); }
-
-  private:
-    std::weak_ptr<EngineDocument*> document_;
-    int page_;
-};
-
-class EngineImageCollection : public imaging::ImageCollection {
-  public:
-    explicit EngineImageCollection(std::weak_ptr<EngineDocument*> document)
-        : document_(std::move(document)) {}
-
-    int32_t Count() override { return Resolve(document_).PageCount(); }
-
-    std::shared_ptr<imaging::Image> Item(int32_t index) override {
-        const int count = Resolve(document_).PageCount();
-        if (index < 0 || index >= count) {
-            throw Error(errors::kSubscriptOutOfRange,
-                        "There is no image " + std::to_string(index) + "; the document has " +
-                            std::to_string(count) + (count == 1 ? " page" : " pages"));
-        }
-        return std::make_shared<EngineImage>(document_, index);
-    }
-
-  private:
-    std::weak_ptr<EngineDocument*> document_;
-};
-
-}  // namespace
-
-std::shared_ptr<imaging::ImageCollection> MakeImageCollection(
-    std::weak_ptr<EngineDocument*> document) {
-    return std::make_shared<EngineImageCollection>(std::move(document));
-}
-
-namespace {
-
-thread_local ScopedProgress::Listener current;
-
-}  // namespace
-
-ScopedProgress::ScopedProgress(Listener listener)
-    : previous_(std::exchange(current, std::move(listener))) {}
-
-ScopedProgress::~ScopedProgress() {
-    current = std::move(previous_);
-}
-
-void ScopedProgress::Report(int done, int total) {
-    if (current && !current(done, total)) {
-        throw Error(errors::kCancel, "The operation was cancelled");
-    }
 }
 
 }  // namespace folio::engine

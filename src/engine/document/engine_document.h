@@ -1,34 +1,29 @@
 #pragma once
 
-// The document: EngineDocument (the imaging contract's Document on top of libtiff,
-// plus what the viewer, the exporter and the printer need), its pages as the
-// contract's ImageCollection, and the factory that makes documents.
+// The document: a TIFF or .mdi file opened for viewing, turning, exporting and
+// printing, its pages decoded on demand into a byte-budgeted cache.
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/document/page_source.h"
 #include "engine/image/raster.h"
 #include "engine/tiff/page_directory.h"
-#include "imaging/document.h"
-#include "imaging/document_factory.h"
-#include "imaging/image_collection.h"
 
 namespace folio::engine {
 
-class PrintBackend;
-
-// Our imaging document: the contract's Document on top of libtiff, plus what the
-// viewer widget, the exporter and the printer need. Opening walks the page
-// directory only; pages decode on demand into a byte-budgeted cache. Reading calls
-// (sizes, decoding, rendering) may run on several threads at once, also while the
-// owning thread turns pages or closes the document.
-class EngineDocument : public imaging::Document, public PageSource {
+// Our imaging document on top of libtiff: what the viewer widget, the writers and
+// the printer read. Opening walks the page directory only; pages decode on demand
+// into a byte-budgeted cache. Every call may run on any thread, several at once, also
+// while another thread opens or closes the document, except RotatePage and
+// SetChangeListener: they belong to the one thread that turns pages (the listener
+// is called there).
+class EngineDocument : public PageSource {
   public:
     class Impl;
 
@@ -39,14 +34,17 @@ class EngineDocument : public imaging::Document, public PageSource {
 
     static constexpr size_t kDefaultCacheBudget = size_t{256} << 20;
 
-    // imaging::Document
-    void Create(const std::u16string& path) override;
-    std::shared_ptr<imaging::ImageCollection> Images() override;
-    void Close(bool save) override;
-    void SaveAs(const std::u16string& path, int32_t fileFormat, int32_t compression) override;
-    void PrintOut(int32_t fromPage, int32_t toPage, int32_t copies, const std::u16string& printer,
-                  const std::u16string& printToFileName, bool printAnnotations,
-                  int32_t fitMode) override;
+    // Opens the file at `path` in place of the document open, if any; messages name
+    // the file by the path as given. Raises folio::Error naming the file and what is
+    // wrong with it (and "No file name given" for an empty path); the document open
+    // before stays open then.
+    void Open(const std::filesystem::path& path);
+    // Opens a document held in memory; `name` stands for the file in messages.
+    // Such a document has no FilePath, so export decodes every page.
+    void OpenBytes(std::vector<uint8_t> bytes, const std::string& name);
+    // Lets go of the file and its pages. A decode running on another thread finishes
+    // on its own hold of the file.
+    void Close();
 
     // PageSource
     int PageCount() const override;
@@ -54,7 +52,7 @@ class EngineDocument : public imaging::Document, public PageSource {
     int QuarterTurns(int page) const override;
     std::shared_ptr<const Raster> Decode(int page) const override;
     std::string Verify(int page) const override;
-    const std::string& FilePath() const override;
+    std::filesystem::path FilePath() const override;
     uint64_t DirectoryOffset(int page) const override;
     std::unique_ptr<TiffFile> OpenFile() const override;
 
@@ -78,17 +76,12 @@ class EngineDocument : public imaging::Document, public PageSource {
     DisplaySize ScaledSize(int page, double scale) const;
     RenderedImage RenderAtScale(int page, double scale, PixelRect region) const;
 
-    // Where PrintOut sends its jobs; without one, printing raises "not available".
-    void SetPrintBackend(std::shared_ptr<PrintBackend> backend);
-
-    // Called (on the calling thread) after a page's turn changed, with the page.
+    // Called (on the turning thread) after a page's turn changed, with the page.
     void SetChangeListener(std::function<void(int page)> listener);
 
-    // Opens a document held in memory; `name` stands for the file in messages.
-    // Such a document has no FilePath, so export decodes every page.
-    void OpenBytes(std::vector<uint8_t> bytes, const std::string& name);
-    // The name messages use for the file (the path as given).
-    const std::string& DisplayName() const;
+    // The name messages use for the file (the path as given); raises when no
+    // document is open.
+    std::string DisplayName() const;
     // The page cache: bytes held now and the budget.
     size_t CacheBytes() const;
     size_t CacheBudget() const;
@@ -99,37 +92,7 @@ class EngineDocument : public imaging::Document, public PageSource {
     void SetDecodeLimit(size_t bytes);
 
   private:
-    // Raises folio::Error unless a document is open and `page` is one of its pages.
-    void CheckPage(int page) const;
-
     std::unique_ptr<Impl> impl_;
-};
-
-// The pages of an EngineDocument as the imaging contract's ImageCollection. Holds
-// the document weakly: once the document is gone, calls raise folio::Error.
-std::shared_ptr<imaging::ImageCollection> MakeImageCollection(
-    std::weak_ptr<EngineDocument*> document);
-
-// Makes fresh EngineDocuments, each with its own page cache of the given budget.
-class EngineDocumentFactory : public imaging::DocumentFactory {
-  public:
-    explicit EngineDocumentFactory(size_t cacheBudgetBytes = EngineDocument::kDefaultCacheBudget)
-        : cacheBudget_(cacheBudgetBytes) {}
-
-    std::shared_ptr<imaging::Document> NewDocument() override {
-        auto document = std::make_shared<EngineDocument>(cacheBudget_);
-        document->SetPrintBackend(printBackend_);
-        return document;
-    }
-
-    // Every document made from now on prints through `backend`.
-    void SetPrintBackend(std::shared_ptr<PrintBackend> backend) {
-        printBackend_ = std::move(backend);
-    }
-
-  private:
-    size_t cacheBudget_;
-    std::shared_ptr<PrintBackend> printBackend_;
 };
 
 }  // namespace folio::engine

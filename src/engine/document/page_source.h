@@ -1,10 +1,9 @@
 #pragma once
 
-// A document's pages as the writers (TIFF, PDF) and the printer see them, and the
-// progress those long operations report.
+// A document's pages as the writers (TIFF, PDF) and the printer see them.
 
 #include <cstdint>
-#include <functional>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,9 +37,9 @@ class PageSource {
         Decode(page);
         return Info(page).damage;
     }
-    // The source file (UTF-8 path, for messages) and the page's directory offset in
-    // it, so that a writer can copy a page's compressed data unchanged.
-    virtual const std::string& FilePath() const = 0;
+    // The source file (empty for none) and the page's directory offset in it, so
+    // that a writer can copy a page's compressed data unchanged.
+    virtual std::filesystem::path FilePath() const = 0;
     virtual uint64_t DirectoryOffset(int page) const = 0;
     // That file opened once more for the writer's own use, on the descriptor the
     // document was opened with (never its path again, which another file may have
@@ -64,29 +63,6 @@ struct SkippedPage {
     const PageSource* source = nullptr;
     int page = 0;        // zero-based
     std::string reason;  // naming neither the file nor the page
-};
-
-// While an object of this class lives, long operations on the same thread (an export,
-// a print job) report their progress to `listener`: (0, total) when they start, then
-// (done, total) after each finished step. The listener returns false to cancel; the
-// operation then stops, cleans up what it made and raises folio::Error with
-// errors::kCancel. Installing one is how a front end watches an operation that runs
-// behind Document::SaveAs or PrintOut, whose signatures have no room for a callback.
-class ScopedProgress {
-  public:
-    using Listener = std::function<bool(int done, int total)>;
-
-    explicit ScopedProgress(Listener listener);
-    ~ScopedProgress();
-    ScopedProgress(const ScopedProgress&) = delete;
-    ScopedProgress& operator=(const ScopedProgress&) = delete;
-
-    // Called by the operation; does nothing when no listener is installed and raises
-    // the cancel error when the listener asks to stop.
-    static void Report(int done, int total);
-
-  private:
-    Listener previous_;
 };
 
 }  // namespace folio::engine

@@ -79,14 +79,15 @@ std::vector<int> PageRange(const EngineDocument& document, int from, int to) {
 }  // namespace
 
 PrintJob::PrintJob(const EngineDocument& document, std::string printer, int copies,
-                   std::vector<int> pages)
+                   std::vector<int> pages, Progress progress)
     : document_(document),
       printer_(std::move(printer)),
       copies_(copies),
-      pages_(std::move(pages)) {}
+      pages_(std::move(pages)),
+      progress_(std::move(progress)) {}
 
 std::string PrintJob::Title() const {
-    const std::string& name = document_.DisplayName();
+    const std::string name = document_.DisplayName();
     const size_t slash = name.find_last_of('/');
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
@@ -129,11 +130,11 @@ RenderedImage PrintJob::RenderRows(int index, const PrintArea& area, int top, in
 }
 
 void PrintJob::ReportProgress(int done) const {
-    ScopedProgress::Report(done, PageCount());
+    engine::ReportProgress(progress_, done, PageCount());
 }
 
 void PrintDocument(const EngineDocument& document, PrintBackend* backend,
-                   const PrintRequest& request) {
+                   const PrintRequest& request, const Progress& progress) {
     if (backend == nullptr) {
         throw Error(errors::kNotImplemented, "Printing is not available in this program");
     }
@@ -142,9 +143,9 @@ void PrintDocument(const EngineDocument& document, PrintBackend* backend,
                     "Unknown fit code " + std::to_string(request.fitMode) +
                         "; pages can only be printed fitted to the paper (1)");
     }
-    if (!request.printToFileName.empty()) {
+    if (!request.printToFile.empty()) {
         throw Error(errors::kInvalidProcedureCall, "Printing to a file (" +
-                                                       request.printToFileName +
+                                                       request.printToFile.string() +
                                                        ") is not supported; choose a printer");
     }
     if (request.copies < 1) {
@@ -170,7 +171,8 @@ void PrintDocument(const EngineDocument& document, PrintBackend* backend,
             throw Error(error.Number(), error.Description() + "; nothing was printed");
         }
     }
-    backend->Print(PrintJob(document, std::move(printer), request.copies, std::move(pages)));
+    backend->Print(
+        PrintJob(document, std::move(printer), request.copies, std::move(pages), progress));
 }
 
 }  // namespace folio::engine

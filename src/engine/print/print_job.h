@@ -3,11 +3,13 @@
 // Print jobs: the checked request, each page placed on the sheet and rendered in
 // bands, and the backend that sends them to a printer.
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/document/engine_document.h"
+#include "engine/document/progress.h"
 #include "engine/image/raster.h"
 
 namespace folio::engine {
@@ -23,11 +25,12 @@ struct PrintArea {
 // One checked print job as the engine hands it to a print backend: the printer,
 // the copies, and the pages in the order they print. Each page is fitted into the
 // printable area with its aspect kept, centred, as currently turned, and rendered
-// on request at the device's resolution, a band of rows at a time.
+// on request at the device's resolution, a band of rows at a time. Progress goes to
+// `progress`, in pages.
 class PrintJob {
   public:
     PrintJob(const EngineDocument& document, std::string printer, int copies,
-             std::vector<int> pages);
+             std::vector<int> pages, Progress progress = {});
 
     // The printer's device name as the printing system spells it.
     const std::string& Printer() const { return printer_; }
@@ -56,6 +59,7 @@ class PrintJob {
     std::string printer_;
     int copies_;
     std::vector<int> pages_;
+    Progress progress_;
 };
 
 // Sends print jobs to real printers. The engine knows nothing of the printing
@@ -77,7 +81,7 @@ struct PrintRequest {
     int toPage = -1;
     int copies = 1;
     std::string printer;
-    std::string printToFileName;
+    std::filesystem::path printToFile;
     int fitMode = 1;
 };
 
@@ -85,7 +89,8 @@ struct PrintRequest {
 // the copies, the fit code, the printer, and that every page in the range decodes)
 // and then prints it. Every check raises folio::Error naming what was wrong before
 // anything reaches the printer. Without a backend, printing is not available.
+// The job reports its progress to `progress`, which may cancel it.
 void PrintDocument(const EngineDocument& document, PrintBackend* backend,
-                   const PrintRequest& request);
+                   const PrintRequest& request, const Progress& progress = {});
 
 }  // namespace folio::engine

@@ -323,7 +323,8 @@ TiffFile::~TiffFile() {
     }
 }
 
-std::unique_ptr<TiffFile> TiffFile::Open(const std::string& path, const std::string& name) {
+std::unique_ptr<TiffFile> TiffFile::Open(const std::filesystem::path& path,
+                                         const std::string& name) {
     auto source = std::make_unique<Source>(name);
     if (const int error = source->file.Open(path); error != 0) {
         switch (sys::ClassifyWriteError(error)) {

@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,10 +106,11 @@ class TiffMessageLog {
 // libtiff as the little-endian TIFF header it stands for.
 class TiffFile {
   public:
-    // Opens `path` (UTF-8); messages name the file as `name`. Raises folio::Error
-    // for a missing file, a folder, no permission, an empty or foreign file, or a
-    // header libtiff cannot read.
-    static std::unique_ptr<TiffFile> Open(const std::string& path, const std::string& name);
+    // Opens `path`; messages name the file as `name`. Raises folio::Error for a
+    // missing file, a folder, no permission, an empty or foreign file, or a header
+    // libtiff cannot read.
+    static std::unique_ptr<TiffFile> Open(const std::filesystem::path& path,
+                                          const std::string& name);
     // The same on bytes held in memory.
     static std::unique_ptr<TiffFile> OpenBytes(std::vector<uint8_t> bytes, const std::string& name);
     // The same file once more, with a libtiff handle of its own on a duplicate of

@@ -62,15 +62,28 @@ DocumentView::~DocumentView() {
     }
 }
 
+void DocumentView::SetEngineLookup(EngineLookup lookup) {
+    engineLookup_ = std::move(lookup);
+}
+
 void DocumentView::SetDocument(std::shared_ptr<imaging::Document> document) {
     if (!document) {
         LetGo();
         return;
     }
-    auto engineDocument = std::dynamic_pointer_cast<engine::EngineDocument>(document);
+    auto engineDocument = engineLookup_ ? engineLookup_(*document) : nullptr;
     if (!engineDocument) {
         throw Error(errors::kTypeMismatch,
                     "The viewer can show only documents opened by the FolioLens engine");
+    }
+    Show(std::move(engineDocument));
+    contract_ = std::move(document);
+}
+
+void DocumentView::Show(std::shared_ptr<engine::EngineDocument> engineDocument) {
+    if (!engineDocument) {
+        LetGo();
+        return;
     }
     const int pages = engineDocument->PageCount();
     LetGo();
@@ -93,7 +106,7 @@ void DocumentView::SetEmptyText(const QString& text) {
 }
 
 std::shared_ptr<imaging::Document> DocumentView::GetDocument() {
-    return document_;
+    return contract_;
 }
 
 void DocumentView::SetFileName(const std::u16string& fileName) {
@@ -106,7 +119,7 @@ void DocumentView::SetFileName(const std::u16string& fileName) {
 }
 
 std::u16string DocumentView::GetFileName() {
-    return document_ ? FromUtf8(document_->FilePath()) : std::u16string();
+    return document_ ? FromUtf8(document_->FilePath().string()) : std::u16string();
 }
 
 void DocumentView::LetGo() {
@@ -118,6 +131,7 @@ void DocumentView::LetGo() {
     indicator_.Cancel();
     thumbnails_->SetDocument(nullptr);
     document_.reset();
+    contract_.reset();
     generations_.clear();
     deviceSizes_.clear();
     logicalSizes_.clear();

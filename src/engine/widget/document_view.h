@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -54,6 +55,17 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
 
     explicit DocumentView(QWidget* parent = nullptr);
     ~DocumentView() override;
+
+    // The engine's document behind a contract document the program made (null for
+    // any other): how SetDocument finds what it shows.
+    using EngineLookup =
+        std::function<std::shared_ptr<engine::EngineDocument>(const imaging::Document&)>;
+    void SetEngineLookup(EngineLookup lookup);
+    // Shows an engine document that stands for no contract document (GetDocument
+    // then answers null); null shows nothing.
+    void Show(std::shared_ptr<engine::EngineDocument> document);
+    // The engine document shown, or null.
+    const std::shared_ptr<engine::EngineDocument>& Shown() const { return document_; }
 
     // imaging::ViewerControl
     void SetDocument(std::shared_ptr<imaging::Document> document) override;
@@ -168,7 +180,11 @@ class DocumentView : public QAbstractScrollArea, public imaging::ViewerControl {
     void AddToPreview(const TileKey& key, const QRectF& part, const QImage& tile);
     const QImage* Preview(int page) const;
 
+    EngineLookup engineLookup_;
+    // What is shown, and the contract document it stands for (null when shown
+    // without one).
     std::shared_ptr<engine::EngineDocument> document_;
+    std::shared_ptr<imaging::Document> contract_;
     double zoomX_ = 1.0;
     double zoomY_ = 1.0;
     int32_t fitMode_ = 0;

@@ -6,11 +6,13 @@
 namespace folio::viewer {
 
 ModalProgress::ModalProgress(QWidget* window, QString label)
-    : window_(window),
-      label_(std::move(label)),
-      watch_([this](int done, int total) { return Step(done, total); }) {}
+    : window_(window), label_(std::move(label)) {}
 
 ModalProgress::~ModalProgress() = default;
+
+engine::Progress ModalProgress::Listener() {
+    return [this](int done, int total) { return Step(done, total); };
+}
 
 bool ModalProgress::Step(int done, int total) {
     if (done == 0 || !clock_.isValid()) {

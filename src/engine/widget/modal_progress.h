@@ -6,17 +6,17 @@
 #include <QWidget>
 #include <memory>
 
-#include "engine/document/page_source.h"
+#include "engine/document/progress.h"
 
 class QProgressDialog;
 
 namespace folio::viewer {
 
 // Shows the progress of the long operations (export, print job) that run on the
-// user-interface thread while it lives: once one has run for half a second, an
-// application-modal QProgressDialog with a Cancel button appears over `window`.
-// While it is up no menu command reaches the window and the window cannot be
-// closed (Qt holds back input and close requests to windows a modal one blocks);
+// user-interface thread and report to its Listener(): once one has run for half a
+// second, an application-modal QProgressDialog with a Cancel button appears over
+// `window`. While it is up no menu command reaches the window and the window cannot
+// be closed (Qt holds back input and close requests to windows a modal one blocks);
 // Cancel stops the operation, which then cleans up after itself. Operations that
 // end sooner show nothing.
 class ModalProgress {
@@ -28,6 +28,9 @@ class ModalProgress {
     ModalProgress(const ModalProgress&) = delete;
     ModalProgress& operator=(const ModalProgress&) = delete;
 
+    // What to hand the operations; valid while this object lives.
+    engine::Progress Listener();
+
   private:
     bool Step(int done, int total);
 
@@ -35,7 +38,6 @@ class ModalProgress {
     QString label_;
     QElapsedTimer clock_;
     std::unique_ptr<QProgressDialog> dialog_;
-    engine::ScopedProgress watch_;
 };
 
 }  // namespace folio::viewer

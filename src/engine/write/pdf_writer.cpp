@@ -44,7 +44,7 @@ struct PageRef {
 // "FILE, page N" as the engine's decoder names pages, or "page N" for a document
 // held in memory.
 std::string Where(const PageRef& ref) {
-    return PageLocation(ref.source->FilePath(), ref.page);
+    return PageLocation(ref.source->FilePath().string(), ref.page);
 }
 
 // A PDF number: fixed point without trailing zeros, exact enough that a page
@@ -572,10 +572,10 @@ void WriteFile(QPDF& pdf, sys::FileHandle file, size_t bufferBytes, const std::s
 
 }  // namespace
 
-void WritePdf(const std::vector<const PageSource*>& sources, const std::string& targetPath,
-              sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped,
-              DamageChecks checks) {
-    const OutputFailure failure("Cannot write PDF \"" + targetPath + "\"");
+void WritePdf(const std::vector<const PageSource*>& sources,
+              const std::filesystem::path& targetPath, sys::AtomicFile::Options target,
+              std::vector<SkippedPage>* skipped, DamageChecks checks, const Progress& progress) {
+    const OutputFailure failure("Cannot write PDF \"" + targetPath.string() + "\"");
     const std::vector<PageRef> pages = ListPages(sources, failure, skipped != nullptr);
     sys::AtomicFile temp;
     failure.Open(temp, targetPath, target);
@@ -588,7 +588,7 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
         return StartImage(pages[static_cast<size_t>(index)], files, verify);
     });
     const int count = static_cast<int>(pages.size());
-    ScopedProgress::Report(0, count);
+    ReportProgress(progress, 0, count);
     FileReads reads;
     PageBuilder builder(pdf, reads);
     for (size_t i = 0; i < pages.size(); ++i) {
@@ -607,7 +607,7 @@ void WritePdf(const std::vector<const PageSource*>& sources, const std::string& 
             failure.Raise(errors::kInvalidFileFormat,
                           Where(pages[i]) + ": its image is too large or too small for a PDF page");
         }
-        ScopedProgress::Report(static_cast<int>(i) + 1, count);
+        ReportProgress(progress, static_cast<int>(i) + 1, count);
     }
     // 16-bit images need 1.5, soft masks 1.4: the version the files always had, but
     // for pages in units larger than a point.

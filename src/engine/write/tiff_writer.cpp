@@ -156,10 +156,10 @@ bool Renumber(TiffOutputFile& output, int count) {
 
 }  // namespace
 
-void WriteTiff(const PageSource& source, const std::string& targetPath,
+void WriteTiff(const PageSource& source, const std::filesystem::path& targetPath,
                sys::AtomicFile::Options target, std::vector<SkippedPage>* skipped,
-               DamageChecks checks) {
-    const OutputFailure failure("Cannot export to \"" + targetPath + "\"");
+               DamageChecks checks, const Progress& progress) {
+    const OutputFailure failure("Cannot export to \"" + targetPath.string() + "\"");
     const int count = source.PageCount();
     if (count <= 0) {
         failure.Raise(errors::kInvalidFileFormat, "the document has no pages");
@@ -188,11 +188,11 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
                           const PagePlan& p = plan[static_cast<size_t>(page)];
                           return StartEncoding(source, p, page, verify && p.copy);
                       });
-    ScopedProgress::Report(0, count);
+    ReportProgress(progress, 0, count);
     for (int page = 0; page < count; ++page) {
         const PagePlan& p = plan[static_cast<size_t>(page)];
         if (p.skip) {
-            ScopedProgress::Report(page + 1, count);
+            ReportProgress(progress, page + 1, count);
             continue;
         }
         const PagePosition position{written, outputCount};
@@ -213,7 +213,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
                 failure.Raise(e.Number(), e.Description());
             }
             skipped->push_back({&source, page, ReasonOf(e)});
-            ScopedProgress::Report(page + 1, count);
+            ReportProgress(progress, page + 1, count);
             continue;
         }
         if (const std::string damage = source.Info(page).damage; checks.strict && !damage.empty()) {
@@ -230,7 +230,7 @@ void WriteTiff(const PageSource& source, const std::string& targetPath,
         }
         output.PageWritten();
         ++written;
-        ScopedProgress::Report(page + 1, count);
+        ReportProgress(progress, page + 1, count);
     }
     if (written == 0) {
         failure.Raise(errors::kDamagedFile, "no page of the document can be decoded");
