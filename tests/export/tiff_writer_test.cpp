@@ -148,7 +148,7 @@ TEST(TiffWriterExport, ReportsEachPageToTheProgressItIsGivenOnly) {
         reported.emplace_back(done, total);
         return true;
     };
-    WriteTiff(source, dir.File("watched.tiff"), {}, nullptr, watch);
+    WriteTiff(source, dir.File("watched.tiff"), {}, nullptr, {}, watch);
     WriteTiff(source, dir.File("unwatched.tiff"));
     const std::vector<std::pair<int, int>> each{{0, 3}, {1, 3}, {2, 3}, {3, 3}};
     EXPECT_EQ(reported, each);
@@ -167,7 +167,7 @@ TEST(TiffWriterExport, CancelledExportLeavesTheFolderAsItWas) {
         const std::vector<std::string> before = FolderEntries(dir.Path());
         const Progress watch = [cancelAt](int done, int) { return done != cancelAt; };
         try {
-            WriteTiff(source, dir.File("out.tiff"), {}, nullptr, watch);
+            WriteTiff(source, dir.File("out.tiff"), {}, nullptr, {}, watch);
             ADD_FAILURE() << "export cancelled at " << cancelAt << " went on";
         } catch (const Error& e) {
             EXPECT_EQ(e.Number(), errors::kCancel) << e.what();
@@ -655,9 +655,9 @@ TEST_P(KeptTarget, IsNeverReplacedAndNothingIsLeftBehind) {
     keep.replace = false;
     try {
         if (pdf) {
-            WritePdf({&source}, target, keep, nullptr, race);
+            WritePdf({&source}, target, keep, nullptr, {}, race);
         } else {
-            WriteTiff(source, target, keep, nullptr, race);
+            WriteTiff(source, target, keep, nullptr, {}, race);
         }
         ADD_FAILURE() << "the existing file was replaced";
     } catch (const Error& e) {

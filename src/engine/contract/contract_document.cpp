@@ -114,7 +114,7 @@ class ContractDocument : public imaging::Document {
         }
         // A copy: the listener may set another for the next operation.
         const Progress progress = outputs_->progress;
-        WriteTiff(*engine_, FilePathOf(path), {}, nullptr, progress);
+        WriteTiff(*engine_, FilePathOf(path), {}, nullptr, {}, progress);
     }
 
     // Annotations are always printed: the engine keeps none apart from the pages.
