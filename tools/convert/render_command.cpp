@@ -110,15 +110,14 @@ int RunRender(const std::vector<std::string>& args) {
     // Known once the page is decoded: the PNG is made only of a page wholly read.
     const std::string damage = document->Info(page).damage;
     if (!damage.empty() && list.Has("--strict")) {
-        throw Error(errors::kDamagedFile, engine::PageLocation(list.Positional()[0], page) +
-                                              " is damaged: " + damage);
+        throw Error(errors::kDamagedFile,
+                    engine::PageLocation(list.Positional()[0], page) + " is damaged: " + damage);
     }
     engine::WritePng(rendered, list.Value("-o"));
     if (damage.empty()) {
         return 0;
     }
-    WarnSkipped(list.Positional()[0], {{document.get(), page, damage}},
-                SkipKind::Damaged);
+    WarnSkipped(list.Positional()[0], {{document.get(), page, damage}}, SkipKind::Damaged);
     return kSkippedStatus;
 }
 

@@ -35,7 +35,8 @@ BackgroundWriter::~BackgroundWriter() {
 }
 
 void BackgroundWriter::Start(const uint8_t* data, uint64_t offset, size_t size) {
-    write_.Run([this, data, offset, size] { error_ = WriteAndStartDisk(file_, data, offset, size); });
+    write_.Run(
+        [this, data, offset, size] { error_ = WriteAndStartDisk(file_, data, offset, size); });
 }
 
 int BackgroundWriter::Wait() {

@@ -206,7 +206,8 @@ void WriteTiff(const PageSource& source, const std::filesystem::path& targetPath
                 p.copy && file.SelectPage(source.DirectoryOffset(page)) &&
                 CanCopyUnchanged(file.Handle(), source.Info(page), 0, file.FileSize());
             if (!copy) {
-                encoded = verified ? StartEncoding(source, p, page, false).finish() : stage.Take(page);
+                encoded =
+                    verified ? StartEncoding(source, p, page, false).finish() : stage.Take(page);
             }
         } catch (const Error& e) {
             if (skipped == nullptr) {
