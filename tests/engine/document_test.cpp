@@ -15,6 +15,7 @@
 #include "engine/contract/contract_document.h"
 #include "engine/document/engine_document.h"
 #include "engine/tiff/tiff_io.h"
+#include "support/foreign_document.h"
 #include "support/open_page.h"
 
 namespace folio::engine {
@@ -158,15 +159,7 @@ TEST_F(DocumentTest, SaveAsReportsToTheProgressSetOnTheFactoryAndStopsWhenItCanc
     EXPECT_EQ(reported.size(), 3u) << "reported after the progress was taken away";
 }
 
-class ForeignDocument : public imaging::Document {
-  public:
-    void Create(const std::u16string&) override {}
-    std::shared_ptr<imaging::ImageCollection> Images() override { return nullptr; }
-    void Close(bool) override {}
-    void SaveAs(const std::u16string&, int32_t, int32_t) override {}
-    void PrintOut(int32_t, int32_t, int32_t, const std::u16string&, const std::u16string&, bool,
-                  int32_t) override {}
-};
+using folio::testing::ForeignDocument;
 
 TEST(DocumentFactoryTest, MakesFreshEmptyDocumentsAndKnowsTheEngineOfItsOwnOnly) {
     ContractDocumentFactory factory(1 << 20);

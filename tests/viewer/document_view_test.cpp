@@ -15,6 +15,7 @@
 #include "common/utf8.h"
 #include "engine/contract/contract_document.h"
 #include "engine/write/tiff_writer.h"
+#include "support/foreign_document.h"
 #include "support/raw_tiff_builder.h"
 #include "support/shown_view.h"
 #include "support/temp_dir.h"
@@ -542,15 +543,7 @@ TEST_F(DocumentViewTest, ATurnedPageIsLaidOutAgain) {
     EXPECT_EQ(shown.view.PageRect(1).top() - secondTop, before.width() - before.height());
 }
 
-class ForeignDocument : public imaging::Document {
-  public:
-    void Create(const std::u16string&) override {}
-    std::shared_ptr<imaging::ImageCollection> Images() override { return nullptr; }
-    void Close(bool) override {}
-    void SaveAs(const std::u16string&, int32_t, int32_t) override {}
-    void PrintOut(int32_t, int32_t, int32_t, const std::u16string&, const std::u16string&, bool,
-                  int32_t) override {}
-};
+using folio::testing::ForeignDocument;
 
 // The contract's documents reach the view through the factory that made them.
 TEST_F(DocumentViewTest, LettingGoAndForeignDocuments) {
